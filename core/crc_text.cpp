@@ -1,0 +1,1 @@
+#include "crc_text.h"

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "crc_text.h"
+#include "result.h"
+#include "temp_folder.h"
+#include "zelcore_library.h"
+
+namespace core {
+
+/// The system a file is identified for: its id selects the special rules
+/// ("SGENESIS", "TURBOGFX", "JAGUAR"), its patterns filter ZIP members.
+struct SystemRules {
+    std::string id;       ///< trimmed system id, compared exactly
+    std::string patterns; ///< `;`-separated
+};
+
+/// True when the lower-cased extension of the last path component is "zip".
+bool is_zip(std::string_view path);
+
+/// Computes CRC texts of ROM files for one system. get_crc32 may be called from several
+/// threads at once; temporary files go to one private folder owned by the identifier.
+class Identifier {
+public:
+    static Result<Identifier> create(Zelcore zelcore, SystemRules system);
+
+    /// The CRC text of a plain file or of the first matching member of a ZIP archive,
+    /// with the header skip and the system's rules applied. "00000000" for an archive
+    /// without a matching member. Errors name the file and the reason.
+    Result<CrcText> get_crc32(const std::filesystem::path& path, std::uint16_t skip) const;
+
+    /// Extracts the first matching member of `zip` into the private folder under a name of
+    /// ours; empty when none matches. The caller removes the file.
+    Result<std::filesystem::path> extract_from_zip(const std::filesystem::path& zip) const;
+
+    const SystemRules& system() const { return m_system; }
+
+private:
+    Identifier(Zelcore zelcore, SystemRules system, TempFolder temp);
+    Zelcore m_zelcore;
+    SystemRules m_system;
+    TempFolder m_temp;
+};
+
+} // namespace core

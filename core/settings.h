@@ -1,0 +1,67 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "result.h"
+
+namespace core {
+
+/// The platform separator that ends a normalised folder value.
+inline constexpr char kSeparator = '/';
+
+/// The default of read_setting: text, a whole number ("0"), a flag ("True"/"False")
+/// or a window metric (its decimal text).
+class SettingDefault {
+public:
+    SettingDefault(const char* text) : m_text(text) {}
+    SettingDefault(std::string_view text) : m_text(text) {}
+    SettingDefault(std::string text) : m_text(std::move(text)) {}
+    SettingDefault(int number);
+    SettingDefault(bool flag) : m_text(flag ? "True" : "False") {}
+    SettingDefault(double metric);
+    const std::string& text() const { return m_text; }
+
+private:
+    std::string m_text;
+};
+
+/// What read_setting gives: a text, or empty (the value was stored empty, or it is
+/// missing and the default is empty). Empty compares equal to "".
+class SettingValue {
+public:
+    SettingValue() = default;
+    explicit SettingValue(std::string text) : m_text(std::move(text)) {}
+
+    bool is_empty() const { return !m_text; }
+    /// The text; "" when empty.
+    const std::string& text() const;
+    bool operator==(std::string_view other) const { return text() == other; }
+
+private:
+    std::optional<std::string> m_text;
+};
+
+/// Reads `key` of `section` (both without regard to case) from `file`, or from the
+/// settings file of the application home when `file` is empty. Values are cut to 254
+/// characters; a stored empty value wins over the default. Never fails: an unreadable
+/// file yields the default.
+SettingValue read_setting(std::string_view section, std::string_view key,
+                          const SettingDefault& fallback, const std::filesystem::path& file = {});
+
+/// Writes one key, keeping the rest of the file as it was; the file is replaced
+/// atomically. Fails (and changes nothing) when the file cannot be read or written, or
+/// when a name or value would break the file (line breaks, `]` in a section, `=` in a key).
+Status write_setting(std::string_view section, std::string_view key, std::string_view value,
+                     const std::filesystem::path& file = {});
+
+/// The path with one trailing separator: unchanged when it already ends in one, "/" for "".
+std::string add_backslash(std::string_view path);
+
+/// True for a folder value that names no folder: "" or the bare separator.
+/// Such a value never means the file-system root.
+bool is_unset_folder(std::string_view folder);
+
+} // namespace core

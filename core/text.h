@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace core {
+
+/// ASCII lower case; other bytes unchanged.
+std::string to_lower_ascii(std::string_view text);
+/// Equal without regard to ASCII letter case.
+bool iequals(std::string_view a, std::string_view b);
+/// Without leading and trailing blanks (spaces only, as the original Trim).
+std::string_view trim_spaces(std::string_view text);
+
+/// Three-way comparison of two UTF-8 texts by their lower-cased form, letter by letter.
+/// Lower-casing covers ASCII and the Western European letters of Windows-1252
+/// (A-Z, À-Þ but ×, Š, Œ, Ž, Ÿ); the order is that of the code points.
+int compare_lower(std::string_view a, std::string_view b);
+
+/// True when name matches one wildcard pattern (`*`, `?`) without regard to case.
+bool wildcard_match(std::string_view pattern, std::string_view name);
+/// True when name matches any of the `;`-separated patterns (empty parts are ignored).
+bool matches_patterns(std::string_view patterns, std::string_view name);
+
+/// The text after the last dot of the last path component, lower-cased; "" when there is none.
+std::string lower_extension(std::string_view path);
+
+/// Splits on a one-character delimiter the way the original list splitter does:
+/// a missing trailing delimiter is added, so "a;b" and "a;b;" give {"a","b"}, "" gives {""}.
+std::vector<std::string> split_list(std::string_view text, char delimiter);
+
+} // namespace core

@@ -1,0 +1,1 @@
+#include "zdb_writer.h"

@@ -1,0 +1,1 @@
+#include "zelcore_library.h"

@@ -1,0 +1,1 @@
+#include "zip_archive.h"

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "progress.h"
+#include "prompter.h"
+
+namespace testsupport {
+
+/// Records every message box and answers from a script (then with `fallback`).
+class RecordingPrompter final : public core::Prompter {
+public:
+    core::Answer ask(const core::Message& message) override;
+
+    std::vector<core::Message> messages;
+    std::deque<core::Answer> script;
+    core::Answer fallback = core::Answer::Ok;
+};
+
+/// Records status lines, log text and steps; can ask to stop after N steps.
+class RecordingProgress final : public core::Progress {
+public:
+    void status(std::string_view text) override { statuses.emplace_back(text); }
+    void log(std::string_view text) override { log_text += text; }
+    void step(std::size_t done, std::size_t total) override;
+    bool stop_requested() const override { return stop_after >= 0 && steps >= stop_after; }
+
+    std::vector<std::string> statuses;
+    std::string log_text;
+    std::vector<std::pair<std::size_t, std::size_t>> step_calls;
+    long steps = 0;
+    long stop_after = -1;
+};
+
+} // namespace testsupport

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace testsupport {
+
+/// A fresh folder for one test, removed with its contents afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    /// Writes `content` to `relative` (creating folders) and returns the full path.
+    std::filesystem::path write(const std::filesystem::path& relative, std::string_view content) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+void write_file(const std::filesystem::path& path, std::string_view content);
+std::string read_file(const std::filesystem::path& path);
+
+} // namespace testsupport
