@@ -1,1 +1,231 @@
 #include "ini_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "text.h"
+
+namespace core {
+namespace {
+
+std::string_view trim_blanks(std::string_view s)
+{
+    auto first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+// The section name of a "[name]" line, or nothing for any other line.
+std::optional<std::string_view> section_of(std::string_view line)
+{
+    auto t = trim_blanks(line);
+    if (t.empty() || t.front() != '[')
+        return std::nullopt;
+    auto close = t.find(']');
+    auto inner = t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+    return trim_blanks(inner);
+}
+
+// The key of a "key=value" line; comments and other lines have none.
+std::optional<std::string_view> key_of(std::string_view line)
+{
+    auto t = trim_blanks(line);
+    if (t.empty() || t.front() == ';' || t.front() == '[')
+        return std::nullopt;
+    auto eq = t.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    return trim_blanks(t.substr(0, eq));
+}
+
+std::string value_of(std::string_view line)
+{
+    auto v = trim_blanks(line.substr(line.find('=') + 1));
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return std::string(v);
+}
+
+std::string errno_text() { return std::strerror(errno); }
+
+} // namespace
+
+IniFile IniFile::parse(std::string_view content)
+{
+    IniFile ini;
+    ini.m_final_eol = content.empty() || content.back() == '\n';
+    auto first_nl = content.find('\n');
+    if (first_nl != std::string_view::npos && first_nl > 0 && content[first_nl - 1] == '\r')
+        ini.m_eol = "\r\n";
+    while (!content.empty()) {
+        auto nl = content.find('\n');
+        auto line = content.substr(0, nl);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        ini.m_lines.emplace_back(line);
+        if (nl == std::string_view::npos)
+            break;
+        content.remove_prefix(nl + 1);
+    }
+    return ini;
+}
+
+Result<IniFile> IniFile::load(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (errno == ENOENT)
+            return IniFile{};
+        return Error::failed("cannot read '" + path.string() + "': " + errno_text());
+    }
+    std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad())
+        return Error::failed("cannot read '" + path.string() + "': " + errno_text());
+    return parse(content);
+}
+
+std::optional<std::string> IniFile::get(std::string_view section, std::string_view key) const
+{
+    bool inside = false;
+    bool seen = false;
+    for (const auto& line : m_lines) {
+        if (auto s = section_of(line)) {
+            if (seen)
+                break; // only the first section of that name counts
+            inside = iequals(*s, section);
+            seen = inside;
+        } else if (inside) {
+            if (auto k = key_of(line); k && iequals(*k, key))
+                return value_of(line);
+        }
+    }
+    return std::nullopt;
+}
+
+void IniFile::set(std::string_view section, std::string_view key, std::string_view value)
+{
+    std::size_t i = 0;
+    while (i < m_lines.size() && !(section_of(m_lines[i]) && iequals(*section_of(m_lines[i]), section)))
+        ++i;
+    if (i == m_lines.size()) {
+        m_lines.push_back("[" + std::string(section) + "]");
+        m_lines.push_back(std::string(key) + "=" + std::string(value));
+        return;
+    }
+    std::size_t last_entry = i;
+    for (std::size_t j = i + 1; j < m_lines.size() && !section_of(m_lines[j]); ++j) {
+        if (auto k = key_of(m_lines[j]); k && iequals(*k, key)) {
+            m_lines[j] = std::string(*k) + "=" + std::string(value);
+            return;
+        }
+        if (!trim_blanks(m_lines[j]).empty())
+            last_entry = j;
+    }
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(last_entry) + 1,
+                   std::string(key) + "=" + std::string(value));
+}
+
+std::vector<std::string> IniFile::sections() const
+{
+    std::vector<std::string> names;
+    for (const auto& line : m_lines)
+        if (auto s = section_of(line))
+            names.emplace_back(*s);
+    return names;
+}
+
+std::vector<std::string> IniFile::keys(std::string_view section) const
+{
+    std::vector<std::string> names;
+    bool inside = false;
+    for (const auto& line : m_lines) {
+        if (auto s = section_of(line))
+            inside = iequals(*s, section);
+        else if (auto k = key_of(line); inside && k)
+            names.emplace_back(*k);
+    }
+    return names;
+}
+
+std::string IniFile::serialize() const
+{
+    std::string out;
+    for (std::size_t i = 0; i < m_lines.size(); ++i) {
+        out += m_lines[i];
+        if (i + 1 < m_lines.size() || m_final_eol)
+            out += m_eol;
+    }
+    return out;
+}
+
+Status IniFile::save(const std::filesystem::path& path) const
+{
+    std::error_code ec;
+    // Replace the file a link points to, not the link.
+    auto target = std::filesystem::is_symlink(path, ec) ? std::filesystem::canonical(path, ec) : path;
+    if (ec)
+        return Error::failed("cannot resolve '" + path.string() + "': " + ec.message());
+    struct stat st {};
+    bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists && ::access(target.c_str(), W_OK) != 0)
+        return Error::failed("cannot write '" + target.string() + "': " + errno_text());
+
+    std::string tmp = target.string() + ".XXXXXX";
+    int fd = ::mkstemp(tmp.data());
+    if (fd < 0)
+        return Error::failed("cannot write '" + target.string() + "': " + errno_text());
+    auto fail = [&](const std::string& what) {
+        int saved = errno;
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        errno = saved;
+        return Status(Error::failed(what + " '" + target.string() + "': " + errno_text()));
+    };
+    mode_t mode = 0666;
+    if (exists) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    std::string data = serialize();
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail("cannot write");
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        return fail("cannot write");
+    if (::close(fd) != 0) {
+        ::unlink(tmp.c_str());
+        return Error::failed("cannot write '" + target.string() + "': " + errno_text());
+    }
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        int saved = errno;
+        ::unlink(tmp.c_str());
+        return Error::failed("cannot replace '" + target.string() + "': " + std::strerror(saved));
+    }
+    // Make the rename itself durable.
+    int dir = ::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
+                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return Status::success();
+}
+
+} // namespace core
