@@ -7,20 +7,17 @@
 namespace core {
 namespace {
 
-std::filesystem::path& home_storage()
-{
+std::filesystem::path& home_storage() {
     static std::filesystem::path home;
     return home;
 }
 
-std::string env(const char* name)
-{
+std::string env(const char* name) {
     const char* v = std::getenv(name);
     return v ? v : "";
 }
 
-std::filesystem::path user_data_folder()
-{
+std::filesystem::path user_data_folder() {
     std::filesystem::path xdg = env("XDG_DATA_HOME");
     if (xdg.is_absolute())
         return xdg;
@@ -31,8 +28,7 @@ std::filesystem::path user_data_folder()
     return std::filesystem::path(home) / ".local" / "share";
 }
 
-bool is_portable_folder(const std::filesystem::path& folder)
-{
+bool is_portable_folder(const std::filesystem::path& folder) {
     std::error_code ec;
     if (folder.empty() || ::access(folder.c_str(), W_OK) != 0)
         return false;
@@ -42,15 +38,13 @@ bool is_portable_folder(const std::filesystem::path& folder)
 
 } // namespace
 
-std::filesystem::path executable_folder()
-{
+std::filesystem::path executable_folder() {
     std::error_code ec;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path() : exe.parent_path();
 }
 
-std::filesystem::path resolve_app_home(const std::optional<std::filesystem::path>& explicit_home)
-{
+std::filesystem::path resolve_app_home(const std::optional<std::filesystem::path>& explicit_home) {
     if (explicit_home && !explicit_home->empty())
         return std::filesystem::absolute(*explicit_home);
     if (std::string home = env("ZELKON_HOME"); !home.empty())
@@ -60,18 +54,23 @@ std::filesystem::path resolve_app_home(const std::optional<std::filesystem::path
     return user_data_folder() / "zelkon";
 }
 
-void set_app_home(std::filesystem::path home) { home_storage() = std::move(home); }
+void set_app_home(std::filesystem::path home) {
+    home_storage() = std::move(home);
+}
 
-const std::filesystem::path& app_home()
-{
+const std::filesystem::path& app_home() {
     auto& home = home_storage();
     if (home.empty())
         home = resolve_app_home(std::nullopt);
     return home;
 }
 
-std::filesystem::path settings_file_path() { return app_home() / "zelkon.ini"; }
+std::filesystem::path settings_file_path() {
+    return app_home() / "zelkon.ini";
+}
 
-std::filesystem::path databases_folder() { return app_home() / "databases"; }
+std::filesystem::path databases_folder() {
+    return app_home() / "databases";
+}
 
 } // namespace core

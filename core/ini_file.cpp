@@ -3,8 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,8 +11,7 @@
 namespace core {
 namespace {
 
-std::string_view trim_blanks(std::string_view s)
-{
+std::string_view trim_blanks(std::string_view s) {
     auto first = s.find_first_not_of(" \t");
     if (first == std::string_view::npos)
         return {};
@@ -22,8 +19,7 @@ std::string_view trim_blanks(std::string_view s)
 }
 
 // The section name of a "[name]" line, or nothing for any other line.
-std::optional<std::string_view> section_of(std::string_view line)
-{
+std::optional<std::string_view> section_of(std::string_view line) {
     auto t = trim_blanks(line);
     if (t.empty() || t.front() != '[')
         return std::nullopt;
@@ -33,8 +29,7 @@ std::optional<std::string_view> section_of(std::string_view line)
 }
 
 // The key of a "key=value" line; comments and other lines have none.
-std::optional<std::string_view> key_of(std::string_view line)
-{
+std::optional<std::string_view> key_of(std::string_view line) {
     auto t = trim_blanks(line);
     if (t.empty() || t.front() == ';' || t.front() == '[')
         return std::nullopt;
@@ -44,20 +39,20 @@ std::optional<std::string_view> key_of(std::string_view line)
     return trim_blanks(t.substr(0, eq));
 }
 
-std::string value_of(std::string_view line)
-{
+std::string value_of(std::string_view line) {
     auto v = trim_blanks(line.substr(line.find('=') + 1));
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
     return std::string(v);
 }
 
-std::string errno_text() { return std::strerror(errno); }
+std::string errno_text() {
+    return std::strerror(errno);
+}
 
 } // namespace
 
-IniFile IniFile::parse(std::string_view content)
-{
+IniFile IniFile::parse(std::string_view content) {
     IniFile ini;
     ini.m_final_eol = content.empty() || content.back() == '\n';
     auto first_nl = content.find('\n');
@@ -76,22 +71,33 @@ IniFile IniFile::parse(std::string_view content)
     return ini;
 }
 
-Result<IniFile> IniFile::load(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+Result<IniFile> IniFile::load(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         if (errno == ENOENT)
             return IniFile{};
         return Error::failed("cannot read '" + path.string() + "': " + errno_text());
     }
-    std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return Error::failed("cannot read '" + path.string() + "': " + errno_text());
+    std::string content;
+    char buf[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            int saved = errno;
+            ::close(fd);
+            return Error::failed("cannot read '" + path.string() + "': " + std::strerror(saved));
+        }
+        if (n == 0)
+            break;
+        content.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
     return parse(content);
 }
 
-std::optional<std::string> IniFile::get(std::string_view section, std::string_view key) const
-{
+std::optional<std::string> IniFile::get(std::string_view section, std::string_view key) const {
     bool inside = false;
     bool seen = false;
     for (const auto& line : m_lines) {
@@ -108,10 +114,10 @@ std::optional<std::string> IniFile::get(std::string_view section, std::string_vi
     return std::nullopt;
 }
 
-void IniFile::set(std::string_view section, std::string_view key, std::string_view value)
-{
+void IniFile::set(std::string_view section, std::string_view key, std::string_view value) {
     std::size_t i = 0;
-    while (i < m_lines.size() && !(section_of(m_lines[i]) && iequals(*section_of(m_lines[i]), section)))
+    while (i < m_lines.size() &&
+           !(section_of(m_lines[i]) && iequals(*section_of(m_lines[i]), section)))
         ++i;
     if (i == m_lines.size()) {
         m_lines.push_back("[" + std::string(section) + "]");
@@ -124,15 +130,14 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
             m_lines[j] = std::string(*k) + "=" + std::string(value);
             return;
         }
-        if (!trim_blanks(m_lines[j]).empty())
+        if (key_of(m_lines[j]))
             last_entry = j;
     }
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(last_entry) + 1,
                    std::string(key) + "=" + std::string(value));
 }
 
-std::vector<std::string> IniFile::sections() const
-{
+std::vector<std::string> IniFile::sections() const {
     std::vector<std::string> names;
     for (const auto& line : m_lines)
         if (auto s = section_of(line))
@@ -140,8 +145,7 @@ std::vector<std::string> IniFile::sections() const
     return names;
 }
 
-std::vector<std::string> IniFile::keys(std::string_view section) const
-{
+std::vector<std::string> IniFile::keys(std::string_view section) const {
     std::vector<std::string> names;
     bool inside = false;
     for (const auto& line : m_lines) {
@@ -153,8 +157,7 @@ std::vector<std::string> IniFile::keys(std::string_view section) const
     return names;
 }
 
-std::string IniFile::serialize() const
-{
+std::string IniFile::serialize() const {
     std::string out;
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         out += m_lines[i];
@@ -164,15 +167,21 @@ std::string IniFile::serialize() const
     return out;
 }
 
-Status IniFile::save(const std::filesystem::path& path) const
-{
+Status IniFile::save(const std::filesystem::path& path) const {
     std::error_code ec;
     // Replace the file a link points to, not the link.
-    auto target = std::filesystem::is_symlink(path, ec) ? std::filesystem::canonical(path, ec) : path;
-    if (ec)
-        return Error::failed("cannot resolve '" + path.string() + "': " + ec.message());
+    auto target = path;
+    if (std::filesystem::is_symlink(path, ec)) {
+        target = std::filesystem::weakly_canonical(path, ec);
+        if (ec)
+            return Error::failed("cannot resolve '" + path.string() + "': " + ec.message());
+    }
     struct stat st {};
     bool exists = ::stat(target.c_str(), &st) == 0;
+    // A file without write bits is read-only for everyone, root included, as on the
+    // platform the settings format comes from.
+    if (exists && (st.st_mode & 0222) == 0)
+        return Error::failed("cannot write '" + target.string() + "': the file is read-only");
     if (exists && ::access(target.c_str(), W_OK) != 0)
         return Error::failed("cannot write '" + target.string() + "': " + errno_text());
 

@@ -12,8 +12,7 @@ namespace {
 constexpr std::size_t kMaxValueChars = 254;
 
 // Cuts to at most `limit` characters without splitting a UTF-8 sequence.
-std::string cut_characters(std::string text, std::size_t limit)
-{
+std::string cut_characters(std::string text, std::size_t limit) {
     std::size_t chars = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
@@ -27,21 +26,18 @@ std::string cut_characters(std::string text, std::size_t limit)
 }
 
 const std::filesystem::path& or_settings_file(const std::filesystem::path& file,
-                                              std::filesystem::path& storage)
-{
+                                              std::filesystem::path& storage) {
     if (!file.empty())
         return file;
     storage = settings_file_path();
     return storage;
 }
 
-bool has_any(std::string_view text, std::string_view chars)
-{
+bool has_any(std::string_view text, std::string_view chars) {
     return text.find_first_of(chars) != std::string_view::npos;
 }
 
-Status check_names(std::string_view section, std::string_view key, std::string_view value)
-{
+Status check_names(std::string_view section, std::string_view key, std::string_view value) {
     using namespace std::string_view_literals;
     const auto breaks = "\r\n\0"sv;
     if (section.empty() || has_any(section, breaks) || has_any(section, "]"))
@@ -49,7 +45,8 @@ Status check_names(std::string_view section, std::string_view key, std::string_v
                                 "' cannot be stored in an INI file");
     if (key.empty() || has_any(key, breaks) || has_any(key, "=") || key.front() == '[' ||
         key.front() == ';')
-        return Error::bad_input("the key '" + std::string(key) + "' cannot be stored in an INI file");
+        return Error::bad_input("the key '" + std::string(key) +
+                                "' cannot be stored in an INI file");
     if (has_any(value, breaks))
         return Error::bad_input("the value of '" + std::string(key) + "' holds a line break");
     return Status::success();
@@ -59,23 +56,20 @@ Status check_names(std::string_view section, std::string_view key, std::string_v
 
 SettingDefault::SettingDefault(int number) : m_text(std::to_string(number)) {}
 
-SettingDefault::SettingDefault(double metric)
-{
+SettingDefault::SettingDefault(double metric) {
     // Single precision, as the window metrics are stored: at most 7 significant digits.
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.7g", metric);
     m_text = buf;
 }
 
-const std::string& SettingValue::text() const
-{
+const std::string& SettingValue::text() const {
     static const std::string empty;
     return m_text ? *m_text : empty;
 }
 
 SettingValue read_setting(std::string_view section, std::string_view key,
-                          const SettingDefault& fallback, const std::filesystem::path& file)
-{
+                          const SettingDefault& fallback, const std::filesystem::path& file) {
     std::filesystem::path storage;
     auto ini = IniFile::load(or_settings_file(file, storage));
     std::optional<std::string> stored = ini ? ini->get(section, key) : std::nullopt;
@@ -86,8 +80,7 @@ SettingValue read_setting(std::string_view section, std::string_view key,
 }
 
 Status write_setting(std::string_view section, std::string_view key, std::string_view value,
-                     const std::filesystem::path& file)
-{
+                     const std::filesystem::path& file) {
     if (auto ok = check_names(section, key, value); !ok)
         return ok;
     std::filesystem::path storage;
@@ -105,16 +98,14 @@ Status write_setting(std::string_view section, std::string_view key, std::string
     return ini->save(path);
 }
 
-std::string add_backslash(std::string_view path)
-{
+std::string add_backslash(std::string_view path) {
     std::string out(path);
     if (out.empty() || out.back() != kSeparator)
         out += kSeparator;
     return out;
 }
 
-bool is_unset_folder(std::string_view folder)
-{
+bool is_unset_folder(std::string_view folder) {
     return folder.empty() || folder == std::string_view(&kSeparator, 1);
 }
 

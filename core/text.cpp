@@ -6,12 +6,13 @@
 namespace core {
 namespace {
 
-char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char lower_ascii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 // Decodes one UTF-8 code point at text[i] and advances i. Bytes that do not start a
 // valid sequence count as themselves, so any byte string compares consistently.
-std::uint32_t next_code_point(std::string_view text, std::size_t& i)
-{
+std::uint32_t next_code_point(std::string_view text, std::size_t& i) {
     auto b = static_cast<unsigned char>(text[i]);
     int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
     if (b < 0xC0 || i + static_cast<std::size_t>(extra) >= text.size()) {
@@ -33,23 +34,26 @@ std::uint32_t next_code_point(std::string_view text, std::size_t& i)
 
 // The letters Windows-1252 lower-cases: ASCII, Latin-1 capitals but the multiplication
 // sign, and the four capitals of the 0x80-0x9F block.
-std::uint32_t lower_code_point(std::uint32_t cp)
-{
+std::uint32_t lower_code_point(std::uint32_t cp) {
     if (cp >= 'A' && cp <= 'Z')
         return cp + 32;
     if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)
         return cp + 32;
     switch (cp) {
-    case 0x160: return 0x161; // Š
-    case 0x152: return 0x153; // Œ
-    case 0x17D: return 0x17E; // Ž
-    case 0x178: return 0xFF;  // Ÿ
-    default: return cp;
+    case 0x160:
+        return 0x161; // Š
+    case 0x152:
+        return 0x153; // Œ
+    case 0x17D:
+        return 0x17E; // Ž
+    case 0x178:
+        return 0xFF; // Ÿ
+    default:
+        return cp;
     }
 }
 
-bool match_from(std::string_view p, std::string_view n)
-{
+bool match_from(std::string_view p, std::string_view n) {
     // Iterative wildcard match with one backtrack point: linear in practice.
     std::size_t pi = 0, ni = 0, star = std::string_view::npos, mark = 0;
     while (ni < n.size()) {
@@ -73,22 +77,19 @@ bool match_from(std::string_view p, std::string_view n)
 
 } // namespace
 
-std::string to_lower_ascii(std::string_view text)
-{
+std::string to_lower_ascii(std::string_view text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(), lower_ascii);
     return out;
 }
 
-bool iequals(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return lower_ascii(x) == lower_ascii(y); });
+bool iequals(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lower_ascii(x) == lower_ascii(y);
+           });
 }
 
-std::string_view trim_spaces(std::string_view text)
-{
+std::string_view trim_spaces(std::string_view text) {
     auto first = text.find_first_not_of(' ');
     if (first == std::string_view::npos)
         return {};
@@ -96,8 +97,7 @@ std::string_view trim_spaces(std::string_view text)
     return text.substr(first, last - first + 1);
 }
 
-int compare_lower(std::string_view a, std::string_view b)
-{
+int compare_lower(std::string_view a, std::string_view b) {
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
         auto ca = static_cast<unsigned char>(a[i]);
@@ -122,13 +122,11 @@ int compare_lower(std::string_view a, std::string_view b)
     return 0;
 }
 
-bool wildcard_match(std::string_view pattern, std::string_view name)
-{
+bool wildcard_match(std::string_view pattern, std::string_view name) {
     return match_from(pattern, name);
 }
 
-bool matches_patterns(std::string_view patterns, std::string_view name)
-{
+bool matches_patterns(std::string_view patterns, std::string_view name) {
     while (!patterns.empty()) {
         auto end = patterns.find(';');
         auto one = trim_spaces(patterns.substr(0, end));
@@ -141,16 +139,14 @@ bool matches_patterns(std::string_view patterns, std::string_view name)
     return false;
 }
 
-std::string lower_extension(std::string_view path)
-{
+std::string lower_extension(std::string_view path) {
     auto slash = path.find_last_of("/\\");
     auto base = slash == std::string_view::npos ? path : path.substr(slash + 1);
     auto dot = base.rfind('.');
     return dot == std::string_view::npos ? std::string() : to_lower_ascii(base.substr(dot + 1));
 }
 
-std::vector<std::string> split_list(std::string_view text, char delimiter)
-{
+std::vector<std::string> split_list(std::string_view text, char delimiter) {
     std::vector<std::string> parts;
     std::string rest(text);
     if (rest.empty() || rest.back() != delimiter)

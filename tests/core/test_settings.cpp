@@ -1,1 +1,172 @@
+#include "settings.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "app_home.h"
+#include "temp_dir.h"
+
+using core::read_setting;
+using core::write_setting;
+using testsupport::read_file;
+using testsupport::TempDir;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::filesystem::path ini = dir.path() / "zelkon.ini";
+};
+
+TEST_F(SettingsTest, MissingKeyGivesTheDefaultAsText) {
+    // An empty text default gives the empty value, a number default its text.
+    EXPECT_TRUE(read_setting("general", "Nothing", "", ini).is_empty());
+    EXPECT_TRUE(read_setting("general", "Nothing", "", ini) == "");
+    auto zero = read_setting("general", "Nothing", 0, ini);
+    EXPECT_FALSE(zero.is_empty());
+    EXPECT_EQ(zero.text(), "0");
+    EXPECT_EQ(read_setting("general", "Flag", true, ini).text(), "True");
+    EXPECT_EQ(read_setting("general", "Flag", false, ini).text(), "False");
+    EXPECT_EQ(read_setting("general", "Left", 7230.0, ini).text(), "7230");
+    EXPECT_EQ(read_setting("general", "Left", 1.5, ini).text(), "1.5");
+}
+
+TEST_F(SettingsTest, StoredEmptyValueWinsOverTheDefault) {
+    testsupport::write_file(ini, "[general]\nProxyServer=\n");
+    EXPECT_TRUE(read_setting("general", "ProxyServer", "proxy.example", ini).is_empty());
+}
+
+TEST_F(SettingsTest, SectionsAndKeysIgnoreCase) {
+    testsupport::write_file(ini, "[General]\r\nStatusBar=0\r\n");
+    EXPECT_EQ(read_setting("general", "Statusbar", "1", ini).text(), "0");
+    ASSERT_TRUE(write_setting("GENERAL", "STATUSBAR", "1", ini));
+    EXPECT_EQ(read_file(ini), "[General]\r\nStatusBar=1\r\n");
+}
+
+TEST_F(SettingsTest, LongValuesAreCutTo254Characters) {
+    std::string long_value(300, 'x');
+    ASSERT_TRUE(write_setting("general", "Long", long_value, ini));
+    EXPECT_EQ(read_setting("general", "Long", "", ini).text(), std::string(254, 'x'));
+    // A cut never splits a character.
+    std::string accents;
+    for (int i = 0; i < 300; ++i)
+        accents += "\xc3\xa9";
+    ASSERT_TRUE(write_setting("general", "Accents", accents, ini));
+    EXPECT_EQ(read_setting("general", "Accents", "", ini).text(), accents.substr(0, 2 * 254));
+}
+
+TEST_F(SettingsTest, WritingOneKeyKeepsTheRestOfTheFile) {
+    const std::string before = "; Zelkon settings\n"
+                               "[general]\n"
+                               "LastSystem=SGENESIS\n"
+                               "\n"
+                               "[SGENESIS]\n"
+                               "; folders\n"
+                               "RenameFolder=/roms/genesis/\n"
+                               "\n"
+                               "[NES]\n"
+                               "CopyInstead=0\n";
+    testsupport::write_file(ini, before);
+    ASSERT_TRUE(write_setting("SGENESIS", "DupeFolder", "/roms/dupes/", ini));
+    ASSERT_TRUE(write_setting("general", "LastSystem", "NES", ini));
+    ASSERT_TRUE(write_setting("SNES", "ZDBLoaded", "0", ini));
+    EXPECT_EQ(read_file(ini), "; Zelkon settings\n"
+                              "[general]\n"
+                              "LastSystem=NES\n"
+                              "\n"
+                              "[SGENESIS]\n"
+                              "; folders\n"
+                              "RenameFolder=/roms/genesis/\n"
+                              "DupeFolder=/roms/dupes/\n"
+                              "\n"
+                              "[NES]\n"
+                              "CopyInstead=0\n"
+                              "[SNES]\n"
+                              "ZDBLoaded=0\n");
+}
+
+TEST_F(SettingsTest, FirstFileIsCreatedAndValuesRoundTrip) {
+    auto nested = dir.path() / "home" / "zelkon.ini";
+    ASSERT_TRUE(write_setting("general", "StartupFolder", "/home/me/roms/", nested));
+    EXPECT_EQ(read_setting("general", "StartupFolder", "", nested).text(), "/home/me/roms/");
+    EXPECT_EQ(read_file(nested), "[general]\nStartupFolder=/home/me/roms/\n");
+}
+
+TEST_F(SettingsTest, ValuesThatWouldBreakTheFileAreRefused) {
+    testsupport::write_file(ini, "[general]\nA=1\n");
+    EXPECT_FALSE(write_setting("general", "A", "1\n[evil]\nB=2", ini));
+    EXPECT_FALSE(write_setting("gen]eral", "A", "1", ini));
+    EXPECT_FALSE(write_setting("general", "A=B", "1", ini));
+    EXPECT_FALSE(write_setting("general", "", "1", ini));
+    EXPECT_EQ(read_file(ini), "[general]\nA=1\n");
+}
+
+TEST_F(SettingsTest, ReadOnlyFileIsNotChanged) {
+    testsupport::write_file(ini, "[general]\nA=1\n");
+    ::chmod(ini.c_str(), 0444);
+    auto status = write_setting("general", "A", "2", ini);
+    ASSERT_FALSE(status);
+    EXPECT_NE(status.error().message.find(ini.string()), std::string::npos);
+    EXPECT_EQ(read_file(ini), "[general]\nA=1\n");
+}
+
+TEST_F(SettingsTest, WriteKeepsModeAndLeavesNoTemporaryFiles) {
+    testsupport::write_file(ini, "[general]\nA=1\n");
+    ::chmod(ini.c_str(), 0640);
+    ASSERT_TRUE(write_setting("general", "A", "2", ini));
+    struct stat st {};
+    ASSERT_EQ(::stat(ini.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    int files = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++files;
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(SettingsTest, WriteThroughALinkReplacesItsTarget) {
+    auto real = dir.write("real.ini", "[general]\nA=1\n");
+    std::filesystem::create_symlink(real, ini);
+    ASSERT_TRUE(write_setting("general", "A", "2", ini));
+    EXPECT_TRUE(std::filesystem::is_symlink(ini));
+    EXPECT_EQ(read_file(real), "[general]\nA=2\n");
+}
+
+TEST_F(SettingsTest, UnreadableFileGivesTheDefault) {
+    std::filesystem::create_directory(ini); // a folder where the file should be
+    EXPECT_EQ(read_setting("general", "Toolbar", "1", ini).text(), "1");
+    EXPECT_FALSE(write_setting("general", "Toolbar", "0", ini));
+}
+
+TEST_F(SettingsTest, EmptyFileArgumentUsesTheHomeSettingsFile) {
+    core::set_app_home(dir.path());
+    ASSERT_TRUE(write_setting("general", "version", "Zelkon 1.30"));
+    EXPECT_EQ(read_file(dir.path() / "zelkon.ini"), "[general]\nversion=Zelkon 1.30\n");
+    EXPECT_EQ(read_setting("general", "version", "").text(), "Zelkon 1.30");
+    EXPECT_EQ(core::databases_folder(), dir.path() / "databases");
+}
+
+TEST(AddBackslash, AddsOneSeparator) {
+    EXPECT_EQ(core::add_backslash("/roms"), "/roms/");
+    EXPECT_EQ(core::add_backslash("/roms/"), "/roms/");
+    EXPECT_EQ(core::add_backslash("/"), "/");
+    EXPECT_EQ(core::add_backslash(""), "/");
+    // The bare separator is "not set", never the root.
+    EXPECT_TRUE(core::is_unset_folder(core::add_backslash("")));
+    EXPECT_TRUE(core::is_unset_folder(""));
+    EXPECT_FALSE(core::is_unset_folder("/roms/"));
+}
+
+TEST(AppHome, ExplicitHomeThenEnvironmentThenUserData) {
+    TempDir dir;
+    EXPECT_EQ(core::resolve_app_home(dir.path()), dir.path());
+    ::setenv("ZELKON_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(core::resolve_app_home(std::nullopt), dir.path());
+    ::unsetenv("ZELKON_HOME");
+    ::setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
+    // The test program's folder holds no zelkon.ini or databases/, so it is not portable.
+    EXPECT_EQ(core::resolve_app_home(std::nullopt), dir.path() / "data" / "zelkon");
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+} // namespace
