@@ -1,1 +1,236 @@
 #include "identify.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+#include "text.h"
+#include "zip_archive.h"
+
+namespace core {
+namespace {
+
+constexpr std::int64_t kCopierHeader = 512;
+
+std::string quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
+
+Error cannot_read(const std::filesystem::path& path, const std::string& reason) {
+    return Error::failed("cannot read " + quoted(path) + ": " + reason);
+}
+
+// Follows links, as opening the file would. A folder or a device is not a ROM file.
+Result<std::int64_t> regular_file_size(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto st = std::filesystem::status(path, ec);
+    if (ec)
+        return cannot_read(path, ec.message());
+    if (std::filesystem::is_directory(st))
+        return cannot_read(path, "it is a folder");
+    if (!std::filesystem::is_regular_file(st))
+        return cannot_read(path, "it is not a regular file");
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return cannot_read(path, ec.message());
+    return static_cast<std::int64_t>(size);
+}
+
+std::string_view member_base_name(std::string_view name) {
+    const auto cut = name.find_last_of("/\\");
+    return cut == std::string_view::npos ? name : name.substr(cut + 1);
+}
+
+// The member's extension may only become part of our file name when it is plainly one;
+// anything else (separators, dots, control bytes, long runs) gives no suffix at all.
+std::string safe_suffix(std::string_view member_name) {
+    const std::string ext = lower_extension(member_base_name(member_name));
+    if (ext.empty() || ext.size() > 8)
+        return "";
+    for (const char c : ext)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return "";
+    return "." + ext;
+}
+
+// The first 16 bytes of a file; whatever lies past the end stays zero, as a fixed-size
+// record read of a short file leaves it.
+Result<std::array<unsigned char, 16>> first_16_bytes(const std::filesystem::path& path,
+                                                     const std::string& shown_name) {
+    std::array<unsigned char, 16> bytes{};
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        const int err = errno;
+        return Error::failed("cannot read " + shown_name + ": " +
+                             (err ? std::strerror(err) : "cannot open the file"));
+    }
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad())
+        return Error::failed("cannot read " + shown_name + ": read error");
+    return bytes;
+}
+
+bool all_zero(const std::array<unsigned char, 16>& bytes) {
+    for (const auto b : bytes)
+        if (b != 0)
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool is_zip(std::string_view path) {
+    return lower_extension(path) == "zip";
+}
+
+Identifier::Identifier(Zelcore zelcore, SystemRules system, TempFolder temp)
+    : m_zelcore(std::move(zelcore)), m_system(std::move(system)), m_temp(std::move(temp)) {}
+
+Result<Identifier> Identifier::create(Zelcore zelcore, SystemRules system) {
+    auto temp = TempFolder::create("zelkon-ident");
+    if (!temp)
+        return temp.error();
+    return Identifier(std::move(zelcore), std::move(system), std::move(temp.value()));
+}
+
+namespace {
+
+// One member extracted into the private folder under a name of ours.
+Result<std::filesystem::path>
+extract_member(const TempFolder& temp, const std::filesystem::path& zip, const ZipMember& member) {
+    auto target = temp.new_file(safe_suffix(member.name));
+    if (!target)
+        return Error::failed("cannot extract '" + member.name + "' from the ZIP archive " +
+                             quoted(zip) + ": " + target.error().message);
+    auto status = extract_zip_member(zip, member, *target);
+    if (!status)
+        return status.error();
+    return std::move(target.value());
+}
+
+} // namespace
+
+Result<std::filesystem::path> Identifier::extract_from_zip(const std::filesystem::path& zip) const {
+    auto members = list_zip(zip, m_system.patterns);
+    if (!members)
+        return members.error();
+    if (members->empty())
+        return std::filesystem::path();
+    return extract_member(m_temp, zip, members->front());
+}
+
+Result<CrcText> Identifier::get_crc32(const std::filesystem::path& path, std::uint16_t skip) const {
+    // Step 1: the source. A ZIP archive stands for its first matching member; its data is
+    // read only when a rule needs the bytes themselves.
+    auto path_size = regular_file_size(path);
+    if (!path_size)
+        return path_size.error();
+
+    const bool zip = is_zip(path.string());
+    std::optional<ZipMember> member;
+    std::int64_t size = 0;
+    std::string extension;
+    if (zip) {
+        auto members = list_zip(path, m_system.patterns);
+        if (!members)
+            return members.error();
+        if (members->empty())
+            return CrcText::from_value(0);
+        member = std::move(members->front());
+        size = static_cast<std::int64_t>(member->size);
+        extension = lower_extension(member_base_name(member->name));
+    } else {
+        size = *path_size;
+        extension = lower_extension(path.string());
+    }
+    std::int64_t offset = skip;
+    bool must_extract = false;
+
+    // The working file: the plain file itself, or the extracted member, which is removed
+    // however this call ends.
+    std::filesystem::path working = path;
+    std::optional<RemoveOnExit> extracted_guard;
+    const auto extract = [&]() -> Status {
+        auto extracted = extract_member(m_temp, path, *member);
+        if (!extracted)
+            return extracted.error();
+        working = std::move(extracted.value());
+        extracted_guard.emplace(working);
+        return Status::success();
+    };
+    // Errors about an extracted member name the member and its archive, not our file.
+    const auto source_name = [&]() -> std::string {
+        return zip ? "'" + member->name + "' in the ZIP archive " + quoted(path) : quoted(path);
+    };
+    const auto hash = [&](const std::filesystem::path& file, std::int64_t from,
+                          std::int64_t length) -> Result<CrcText> {
+        auto crc = m_zelcore.file_crc32(file, from, length);
+        if (!crc)
+            return Error::failed("cannot compute the CRC of " + source_name() + ": " +
+                                 crc.error().message);
+        return CrcText::from_value(*crc);
+    };
+
+    // Step 2: the system's rules.
+    const std::string& id = m_system.id;
+    if (id == "SGENESIS" && extension == "smd") {
+        // Interleaved dumps are listed in the database by their plain image.
+        if (zip) {
+            if (auto s = extract(); !s)
+                return s.error();
+        }
+        auto converted = m_temp.new_file(".bin");
+        if (!converted)
+            return Error::failed("cannot convert " + source_name() + ": " +
+                                 converted.error().message);
+        const RemoveOnExit converted_guard(*converted);
+        if (auto s = m_zelcore.smd2bin(working, *converted); !s)
+            return Error::failed("cannot convert " + source_name() + ": " + s.error().message);
+        auto converted_size = regular_file_size(*converted);
+        if (!converted_size)
+            return Error::failed("cannot convert " + source_name() + ": " +
+                                 converted_size.error().message);
+        return hash(*converted, 0, *converted_size);
+    }
+    if (id == "TURBOGFX") {
+        if (zip) {
+            if (auto s = extract(); !s)
+                return s.error();
+        }
+        auto head = first_16_bytes(working, source_name());
+        if (!head)
+            return head.error();
+        if (all_zero(*head)) {
+            // A copier header of 512 bytes; for a ZIP the extracted file is hashed below.
+            offset = kCopierHeader;
+        } else if (zip) {
+            return member->crc;
+        }
+    } else if (id == "JAGUAR") {
+        if (size % 1024 != 0) {
+            offset = kCopierHeader;
+            if (zip)
+                must_extract = true;
+        }
+    } else if (id != "SGENESIS") {
+        // A header skip means the directory CRC (of the whole member) is not the one wanted.
+        if (zip && skip > 0)
+            must_extract = true;
+    }
+
+    // Step 3: the general rule.
+    const bool have_extracted = extracted_guard.has_value();
+    if (zip && !must_extract && !have_extracted)
+        return member->crc;
+    if (zip && !have_extracted) {
+        if (auto s = extract(); !s)
+            return s.error();
+    }
+    return hash(working, offset, size - offset);
+}
+
+} // namespace core
