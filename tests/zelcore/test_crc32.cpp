@@ -1,1 +1,152 @@
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "raw_zelcore.h"
+#include "rom_forge.h"
+#include "temp_dir.h"
+
+using testsupport::crc32_of;
+using testsupport::rom_with_crc;
+using testsupport::TempDir;
+using zelcore_test::raw;
+
+namespace {
+
+constexpr std::int64_t kMiB = 1024 * 1024;
+
+std::int32_t range_code(const std::filesystem::path& path, std::int64_t offset, std::int64_t length,
+                        std::uint32_t* crc) {
+    return raw().crc32_range(path.c_str(), offset, length, crc);
+}
+
+} // namespace
+
+// Sizes and offsets around the library's read buffer (512 KiB) and the header skips callers
+// use, each compared with zlib over the same bytes.
+TEST(FileCrc32, MatchesZlibOverAnyRange) {
+    TempDir dir;
+    const std::string data = rom_with_crc(3 * kMiB + 17, 0x1234ABCD, 7);
+    const auto path = dir.write("rom.bin", data);
+    struct Case {
+        std::size_t offset, length;
+    };
+    for (const Case c : std::vector<Case>{{0, data.size()},
+                                          {0, 1},
+                                          {512, data.size() - 512},
+                                          {1, 512 * 1024},
+                                          {3, 512 * 1024 + 1},
+                                          {100, 1000},
+                                          {data.size() - 1, 1}}) {
+        SCOPED_TRACE(testing::Message() << "offset " << c.offset << " length " << c.length);
+        std::uint32_t crc = 0;
+        ASSERT_EQ(range_code(path, static_cast<std::int64_t>(c.offset),
+                             static_cast<std::int64_t>(c.length), &crc),
+                  ZELCORE_OK);
+        EXPECT_EQ(crc, crc32_of(std::string_view(data).substr(c.offset, c.length)));
+    }
+    EXPECT_EQ(raw().file_crc32(path.c_str(), 0, static_cast<std::int32_t>(data.size())),
+              0x1234ABCDu);
+}
+
+TEST(FileCrc32, EmptyRangeIsZeroButTheFileMustExist) {
+    TempDir dir;
+    const auto path = dir.write("rom.bin", "abc");
+    std::uint32_t crc = 99;
+    EXPECT_EQ(range_code(path, 0, 0, &crc), ZELCORE_OK);
+    EXPECT_EQ(crc, 0u);
+    crc = 99;
+    EXPECT_EQ(range_code(path, 10, -4, &crc), ZELCORE_OK);
+    EXPECT_EQ(crc, 0u);
+    EXPECT_EQ(range_code(dir.path() / "missing.bin", 0, 0, &crc), ENOENT);
+}
+
+TEST(FileCrc32, BadRangesAndFilesAreReportedAndGiveZero) {
+    TempDir dir;
+    const auto path = dir.write("rom.bin", rom_with_crc(4096, 0xCAFEF00D));
+    std::uint32_t crc = 7;
+    EXPECT_EQ(range_code(path, -1, 10, &crc), ZELCORE_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(range_code(path, 512, 4096 - 511, &crc), ZELCORE_ERR_SHORT_FILE);
+    EXPECT_EQ(range_code(path, 5000, 1, &crc), ZELCORE_ERR_SHORT_FILE);
+    EXPECT_EQ(range_code(dir.path() / "missing.bin", 0, 1, &crc), ENOENT);
+    EXPECT_EQ(range_code(dir.path(), 0, 1, &crc), EISDIR);
+    EXPECT_EQ(raw().crc32_range(nullptr, 0, 1, &crc), ZELCORE_ERR_BAD_ARGUMENT);
+    EXPECT_EQ(crc, 7u) << "the CRC is set only on success";
+
+    EXPECT_EQ(raw().file_crc32(path.c_str(), 0, 4097), 0u);
+    EXPECT_EQ(raw().file_crc32(path.c_str(), -512, 100), 0u);
+    EXPECT_EQ(raw().file_crc32((dir.path() / "missing.bin").c_str(), 0, 1), 0u);
+}
+
+TEST(FileCrc32, OffsetsBeyondFourGiB) {
+    TempDir dir;
+    const auto path = dir.path() / "sparse.iso";
+    const std::string tail = rom_with_crc(100000, 0x0BADF00D, 3);
+    const std::int64_t at = 5 * 1024 * kMiB + 3;
+    {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), at), static_cast<ssize_t>(tail.size()));
+        ::close(fd);
+    }
+    std::uint32_t crc = 0;
+    ASSERT_EQ(range_code(path, at, static_cast<std::int64_t>(tail.size()), &crc), ZELCORE_OK);
+    EXPECT_EQ(crc, 0x0BADF00Du);
+}
+
+TEST(FileCrc32, ThreadsHashDifferentFilesAtOnce) {
+    TempDir dir;
+    std::vector<std::filesystem::path> paths;
+    for (std::uint32_t i = 0; i < 4; ++i)
+        paths.push_back(dir.write("rom" + std::to_string(i),
+                                  rom_with_crc((1 + i) * 700 * 1024 + i, 0xA0000000u + i, i + 1)));
+    std::vector<int> wrong(paths.size(), 0);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        threads.emplace_back([&, i] {
+            for (int round = 0; round < 25; ++round) {
+                std::uint32_t crc = 0;
+                if (range_code(paths[i], 0, static_cast<std::int64_t>(file_size(paths[i])), &crc) !=
+                        ZELCORE_OK ||
+                    crc != 0xA0000000u + i)
+                    ++wrong[i];
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(wrong, std::vector<int>(paths.size(), 0));
+}
+
+// The library chains its CRC engine buffer by buffer, passing one call's result as the next
+// call's start value; that only works if the engine treats that value as zlib does.
+TEST(FileCrc32, CrcEnginesChainLikeZlib) {
+    using Engine = std::uint32_t (*)(std::uint32_t, const void*, std::size_t);
+    const std::string data = rom_with_crc(100003, 0x5EED5EED, 9);
+    int tested = 0;
+    for (const auto& [library, symbol] :
+         {std::pair{"libisal.so.2", "crc32_gzip_refl"}, {"libdeflate.so.0", "libdeflate_crc32"}}) {
+        void* handle = dlopen(library, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr)
+            continue;
+        const auto engine = reinterpret_cast<Engine>(dlsym(handle, symbol));
+        ASSERT_NE(engine, nullptr) << symbol;
+        ++tested;
+        for (const std::size_t split :
+             {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{77777}, data.size()}) {
+            const std::uint32_t first = engine(0, data.data(), split);
+            EXPECT_EQ(first, crc32_of(std::string_view(data).substr(0, split))) << symbol;
+            EXPECT_EQ(engine(first, data.data() + split, data.size() - split), 0x5EED5EEDu)
+                << symbol << " split at " << split;
+        }
+        dlclose(handle);
+    }
+    if (tested == 0)
+        GTEST_SKIP() << "neither CRC engine is installed";
+}

@@ -1,1 +1,207 @@
 #include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include "raw_zelcore.h"
+#include "rom_forge.h"
+#include "temp_dir.h"
+#include "zip_maker.h"
+
+using testsupport::make_zip;
+using testsupport::read_file;
+using testsupport::rom_with_crc;
+using testsupport::TempDir;
+using zelcore_test::raw;
+
+namespace {
+
+testsupport::ZipEntry entry(std::string name, std::string data) {
+    testsupport::ZipEntry e;
+    e.name = std::move(name);
+    e.data = std::move(data);
+    return e;
+}
+
+struct Member {
+    std::string name;
+    std::uint32_t crc = 0;
+    std::string data;
+};
+
+std::vector<Member> members_of(const std::filesystem::path& path) {
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (archive == nullptr)
+        throw std::runtime_error("cannot open " + path.string());
+    std::vector<Member> members;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
+        zip_stat_t st;
+        zip_stat_index(archive, index, 0, &st);
+        Member m{zip_get_name(archive, index, ZIP_FL_ENC_GUESS), st.crc,
+                 std::string(st.size, '\0')};
+        if (zip_file_t* file = zip_fopen_index(archive, index, 0)) {
+            zip_fread(file, m.data.data(), m.data.size());
+            zip_fclose(file);
+        }
+        members.push_back(std::move(m));
+    }
+    zip_discard(archive);
+    return members;
+}
+
+std::int32_t rename_in(const std::filesystem::path& zip, const char* name) {
+    return raw().rename_inside_zip(zip.c_str(), name);
+}
+
+/// Makes a folder unwritable, for root too (by the immutable flag); undone at the end.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const std::filesystem::path& folder) : m_folder(folder) {
+        if (geteuid() != 0) {
+            m_ok = ::chmod(folder.c_str(), 0555) == 0;
+            return;
+        }
+        m_ok = set_immutable(true);
+    }
+    ~ReadOnlyFolder() {
+        if (geteuid() == 0)
+            set_immutable(false);
+        else
+            ::chmod(m_folder.c_str(), 0755);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    bool set_immutable(bool on) const {
+        const int fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY);
+        int flags = 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return done;
+    }
+    std::filesystem::path m_folder;
+    bool m_ok = false;
+};
+
+} // namespace
+
+TEST(RenameInsideZip, GivesTheMemberTheNewNameAndKeepsItsExtensionFolderAndData) {
+    TempDir dir;
+    const std::string rom = rom_with_crc(70000, 0xFEEDBEEF);
+    struct Case {
+        const char* member;
+        const char* new_name;
+        const char* expected;
+    };
+    for (const Case c :
+         {Case{"sonic (bad dump).BIN", "Sonic the Hedgehog (USA, Europe)",
+               "Sonic the Hedgehog (USA, Europe).BIN"},
+          Case{"roms/old.v2.md", "New", "roms/New.md"}, Case{"dos\\old.gen", "New", "dos\\New.gen"},
+          Case{"README", "Game", "Game"},
+          Case{"pokemon.gb", "Pok\xC3\xA9mon (Fran\xC3\xA7\x61is)",
+               "Pok\xC3\xA9mon (Fran\xC3\xA7\x61is).gb"}}) {
+        SCOPED_TRACE(c.member);
+        const auto zip = dir.path() / "game.zip";
+        make_zip(zip, {entry(c.member, rom)});
+        ::chmod(zip.c_str(), 0640);
+        ASSERT_EQ(rename_in(zip, c.new_name), ZELCORE_OK);
+        const auto members = members_of(zip);
+        ASSERT_EQ(members.size(), 1u);
+        EXPECT_EQ(members[0].name, c.expected);
+        EXPECT_EQ(members[0].crc, 0xFEEDBEEFu);
+        EXPECT_TRUE(members[0].data == rom);
+        struct stat st {};
+        ASSERT_EQ(::stat(zip.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0640u) << "the archive keeps its permissions";
+    }
+}
+
+TEST(RenameInsideZip, AnArchiveThatAlreadyBearsTheNameIsNotRewritten) {
+    TempDir dir;
+    const auto zip = dir.path() / "game.zip";
+    make_zip(zip, {entry("Game.bin", "data")});
+    struct stat before {
+    }, after{};
+    ASSERT_EQ(::stat(zip.c_str(), &before), 0);
+    EXPECT_EQ(rename_in(zip, "Game"), ZELCORE_OK);
+    ASSERT_EQ(::stat(zip.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+}
+
+TEST(RenameInsideZip, RenamesThroughASymbolicLinkAndKeepsTheLink) {
+    TempDir dir;
+    const auto zip = dir.path() / "real.zip";
+    make_zip(zip, {entry("a.bin", "data")});
+    const auto link = dir.path() / "link.zip";
+    std::filesystem::create_symlink(zip, link);
+    ASSERT_EQ(rename_in(link, "B"), ZELCORE_OK);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(members_of(zip)[0].name, "B.bin");
+}
+
+TEST(RenameInsideZip, RefusesAndChangesNothing) {
+    TempDir dir;
+    const auto two = dir.path() / "two.zip";
+    make_zip(two, {entry("a.bin", "aaaa"), entry("b.bin", "bbbb")});
+    const auto with_folder = dir.path() / "folder.zip";
+    make_zip(with_folder, {entry("roms/", ""), entry("roms/a.bin", "aaaa")});
+    const auto only_folder = dir.path() / "only-folder.zip";
+    make_zip(only_folder, {entry("roms/", "")});
+    const auto one = dir.path() / "one.zip";
+    make_zip(one, {entry("a.bin", "aaaa")});
+    std::string truncated = read_file(one);
+    truncated.resize(truncated.size() - 10);
+    const auto broken = dir.write("broken.zip", truncated);
+    const auto not_zip = dir.write("not.zip", "this is not an archive at all, just some text");
+
+    const std::vector<std::filesystem::path> all{two, with_folder, only_folder,
+                                                 one, broken,      not_zip};
+    std::vector<std::string> bytes;
+    for (const auto& p : all)
+        bytes.push_back(read_file(p));
+
+    EXPECT_EQ(rename_in(two, "New"), ZELCORE_ERR_NOT_ONE_MEMBER);
+    EXPECT_EQ(rename_in(with_folder, "New"), ZELCORE_ERR_NOT_ONE_MEMBER);
+    EXPECT_EQ(rename_in(only_folder, "New"), ZELCORE_ERR_NOT_ONE_MEMBER);
+    EXPECT_EQ(rename_in(broken, "New"), ZELCORE_ERR_BAD_ARCHIVE);
+    EXPECT_EQ(rename_in(not_zip, "New"), ZELCORE_ERR_BAD_ARCHIVE);
+    for (const char* name : {"", ".", "..", "a/b", "../../etc/x", "a\\b"})
+        EXPECT_EQ(rename_in(one, name), ZELCORE_ERR_BAD_NAME) << name;
+    EXPECT_EQ(rename_in(dir.path() / "missing.zip", "New"), ENOENT);
+    EXPECT_EQ(raw().rename_inside_zip(one.c_str(), nullptr), ZELCORE_ERR_BAD_ARGUMENT);
+
+    for (std::size_t i = 0; i < all.size(); ++i)
+        EXPECT_TRUE(read_file(all[i]) == bytes[i]) << all[i];
+    EXPECT_FALSE(exists(dir.path() / "missing.zip"));
+}
+
+TEST(RenameInsideZip, UnwritableFolderIsAnErrorAndLeavesTheArchive) {
+    TempDir dir;
+    const auto folder = dir.path() / "locked";
+    const auto zip = folder / "game.zip";
+    std::filesystem::create_directories(folder);
+    make_zip(zip, {entry("old.bin", "data")});
+    const std::string bytes = read_file(zip);
+    {
+        ReadOnlyFolder locked(folder);
+        if (!locked.ok())
+            GTEST_SKIP() << "cannot make a folder read-only here";
+        EXPECT_EQ(rename_in(zip, "New"), ZELCORE_ERR_WRITE);
+    }
+    EXPECT_TRUE(read_file(zip) == bytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "no temporary file is left behind";
+}
