@@ -1,1 +1,76 @@
-// todo
+#include "cli.h"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+
+#include "app_home.h"
+#include "cli_prompter.h"
+#include "commands.h"
+#include "context.h"
+
+namespace cli {
+
+void Context::error(const std::string& text) const {
+    err << "zelkon-cli: " << text << '\n';
+}
+
+namespace {
+
+std::vector<char*> make_argv(std::vector<std::string>& storage) {
+    std::vector<char*> argv;
+    for (auto& s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+} // namespace
+
+int run_cli(const std::vector<std::string>& args, const Environment& env) {
+    CLI::App app{"Zelkon identifies, renames and sorts emulator ROM files by CRC32 against "
+                 "per-system ROM databases.",
+                 "zelkon-cli"};
+    app.require_subcommand(1);
+    std::string home;
+    bool assume_yes = false;
+    app.add_option("--home", home,
+                   "The home folder (zelkon.ini and databases/); default: $ZELKON_HOME, the "
+                   "program's folder when portable, else $XDG_DATA_HOME/zelkon");
+    app.add_flag("--yes", assume_yes, "Answer yes to every question");
+
+    Context ctx{env.out, env.err, nullptr, {}, std::nullopt};
+    std::vector<Command> commands{add_systems_command(app, ctx), add_info_command(app, ctx),
+                                  add_identify_command(app, ctx)};
+
+    std::vector<std::string> storage{"zelkon-cli"};
+    storage.insert(storage.end(), args.begin(), args.end());
+    auto argv = make_argv(storage);
+    try {
+        app.parse(static_cast<int>(storage.size()), argv.data());
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e, env.out, env.err);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+
+    ctx.home = core::resolve_app_home(home.empty() ? std::nullopt
+                                                   : std::optional<std::filesystem::path>(home));
+    core::set_app_home(ctx.home);
+    CliPrompter prompter(env.err, assume_yes);
+    ctx.prompter = &prompter;
+
+    auto zelcore = env.zelcore_folder.empty() ? core::Zelcore::load_beside_executable()
+                                              : core::Zelcore::load(env.zelcore_folder);
+    if (!zelcore) {
+        ctx.error(zelcore.error().message);
+        return kExitNoLibrary;
+    }
+    ctx.zelcore = std::move(zelcore.value());
+
+    for (auto& command : commands)
+        if (command.sub->parsed())
+            command.run();
+    env.out.flush();
+    return ctx.exit_code;
+}
+
+} // namespace cli

@@ -1,1 +1,11 @@
-int main() { return 0; }
+#include <iostream>
+
+#include "cli.h"
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    int code = cli::run_cli(args, {std::cout, std::cerr, {}});
+    std::cout.flush();
+    return code;
+}

@@ -1,0 +1,34 @@
+#include "system_lookup.h"
+
+#include "app_home.h"
+#include "context.h"
+#include "progress.h"
+
+namespace cli {
+
+std::optional<std::vector<core::SystemEntry>> list_systems(Context& ctx) {
+    auto folder = core::databases_folder();
+    // The first-load notices belong to the desktop program's runs: listing changes nothing.
+    auto systems = core::load_rdbs(folder, *ctx.prompter, core::null_progress(),
+                                   {.reset_first_load_notice = false});
+    if (!std::filesystem::is_directory(folder)) {
+        ctx.error("looked for databases in '" + folder.string() + "'");
+        ctx.exit_code = kExitFileError;
+        return std::nullopt;
+    }
+    return systems;
+}
+
+std::optional<core::SystemEntry> find_system_or_complain(Context& ctx, const std::string& id) {
+    auto systems = list_systems(ctx);
+    if (!systems)
+        return std::nullopt;
+    if (const auto* found = core::find_system(*systems, id))
+        return *found;
+    ctx.error("no database for the system '" + id + "' in '" + core::databases_folder().string() +
+              "' (zelkon-cli systems lists them)");
+    ctx.exit_code = kExitUsage;
+    return std::nullopt;
+}
+
+} // namespace cli
