@@ -39,6 +39,15 @@ Result<std::int64_t> regular_file_size(const std::filesystem::path& path) {
     return static_cast<std::int64_t>(size);
 }
 
+// The same error, told in terms of the user's file: `prefix`, the part that names one of
+// our files, is replaced by `head`.
+Error reworded(const Error& error, const std::string& prefix, const std::string& head) {
+    std::string_view reason = error.message;
+    if (!prefix.empty() && reason.substr(0, prefix.size()) == prefix)
+        reason.remove_prefix(prefix.size());
+    return Error{error.code, head + ": " + std::string(reason)};
+}
+
 std::string_view member_base_name(std::string_view name) {
     const auto cut = name.find_last_of("/\\");
     return cut == std::string_view::npos ? name : name.substr(cut + 1);
@@ -162,16 +171,16 @@ Result<CrcText> Identifier::get_crc32(const std::filesystem::path& path, std::ui
         extracted_guard.emplace(working);
         return Status::success();
     };
-    // Errors about an extracted member name the member and its archive, not our file.
-    const auto source_name = [&]() -> std::string {
-        return zip ? "'" + member->name + "' in the ZIP archive " + quoted(path) : quoted(path);
-    };
-    const auto hash = [&](const std::filesystem::path& file, std::int64_t from,
-                          std::int64_t length) -> Result<CrcText> {
+    // Errors name what the user handed us: the file, or the member and its archive, never
+    // a file of our private folder.
+    const std::string shown =
+        zip ? "'" + member->name + "' in the ZIP archive " + quoted(path) : quoted(path);
+    const auto hash = [&](const std::filesystem::path& file, std::int64_t from, std::int64_t length,
+                          const std::string& what) -> Result<CrcText> {
         auto crc = m_zelcore.file_crc32(file, from, length);
         if (!crc)
-            return Error::failed("cannot compute the CRC of " + source_name() + ": " +
-                                 crc.error().message);
+            return reworded(crc.error(), "cannot read " + quoted(file) + ": ",
+                            "cannot read " + what);
         return CrcText::from_value(*crc);
     };
 
@@ -185,23 +194,25 @@ Result<CrcText> Identifier::get_crc32(const std::filesystem::path& path, std::ui
         }
         auto converted = m_temp.new_file(".bin");
         if (!converted)
-            return Error::failed("cannot convert " + source_name() + ": " +
-                                 converted.error().message);
+            return reworded(converted.error(), "", "cannot convert " + shown);
         const RemoveOnExit converted_guard(*converted);
         if (auto s = m_zelcore.smd2bin(working, *converted); !s)
-            return Error::failed("cannot convert " + source_name() + ": " + s.error().message);
+            return reworded(s.error(),
+                            "cannot convert " + quoted(working) + " into " + quoted(*converted) +
+                                ": ",
+                            "cannot convert " + shown);
         auto converted_size = regular_file_size(*converted);
         if (!converted_size)
-            return Error::failed("cannot convert " + source_name() + ": " +
-                                 converted_size.error().message);
-        return hash(*converted, 0, *converted_size);
+            return reworded(converted_size.error(), "cannot read " + quoted(*converted) + ": ",
+                            "cannot read the converted image of " + shown);
+        return hash(*converted, 0, *converted_size, "the converted image of " + shown);
     }
     if (id == "TURBOGFX") {
         if (zip) {
             if (auto s = extract(); !s)
                 return s.error();
         }
-        auto head = first_16_bytes(working, source_name());
+        auto head = first_16_bytes(working, shown);
         if (!head)
             return head.error();
         if (all_zero(*head)) {
@@ -230,7 +241,7 @@ Result<CrcText> Identifier::get_crc32(const std::filesystem::path& path, std::ui
         if (auto s = extract(); !s)
             return s.error();
     }
-    return hash(working, offset, size - offset);
+    return hash(working, offset, size - offset, shown);
 }
 
 } // namespace core
