@@ -18,8 +18,7 @@ namespace {
 
 constexpr const char* kMarker = ".zelkon-demo";
 
-core::RomEntry rom(std::uint32_t crc, std::string name, std::uint32_t crc2 = 0)
-{
+core::RomEntry rom(std::uint32_t crc, std::string name, std::uint32_t crc2 = 0) {
     core::RomEntry e;
     e.crc = core::CrcText::from_value(crc);
     if (crc2)
@@ -28,8 +27,7 @@ core::RomEntry rom(std::uint32_t crc, std::string name, std::uint32_t crc2 = 0)
     return e;
 }
 
-bool write_databases(const fs::path& folder)
-{
+bool write_databases(const fs::path& folder) {
     core::ZdbHeader genesis;
     genesis.system_id = "SGENESIS";
     genesis.long_name = "Sega Genesis / Mega Drive";
@@ -52,9 +50,8 @@ bool write_databases(const fs::path& folder)
     core::RomTable nes_roms{rom(0x0badf00d, "Castle Quest (USA)", 0x0c0ffee0),
                             rom(0x13579bdf, "Pixel Knight (USA, Europe)", 0x2468ace0)};
 
-    for (auto [file, format, header, roms] :
-         {std::tuple{"SGENESIS.zdb", 3, genesis, genesis_roms},
-          std::tuple{"NES.zdb", 1, nes, nes_roms}}) {
+    for (auto [file, format, header, roms] : {std::tuple{"SGENESIS.zdb", 3, genesis, genesis_roms},
+                                              std::tuple{"NES.zdb", 1, nes, nes_roms}}) {
         if (auto ok = core::write_zdb(folder / file, format, header, roms); !ok) {
             std::cerr << "zelkon-demo-home: " << ok.error().message << '\n';
             return false;
@@ -63,8 +60,7 @@ bool write_databases(const fs::path& folder)
     return true;
 }
 
-void write_roms(const fs::path& roms)
-{
+void write_roms(const fs::path& roms) {
     using testsupport::write_file;
     write_file(roms / "genesis" / "racer.bin", rom_with_crc(64 * 1024, 0x1a2b3c4d, 1));
     // An interleaved copier dump: identified after conversion.
@@ -84,8 +80,7 @@ void write_roms(const fs::path& roms)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2 || std::string(argv[1]).starts_with("-")) {
         std::cerr << "usage: zelkon-demo-home DIR\n"
                      "Writes DIR/databases/ (SGENESIS.zdb, NES.zdb) and DIR/roms/ with sample "
