@@ -33,19 +33,23 @@ std::string last_dl_error() {
     return text != nullptr ? text : "unknown error";
 }
 
+// Built by appending: GCC 12 at -O3 warns (-Wrestrict) about "'" + std::string.
+std::string quoted(const std::filesystem::path& path) {
+    std::string text(1, '\'');
+    text += path.string();
+    text += '\'';
+    return text;
+}
+
 template <class Fn>
 Status resolve(void* handle, const std::filesystem::path& library, const char* symbol, Fn& out) {
     ::dlerror(); // a stale message must not be taken for this lookup's
     void* address = ::dlsym(handle, symbol);
     if (address == nullptr)
-        return Error::failed("'" + library.string() + "' has no entry point '" + symbol +
+        return Error::failed(quoted(library) + " has no entry point '" + symbol +
                              "': " + last_dl_error());
     out = reinterpret_cast<Fn>(address);
     return Status::success();
-}
-
-std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
 }
 
 /// ENOENT means the user named a file that is not there; our own negative codes mean the

@@ -61,33 +61,24 @@ std::int32_t rename_in(const std::filesystem::path& zip, const char* name) {
     return raw().rename_inside_zip(zip.c_str(), name);
 }
 
-/// Makes a folder unwritable, for root too (by the immutable flag); undone at the end.
+/// Makes a folder unwritable until the end of the scope; for root, whom permissions do not
+/// stop, by the immutable flag.
 class ReadOnlyFolder {
 public:
-    explicit ReadOnlyFolder(const std::filesystem::path& folder) : m_folder(folder) {
-        if (geteuid() != 0) {
-            m_ok = ::chmod(folder.c_str(), 0555) == 0;
-            return;
-        }
-        m_ok = set_immutable(true);
+    explicit ReadOnlyFolder(std::filesystem::path folder) : m_folder(std::move(folder)) {
+        m_ok = geteuid() == 0 ? set_immutable(true) : ::chmod(m_folder.c_str(), 0555) == 0;
     }
-    ~ReadOnlyFolder() {
-        if (geteuid() == 0)
-            set_immutable(false);
-        else
-            ::chmod(m_folder.c_str(), 0755);
-    }
+    ~ReadOnlyFolder() { geteuid() == 0 ? set_immutable(false) : ::chmod(m_folder.c_str(), 0755); }
     bool ok() const { return m_ok; }
 
 private:
     bool set_immutable(bool on) const {
         const int fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY);
         int flags = 0;
-        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
         flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
         done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0)
-            ::close(fd);
+        ::close(fd);
         return done;
     }
     std::filesystem::path m_folder;
