@@ -56,11 +56,14 @@ std::string cp1252_to_utf8(std::string_view bytes) {
     // Sized exactly first: database names are converted by the hundred thousand and
     // kept, so no slack capacity may stay behind (the length constructor allocates
     // exactly; reserve() and appending may round up).
+    bool ascii = true;
+    for (char c : bytes)
+        ascii &= static_cast<unsigned char>(c) < 0x80;
+    if (ascii)
+        return std::string(bytes);
     std::size_t length = 0;
     for (char c : bytes)
         length += utf8_length(code_point_of(static_cast<unsigned char>(c)));
-    if (length == bytes.size())
-        return std::string(bytes);
     std::string out(length, '\0');
     char* at = out.data();
     for (char c : bytes)

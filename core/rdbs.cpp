@@ -19,10 +19,15 @@ bool is_zdb_name(std::string_view name) {
     return wildcard_match("*.zdb", name);
 }
 
-std::string replace_all(std::string text, std::string_view from, std::string_view to) {
-    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
+std::string replace_all(std::string_view text, std::string_view from, std::string_view to) {
+    // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on std::string::replace.
+    std::string out;
+    for (auto at = text.find(from); at != std::string_view::npos; at = text.find(from)) {
+        out.append(text.substr(0, at)).append(to);
+        text.remove_prefix(at + from.size());
+    }
+    out.append(text);
+    return out;
 }
 
 // The databases of the folder in the order a file list shows them: alphabetical without
@@ -83,7 +88,7 @@ std::vector<SystemEntry> load_rdbs(const std::filesystem::path& folder, Prompter
         SystemEntry entry;
         entry.long_name = std::move(header.long_name);
         entry.id = std::string(trim_spaces(header.system_id));
-        entry.patterns = replace_all(std::move(header.patterns), "*.*", "*");
+        entry.patterns = replace_all(header.patterns, "*.*", "*");
         entry.file = file;
         if (options.reset_first_load_notice) {
             // Not being able to reset it only means the notice is not shown again.

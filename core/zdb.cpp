@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,6 +107,25 @@ std::size_t count_entries(BufferedReader& in, int crc_count) {
     return count;
 }
 
+// A large table is tens of megabytes of fresh memory. Filled in 4 KiB pages it costs a
+// page fault every 46 entries, which on a virtual machine is most of the load time;
+// in 2 MiB pages it costs a handful. Only advice: without it the load is just slower.
+void advise_huge_pages(void* data, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    constexpr std::size_t kHuge = 2 * 1024 * 1024;
+    if (bytes < 2 * kHuge)
+        return;
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    const auto last = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
+    if (last > first)
+        (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 } // namespace
 
 ZdbHeader parse_zdb_header(BufferedReader& in, int mode, std::string_view display_name) {
@@ -165,6 +185,7 @@ bool parse_zdb_records(BufferedReader& in, int crc_count, RomTable& roms) {
     if (in.failed() || !in.seek(start))
         return false;
     roms.reserve(count);
+    advise_huge_pages(roms.data(), roms.capacity() * sizeof(RomEntry));
 
     RawRecord rec;
     unsigned char name[256];
