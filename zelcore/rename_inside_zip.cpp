@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 namespace {
@@ -75,6 +77,13 @@ std::int32_t rename_member(const char* zip_path, const char* new_name) {
     const std::unique_ptr<char, FreeDeleter> real_path(::realpath(zip_path, nullptr));
     if (!real_path)
         return errno;
+    // The archive is replaced, not written to, so the folder's permissions would let a
+    // read-only archive be changed; the user marked it so to keep it as it is.
+    struct stat st {};
+    if (::stat(real_path.get(), &st) != 0)
+        return errno;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(real_path.get(), W_OK) != 0)
+        return EACCES;
 
     int zip_code = 0;
     ZipHandle archive(zip_open(real_path.get(), ZIP_CHECKCONS, &zip_code));

@@ -156,8 +156,12 @@ TEST(RenameInsideZip, RefusesAndChangesNothing) {
     const auto broken = dir.write("broken.zip", truncated);
     const auto not_zip = dir.write("not.zip", "this is not an archive at all, just some text");
 
-    const std::vector<std::filesystem::path> all{two, with_folder, only_folder,
-                                                 one, broken,      not_zip};
+    const auto read_only = dir.path() / "read-only.zip";
+    make_zip(read_only, {entry("a.bin", "aaaa")});
+    ::chmod(read_only.c_str(), 0444);
+
+    const std::vector<std::filesystem::path> all{two,    with_folder, only_folder, one,
+                                                 broken, not_zip,     read_only};
     std::vector<std::string> bytes;
     for (const auto& p : all)
         bytes.push_back(read_file(p));
@@ -169,6 +173,7 @@ TEST(RenameInsideZip, RefusesAndChangesNothing) {
     EXPECT_EQ(rename_in(not_zip, "New"), ZELCORE_ERR_BAD_ARCHIVE);
     for (const char* name : {"", ".", "..", "a/b", "../../etc/x", "a\\b"})
         EXPECT_EQ(rename_in(one, name), ZELCORE_ERR_BAD_NAME) << name;
+    EXPECT_EQ(rename_in(read_only, "New"), EACCES);
     EXPECT_EQ(rename_in(dir.path() / "missing.zip", "New"), ENOENT);
     EXPECT_EQ(raw().rename_inside_zip(one.c_str(), nullptr), ZELCORE_ERR_BAD_ARGUMENT);
 
