@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -35,16 +34,19 @@ std::uint32_t crc_update(std::uint32_t crc, const unsigned char* data, std::size
 #endif
 }
 
-struct FreeDeleter {
-    void operator()(unsigned char* p) const { std::free(p); }
-};
-
 // One buffer per thread: callers hash many small files in a row from several threads,
 // and a fresh buffer per call would cost a page fault for every 4 KiB of it.
+struct ThreadBuffer {
+    unsigned char* data = static_cast<unsigned char*>(std::aligned_alloc(4096, kBufferSize));
+    ThreadBuffer() = default;
+    ThreadBuffer(const ThreadBuffer&) = delete;
+    ThreadBuffer& operator=(const ThreadBuffer&) = delete;
+    ~ThreadBuffer() { std::free(data); }
+};
+
 unsigned char* thread_buffer() {
-    thread_local std::unique_ptr<unsigned char, FreeDeleter> buffer(
-        static_cast<unsigned char*>(std::aligned_alloc(4096, kBufferSize)));
-    return buffer.get();
+    thread_local ThreadBuffer buffer;
+    return buffer.data;
 }
 
 std::int32_t crc_of_range(const char* path, std::int64_t offset, std::int64_t length,
