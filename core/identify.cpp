@@ -27,8 +27,11 @@ Error cannot_read(const std::filesystem::path& path, const std::string& reason) 
 Result<std::int64_t> regular_file_size(const std::filesystem::path& path) {
     std::error_code ec;
     const auto st = std::filesystem::status(path, ec);
-    if (ec)
+    if (ec) {
+        if (ec == std::errc::no_such_file_or_directory)
+            return Error::not_found("cannot read " + quoted(path) + ": " + ec.message());
         return cannot_read(path, ec.message());
+    }
     if (std::filesystem::is_directory(st))
         return cannot_read(path, "it is a folder");
     if (!std::filesystem::is_regular_file(st))

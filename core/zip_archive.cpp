@@ -56,10 +56,14 @@ Result<ZipPtr> open_archive(const std::filesystem::path& zip) {
     // No ZIP_CHECKCONS: it refuses archives with bytes after the directory, which other
     // unpackers read without complaint, and nothing here relies on what it checks. Member
     // data is verified against the directory's size and CRC when it is extracted.
-    // libzip's own reason for a folder is a puzzling "Operation not supported".
+    // libzip's own reason for a folder is a puzzling "Operation not supported", and a pipe
+    // or a device would block or never end.
     std::error_code ec;
-    if (std::filesystem::is_directory(zip, ec))
+    const auto st = std::filesystem::status(zip, ec);
+    if (std::filesystem::is_directory(st))
         return unreadable(zip, "it is a folder");
+    if (std::filesystem::exists(st) && !std::filesystem::is_regular_file(st))
+        return unreadable(zip, "it is not a regular file");
     int code = 0;
     zip_t* za = zip_open(zip.c_str(), ZIP_RDONLY, &code);
     if (!za)

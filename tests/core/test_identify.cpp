@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "rom_forge.h"
@@ -272,7 +273,15 @@ TEST_F(Identify, FailuresAreErrorsNamingTheFileAndTheReason) {
     const auto locked = work.path() / "locked.zip";
     make_zip(locked, {entry("secret.nes", rom_with_crc(4096, 0x44444444), false, "pw")});
 
+    const auto pipe = work.path() / "pipe.nes";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    auto missing_result = nes.get_crc32(missing, 0);
+    ASSERT_FALSE(missing_result);
+    EXPECT_EQ(missing_result.error().code, core::Error::Code::NotFound);
+
     for (const auto* identifier : {&nes, &pce, &genesis}) {
+        const auto m0 = error(*identifier, pipe);
+        EXPECT_EQ(m0, "cannot read '" + pipe.string() + "': it is not a regular file");
         const auto m1 = error(*identifier, missing);
         EXPECT_EQ(m1.rfind("cannot read '" + missing.string() + "': ", 0), 0u) << m1;
         const auto m2 = error(*identifier, folder);

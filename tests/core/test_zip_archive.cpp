@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "rom_forge.h"
 #include "temp_dir.h"
@@ -183,6 +184,13 @@ TEST(ZipArchive, BrokenArchivesAreErrorsNamingTheArchiveAndTheReason) {
         EXPECT_EQ(message.rfind(prefix + path.string() + "': ", 0), 0u) << message;
         EXPECT_GT(message.size(), prefix.size() + path.string().size() + 3) << message;
     }
+    // A pipe would block the reader for ever.
+    const auto pipe = dir.path() / "pipe.zip";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    auto piped = core::list_zip(pipe, "");
+    ASSERT_FALSE(piped);
+    EXPECT_EQ(piped.error().message, prefix + pipe.string() + "': it is not a regular file");
+
     auto not_zip = core::list_zip(text, "");
     EXPECT_NE(not_zip.error().message.find("Not a zip archive"), std::string::npos)
         << not_zip.error().message;
