@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace core {
 namespace {
@@ -16,28 +17,56 @@ constexpr std::array<std::uint16_t, 32> kHighBlock = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98-9F
 };
 
-// Writes one code point at `out` and returns the position after it.
-char* put_utf8(char* out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        *out++ = static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (cp >> 6));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        // Every code point of the table lies in the Basic Multilingual Plane.
-        *out++ = static_cast<char>(0xE0 | (cp >> 12));
-        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return out;
-}
-
-std::uint32_t code_point_of(unsigned char byte) {
+constexpr std::uint32_t code_point_of(unsigned char byte) {
     return (byte >= 0x80 && byte <= 0x9F) ? kHighBlock[byte - 0x80] : byte;
 }
 
-std::size_t utf8_length(std::uint32_t cp) {
-    return cp < 0x80 ? 1 : cp < 0x800 ? 2 : 3;
+// The UTF-8 form of every byte, worked out once: names are converted by the hundred
+// thousand when a database loads.
+struct Utf8Form {
+    std::uint8_t length = 0;
+    std::array<char, 3> bytes{};
+};
+
+constexpr std::array<Utf8Form, 256> make_forms() {
+    std::array<Utf8Form, 256> forms{};
+    for (unsigned b = 0; b < 256; ++b) {
+        const std::uint32_t cp = code_point_of(static_cast<unsigned char>(b));
+        Utf8Form& f = forms[b];
+        if (cp < 0x80) {
+            f.length = 1;
+            f.bytes[0] = static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            f.length = 2;
+            f.bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
+            f.bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        } else { // every code point of the table lies in the Basic Multilingual Plane
+            f.length = 3;
+            f.bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
+            f.bytes[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            f.bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return forms;
+}
+
+constexpr std::array<Utf8Form, 256> kForms = make_forms();
+
+// Texts up to this length (every database text but the more-info) convert in one pass.
+constexpr std::size_t kShortText = 255;
+
+bool is_ascii(std::string_view text) {
+    // Eight bytes at a time: most names are plain ASCII and this is the whole cost.
+    std::uint64_t high = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        high |= word;
+    }
+    for (; i < text.size(); ++i)
+        high |= static_cast<unsigned char>(text[i]);
+    return (high & 0x8080808080808080ull) == 0;
 }
 
 // The byte for a code point, or -1 when the code page has none.
@@ -53,21 +82,33 @@ int byte_of(std::uint32_t cp) {
 } // namespace
 
 std::string cp1252_to_utf8(std::string_view bytes) {
-    // Sized exactly first: database names are converted by the hundred thousand and
-    // kept, so no slack capacity may stay behind (the length constructor allocates
+    if (is_ascii(bytes))
+        return std::string(bytes); // the common case: nothing to convert
+    // The result is built at its exact size: database names are kept by the hundred
+    // thousand, so no slack capacity may stay behind (the length constructor allocates
     // exactly; reserve() and appending may round up).
-    bool ascii = true;
-    for (char c : bytes)
-        ascii &= static_cast<unsigned char>(c) < 0x80;
-    if (ascii)
-        return std::string(bytes);
+    if (bytes.size() <= kShortText) {
+        // One pass into a stack buffer, each form copied whole (its unused bytes are
+        // overwritten by the next one).
+        char buffer[kShortText * 3 + sizeof(Utf8Form::bytes)];
+        char* at = buffer;
+        for (char c : bytes) {
+            const Utf8Form& f = kForms[static_cast<unsigned char>(c)];
+            std::memcpy(at, f.bytes.data(), f.bytes.size());
+            at += f.length;
+        }
+        return std::string(buffer, static_cast<std::size_t>(at - buffer));
+    }
     std::size_t length = 0;
     for (char c : bytes)
-        length += utf8_length(code_point_of(static_cast<unsigned char>(c)));
+        length += kForms[static_cast<unsigned char>(c)].length;
     std::string out(length, '\0');
     char* at = out.data();
-    for (char c : bytes)
-        at = put_utf8(at, code_point_of(static_cast<unsigned char>(c)));
+    for (char c : bytes) {
+        const Utf8Form& f = kForms[static_cast<unsigned char>(c)];
+        std::memcpy(at, f.bytes.data(), f.length);
+        at += f.length;
+    }
     return out;
 }
 
