@@ -34,8 +34,9 @@ struct State {
     std::vector<core::Identifier> identifiers;
 };
 
-State* make_state() {
-    auto* state = new State;
+State make_state() {
+    State made;
+    auto* state = &made;
     auto root = core::TempFolder::create("fuzz-zip-identify");
     if (!root)
         fail(root.error().message);
@@ -62,12 +63,13 @@ State* make_state() {
             fail(identifier.error().message);
         state->identifiers.push_back(std::move(identifier.value()));
     }
-    return state;
+    return made;
 }
 
 State& state() {
-    static State* s = make_state();
-    return *s;
+    // Destroyed at exit, which removes the folders: the private ones first, the root last.
+    static State s = make_state();
+    return s;
 }
 
 void write_all(const fs::path& path, const std::uint8_t* data, std::size_t size) {
