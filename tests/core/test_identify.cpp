@@ -283,7 +283,7 @@ TEST_F(Identify, FailuresAreErrorsNamingTheFileAndTheReason) {
         const auto m0 = error(*identifier, pipe);
         EXPECT_EQ(m0, "cannot read '" + pipe.string() + "': it is not a regular file");
         const auto m1 = error(*identifier, missing);
-        EXPECT_EQ(m1.rfind("cannot read '" + missing.string() + "': ", 0), 0u) << m1;
+        EXPECT_EQ(m1, "cannot read '" + missing.string() + "': No such file or directory");
         const auto m2 = error(*identifier, folder);
         EXPECT_EQ(m2, "cannot read '" + folder.string() + "': it is a folder");
         const auto m3 = error(*identifier, work.path() / "missing.zip");
