@@ -74,6 +74,7 @@ std::vector<SystemEntry> load_rdbs(const std::filesystem::path& folder, Prompter
     progress.pump();
 
     const auto files = list_databases(folder);
+    std::vector<SettingChange> resets;
     const std::size_t n = files.size();
     for (std::size_t i = 0; i < n; ++i) {
         const auto& file = files[i];
@@ -90,12 +91,14 @@ std::vector<SystemEntry> load_rdbs(const std::filesystem::path& folder, Prompter
         entry.id = std::string(trim_spaces(header.system_id));
         entry.patterns = replace_all(header.patterns, "*.*", "*");
         entry.file = file;
-        if (options.reset_first_load_notice) {
-            // Not being able to reset it only means the notice is not shown again.
-            (void)write_setting(entry.id, "ZDBLoaded", "0", options.settings_file);
-        }
+        if (check_setting(entry.id, "ZDBLoaded", "0"))
+            resets.push_back({entry.id, "ZDBLoaded", "0"});
         systems.push_back(std::move(entry));
     }
+    // One write for all: a folder of many databases must not rewrite the settings file
+    // once per database. Failing only means a notice is not shown again.
+    if (options.reset_first_load_notice && !resets.empty())
+        (void)write_settings(resets, options.settings_file);
     return systems;
 }
 

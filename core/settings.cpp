@@ -37,7 +37,9 @@ bool has_any(std::string_view text, std::string_view chars) {
     return text.find_first_of(chars) != std::string_view::npos;
 }
 
-Status check_names(std::string_view section, std::string_view key, std::string_view value) {
+} // namespace
+
+Status check_setting(std::string_view section, std::string_view key, std::string_view value) {
     using namespace std::string_view_literals;
     const auto breaks = "\r\n\0"sv;
     if (section.empty() || has_any(section, breaks) || has_any(section, "]"))
@@ -51,8 +53,6 @@ Status check_names(std::string_view section, std::string_view key, std::string_v
         return Error::bad_input("the value of '" + std::string(key) + "' holds a line break");
     return Status::success();
 }
-
-} // namespace
 
 SettingDefault::SettingDefault(int number) : m_text(std::to_string(number)) {}
 
@@ -81,16 +81,28 @@ SettingValue read_setting(std::string_view section, std::string_view key,
 
 Status write_setting(std::string_view section, std::string_view key, std::string_view value,
                      const std::filesystem::path& file) {
-    if (auto ok = check_names(section, key, value); !ok)
-        return ok;
+    return write_settings({{std::string(section), std::string(key), std::string(value)}}, file);
+}
+
+Status write_settings(const std::vector<SettingChange>& changes,
+                      const std::filesystem::path& file) {
+    for (const auto& c : changes)
+        if (auto ok = check_setting(c.section, c.key, c.value); !ok)
+            return ok;
     std::filesystem::path storage;
     const auto& path = or_settings_file(file, storage);
     auto ini = IniFile::load(path);
     if (!ini)
         return ini.error();
-    if (ini->get(section, key) == std::optional<std::string>(value))
-        return Status::success(); // nothing to change: leave the file alone
-    ini->set(section, key, value);
+    bool changed = false;
+    for (const auto& c : changes) {
+        if (ini->get(c.section, c.key) == std::optional<std::string>(c.value))
+            continue; // already so: leave the file alone
+        ini->set(c.section, c.key, c.value);
+        changed = true;
+    }
+    if (!changed)
+        return Status::success();
     if (path.has_parent_path()) {
         std::error_code ec;
         std::filesystem::create_directories(path.parent_path(), ec);

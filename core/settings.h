@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "result.h"
 
@@ -56,6 +57,20 @@ SettingValue read_setting(std::string_view section, std::string_view key,
 /// when a name or value would break the file (line breaks, `]` in a section, `=` in a key).
 Status write_setting(std::string_view section, std::string_view key, std::string_view value,
                      const std::filesystem::path& file = {});
+
+/// Fails when a section, key or value cannot be stored in an INI file.
+Status check_setting(std::string_view section, std::string_view key, std::string_view value);
+
+struct SettingChange {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+/// Writes several keys with one replacement of the file; nothing is written when any
+/// change is refused.
+Status write_settings(const std::vector<SettingChange>& changes,
+                      const std::filesystem::path& file = {});
 
 /// The path with one trailing separator: unchanged when it already ends in one, "/" for "".
 std::string add_backslash(std::string_view path);
