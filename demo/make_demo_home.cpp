@@ -12,20 +12,12 @@
 #include "zip_maker.h"
 
 namespace fs = std::filesystem;
+using testsupport::rom_entry;
 using testsupport::rom_with_crc;
 
 namespace {
 
 constexpr const char* kMarker = ".zelkon-demo";
-
-core::RomEntry rom(std::uint32_t crc, std::string name, std::uint32_t crc2 = 0) {
-    core::RomEntry e;
-    e.crc = core::CrcText::from_value(crc);
-    if (crc2)
-        e.crc2 = core::CrcText::from_value(crc2);
-    e.name = std::move(name);
-    return e;
-}
 
 bool write_databases(const fs::path& folder) {
     core::ZdbHeader genesis;
@@ -35,9 +27,9 @@ bool write_databases(const fs::path& folder) {
     genesis.credit = "the Zelkon demo";
     genesis.notes = "A sample database with three ROMs.";
     genesis.patterns = "*.bin;*.gen;*.md;*.smd";
-    core::RomTable genesis_roms{rom(0x1a2b3c4d, "Demo Racer (World)"),
-                                rom(0x5e6f7081, "Sky Fighter (Europe)"),
-                                rom(0x92a3b4c5, "Puzzle Caf\xc3\xa9 (Japan)")};
+    core::RomTable genesis_roms{rom_entry(0x1a2b3c4d, "Demo Racer (World)"),
+                                rom_entry(0x5e6f7081, "Sky Fighter (Europe)"),
+                                rom_entry(0x92a3b4c5, "Puzzle Caf\xc3\xa9 (Japan)")};
 
     core::ZdbHeader nes;
     nes.system_id = "NES";
@@ -47,8 +39,8 @@ bool write_databases(const fs::path& folder) {
     nes.notes = "A sample database whose ROMs carry a 16-byte header.";
     nes.patterns = "*.nes";
     nes.number = 16; // the header every dump carries, left out of the checksum
-    core::RomTable nes_roms{rom(0x0badf00d, "Castle Quest (USA)", 0x0c0ffee0),
-                            rom(0x13579bdf, "Pixel Knight (USA, Europe)", 0x2468ace0)};
+    core::RomTable nes_roms{rom_entry(0x0badf00d, "Castle Quest (USA)", 0x0c0ffee0),
+                            rom_entry(0x13579bdf, "Pixel Knight (USA, Europe)", 0x2468ace0)};
 
     for (auto [file, format, header, roms] : {std::tuple{"SGENESIS.zdb", 3, genesis, genesis_roms},
                                               std::tuple{"NES.zdb", 1, nes, nes_roms}}) {

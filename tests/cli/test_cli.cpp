@@ -14,14 +14,7 @@ using testsupport::TempDir;
 
 namespace {
 
-core::RomEntry rom(std::uint32_t crc, std::string name, std::uint32_t crc2 = 0) {
-    core::RomEntry e;
-    e.crc = core::CrcText::from_value(crc);
-    if (crc2)
-        e.crc2 = core::CrcText::from_value(crc2);
-    e.name = std::move(name);
-    return e;
-}
+using testsupport::rom_entry;
 
 struct CliRun {
     int code;
@@ -39,15 +32,17 @@ protected:
         gen.credit = "us";
         gen.notes = "line one\rline two";
         gen.patterns = "*.bin;*.smd";
-        ASSERT_TRUE(core::write_zdb(db("SGENESIS.zdb"), 3, gen,
-                                    {rom(0x11111111, "Alpha (World)"), rom(0x22222222, "Beta")}));
+        ASSERT_TRUE(core::write_zdb(
+            db("SGENESIS.zdb"), 3, gen,
+            {rom_entry(0x11111111, "Alpha (World)"), rom_entry(0x22222222, "Beta")}));
         core::ZdbHeader nes;
         nes.system_id = "NES";
         nes.long_name = "NES";
         nes.version = "1";
         nes.patterns = "*.nes";
         nes.number = 16;
-        ASSERT_TRUE(core::write_zdb(db("nes.zdb"), 1, nes, {rom(0x33333333, "Gamma", 0x44444444)}));
+        ASSERT_TRUE(
+            core::write_zdb(db("nes.zdb"), 1, nes, {rom_entry(0x33333333, "Gamma", 0x44444444)}));
         dir.write("databases/broken.zdb", "\x07garbage");
     }
 

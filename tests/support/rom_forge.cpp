@@ -13,8 +13,7 @@ constexpr std::uint32_t kPoly = 0xEDB88320u;
 struct Tables {
     std::array<std::uint32_t, 256> forward{};
     std::array<std::uint8_t, 256> by_top_byte{};
-    Tables()
-    {
+    Tables() {
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i;
             for (int k = 0; k < 8; ++k)
@@ -25,22 +24,19 @@ struct Tables {
     }
 };
 
-const Tables& tables()
-{
+const Tables& tables() {
     static const Tables t;
     return t;
 }
 
 } // namespace
 
-std::uint32_t crc32_of(std::string_view bytes)
-{
+std::uint32_t crc32_of(std::string_view bytes) {
     return static_cast<std::uint32_t>(
         crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
-void force_crc(std::string& bytes, std::uint32_t crc)
-{
+void force_crc(std::string& bytes, std::uint32_t crc) {
     if (bytes.size() < 4)
         throw std::invalid_argument("force_crc needs at least 4 bytes");
     const auto& t = tables();
@@ -57,8 +53,7 @@ void force_crc(std::string& bytes, std::uint32_t crc)
         bytes[bytes.size() - 4 + i] = static_cast<char>((word >> (8 * i)) & 0xFF);
 }
 
-std::string rom_with_crc(std::size_t size, std::uint32_t crc, std::uint32_t seed)
-{
+std::string rom_with_crc(std::size_t size, std::uint32_t crc, std::uint32_t seed) {
     std::string bytes(size, '\0');
     std::uint32_t x = seed * 2654435761u + 12345u;
     for (auto& b : bytes) {
@@ -71,8 +66,7 @@ std::string rom_with_crc(std::size_t size, std::uint32_t crc, std::uint32_t seed
     return bytes;
 }
 
-std::string interleave_smd(std::string_view plain)
-{
+std::string interleave_smd(std::string_view plain) {
     constexpr std::size_t kBlock = 16384, kHalf = 8192;
     if (plain.size() % kBlock != 0)
         throw std::invalid_argument("an SMD image is a whole number of 16 KiB blocks");
@@ -91,6 +85,15 @@ std::string interleave_smd(std::string_view plain)
         out += block;
     }
     return out;
+}
+
+core::RomEntry rom_entry(std::uint32_t crc, std::string name, std::uint32_t crc2) {
+    core::RomEntry e;
+    e.crc = core::CrcText::from_value(crc);
+    if (crc2)
+        e.crc2 = core::CrcText::from_value(crc2);
+    e.name = std::move(name);
+    return e;
 }
 
 } // namespace testsupport

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "zdb.h"
+
 namespace testsupport {
 
 /// The ZIP CRC-32 of some bytes (reference implementation: zlib).
@@ -20,5 +22,8 @@ void force_crc(std::string& bytes, std::uint32_t crc);
 /// The interleaved SMD form of a plain Genesis image (a multiple of 16 KiB): a 512-byte
 /// copier header, then per 16 KiB block the odd bytes followed by the even ones.
 std::string interleave_smd(std::string_view plain);
+
+/// A database entry; a `crc2` of 0 means none ("XXX     ").
+core::RomEntry rom_entry(std::uint32_t crc, std::string name, std::uint32_t crc2 = 0);
 
 } // namespace testsupport
