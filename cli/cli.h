@@ -10,9 +10,10 @@ namespace cli {
 /// Exit statuses of zelkon-cli.
 enum ExitCode : int {
     kExitOk = 0,
-    kExitFileError = 1, ///< a file could not be read (the others were still handled)
-    kExitUsage = 2,     ///< bad usage: unknown command, option or system
-    kExitNoLibrary = 3, ///< libzelcore.so or one of its entry points is missing
+    kExitFileError = 1,     ///< a file could not be read (the others were still handled)
+    kExitUsage = 2,         ///< bad usage: unknown command, option or system
+    kExitNoLibrary = 3,     ///< libzelcore.so or one of its entry points is missing
+    kExitInterrupted = 130, ///< stopped by Ctrl-C
 };
 
 /// Where a run reads its helper library from and writes its output to, so that tests

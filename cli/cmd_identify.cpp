@@ -6,6 +6,7 @@
 #include "context.h"
 #include "file_args.h"
 #include "hash_ahead.h"
+#include "interrupt.h"
 #include "system_lookup.h"
 #include "zdb.h"
 
@@ -71,6 +72,11 @@ void identify(Context& ctx, const IdentifyOptions& opt) {
     core::HashAhead ahead(*identifier, files, skip,
                           opt.jobs ? opt.jobs : core::HashAhead::default_threads());
     for (const auto& file : files) {
+        if (interrupted()) {
+            ctx.error("interrupted");
+            ctx.exit_code = kExitInterrupted;
+            return;
+        }
         auto crc = ahead.next();
         if (!crc) {
             ctx.error(crc.error().message);
