@@ -18,6 +18,7 @@ namespace {
 
 std::vector<char*> make_argv(std::vector<std::string>& storage) {
     std::vector<char*> argv;
+    argv.reserve(storage.size() + 1);
     for (auto& s : storage)
         argv.push_back(s.data());
     argv.push_back(nullptr);

@@ -119,7 +119,8 @@ void advise_huge_pages(void* data, std::size_t bytes) {
     const auto first = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
     const auto last = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
     if (last > first)
-        (void)::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        (void)::madvise(reinterpret_cast<void*>(first), // NOLINT(performance-no-int-to-ptr)
+                        last - first, MADV_HUGEPAGE);
 #else
     (void)data;
     (void)bytes;

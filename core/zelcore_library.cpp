@@ -72,7 +72,7 @@ Result<Zelcore> Zelcore::load(const std::filesystem::path& folder) {
     if (api->handle == nullptr)
         return Error::not_found("cannot load " + quoted(library) + ": " + last_dl_error());
 
-    for (Status status :
+    for (const Status& status :
          {resolve(api->handle, library, "file_crc32", api->file_crc32),
           resolve(api->handle, library, "zelcore_crc32_range", api->crc32_range),
           resolve(api->handle, library, "smd2bin", api->smd2bin),
