@@ -13,6 +13,7 @@ using testsupport::RecordingProgress;
 using testsupport::RecordingPrompter;
 using testsupport::TempDir;
 using zdbfixture::HeaderFields;
+using Ids = std::vector<std::string>;
 
 namespace {
 
@@ -42,8 +43,8 @@ protected:
     }
 };
 
-std::vector<std::string> ids(const std::vector<core::SystemEntry>& systems) {
-    std::vector<std::string> out;
+Ids ids(const std::vector<core::SystemEntry>& systems) {
+    Ids out;
     for (const auto& s : systems)
         out.push_back(s.id);
     return out;
@@ -79,68 +80,57 @@ TEST_F(Rdbs, ListsDatabasesAlphabeticallyAndSkipsTheRest) {
 
     auto systems = load();
     EXPECT_TRUE(prompter.messages.empty());
-    // Case-insensitive order; "A.ZDB" and "a.zdb" tie and go by their exact names.
-    EXPECT_EQ(ids(systems), (std::vector<std::string>{"A", "a2", "B", "H"}));
-    ASSERT_EQ(systems.size(), 4u);
+    // Case-insensitive order; "A.ZDB" and "a.zdb" tie and go by their exact names; ids trimmed.
+    ASSERT_EQ(ids(systems), (Ids{"A", "a2", "B", "H"}));
     EXPECT_EQ(systems[0].long_name, "Upper A");
     EXPECT_EQ(systems[0].file, folder / "A.ZDB");
-    EXPECT_EQ(systems[3].id, "H") << "the id is trimmed";
     EXPECT_EQ(systems[3].patterns, "*;*.h;*");
 
     // Every listed file shows in the status, the skipped ones too; the bar runs 0..n-1.
-    EXPECT_EQ(progress.statuses,
-              (std::vector<std::string>{"Loading ROM Databases...", "Loading ROM Databases...A",
-                                        "Loading ROM Databases...a", "Loading ROM Databases...b",
-                                        "Loading ROM Databases...c", "Loading ROM Databases...d",
-                                        "Loading ROM Databases...h"}));
+    const std::string s = "Loading ROM Databases...";
+    EXPECT_EQ(progress.statuses, (Ids{s, s + "A", s + "a", s + "b", s + "c", s + "d", s + "h"}));
     std::vector<std::pair<std::size_t, std::size_t>> steps;
     for (std::size_t i = 0; i < 6; ++i)
         steps.emplace_back(i, 5);
     EXPECT_EQ(progress.step_calls, steps);
 }
 
-TEST_F(Rdbs, ResetsTheFirstLoadNoticeOfListedSystems) {
+TEST_F(Rdbs, OneFileDrawsNoBarAndListedSystemsGetTheirNoticeResetUnlessAsked) {
+    // An empty folder shows only the status, a single file draws no bar.
+    EXPECT_TRUE(load().empty());
+    EXPECT_EQ(progress.statuses, (Ids{"Loading ROM Databases..."}));
+    add("SMS.zdb", database("SMS  ", "Master System"));
+    EXPECT_EQ(ids(load()), (Ids{"SMS"}));
+    EXPECT_TRUE(progress.step_calls.empty());
+
     ASSERT_TRUE(core::write_setting("SMS", "ZDBLoaded", "1", settings));
     ASSERT_TRUE(core::write_setting("BAD", "ZDBLoaded", "1", settings));
-    add("SMS.zdb", database("SMS  ", "Master System"));
     add("BAD.zdb", database("BAD", "Bad", "*", 9));
     add("GG.zdb", database("GG", "Game Gear"));
+    const auto flag = [&](const char* id) {
+        return core::read_setting(id, "ZDBLoaded", "", settings).text();
+    };
 
-    auto systems = load();
-    EXPECT_EQ(ids(systems), (std::vector<std::string>{"GG", "SMS"}));
-    EXPECT_EQ(core::read_setting("SMS", "ZDBLoaded", "", settings), "0");
-    EXPECT_EQ(core::read_setting("GG", "ZDBLoaded", "", settings), "0");
-    EXPECT_EQ(core::read_setting("BAD", "ZDBLoaded", "", settings), "1");
-}
-
-TEST_F(Rdbs, LeavesTheNoticeAloneWhenAsked) {
-    ASSERT_TRUE(core::write_setting("SMS", "ZDBLoaded", "1", settings));
-    add("SMS.zdb", database("SMS", "Master System"));
-    auto systems = load(false);
-    ASSERT_EQ(systems.size(), 1u);
-    EXPECT_EQ(core::read_setting("SMS", "ZDBLoaded", "", settings), "1");
-}
-
-TEST_F(Rdbs, OneFileDrawsNoBarAndAnEmptyFolderNothing) {
-    auto none = load();
-    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(ids(load(false)), (Ids{"GG", "SMS"}));
+    EXPECT_EQ(flag("SMS"), "1");
+    EXPECT_EQ(ids(load()), (Ids{"GG", "SMS"}));
+    EXPECT_EQ(flag("SMS"), "0");
+    EXPECT_EQ(flag("GG"), "0");
+    EXPECT_EQ(flag("BAD"), "1");
     EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_EQ(progress.statuses, (std::vector<std::string>{"Loading ROM Databases..."}));
-
-    add("SMS.zdb", database("SMS", "Master System"));
-    auto one = load();
-    EXPECT_EQ(ids(one), (std::vector<std::string>{"SMS"}));
-    EXPECT_TRUE(progress.step_calls.empty());
 }
 
 TEST(RdbsFind, PrefersAnExactIdThenIgnoresCase) {
     std::vector<core::SystemEntry> systems{
         {"lower", "sms", "", {}}, {"upper", "SMS", "", {}}, {"gear", "GG", "", {}}};
-    ASSERT_NE(core::find_system(systems, "SMS"), nullptr);
-    EXPECT_EQ(core::find_system(systems, "SMS")->long_name, "upper");
-    EXPECT_EQ(core::find_system(systems, "sms")->long_name, "lower");
-    EXPECT_EQ(core::find_system(systems, "Sms")->long_name, "lower");
-    EXPECT_EQ(core::find_system(systems, "gg")->long_name, "gear");
-    EXPECT_EQ(core::find_system(systems, "NES"), nullptr);
+    const auto found = [&](const char* id) {
+        const auto* system = core::find_system(systems, id);
+        return system ? system->long_name : "(none)";
+    };
+    EXPECT_EQ(found("SMS"), "upper");
+    EXPECT_EQ(found("sms"), "lower");
+    EXPECT_EQ(found("Sms"), "lower");
+    EXPECT_EQ(found("gg"), "gear");
+    EXPECT_EQ(found("NES"), "(none)");
     EXPECT_EQ(core::find_system({}, "SMS"), nullptr);
 }

@@ -2,6 +2,7 @@
 
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "recorders.h"
@@ -15,22 +16,27 @@ using core::CrcText;
 using core::RomTable;
 using core::ZdbHeader;
 using testsupport::TempDir;
-using zdbfixture::Bytes;
 using zdbfixture::HeaderFields;
 
 namespace {
 
+// The texts of a header, joined with "|".
+std::string texts(const ZdbHeader& h) {
+    return h.system_id + "|" + h.long_name + "|" + h.version + "|" + h.credit + "|" + h.notes +
+           "|" + h.patterns + "|" + h.more_info;
+}
+
+std::string dump(const RomTable& roms) {
+    std::string out;
+    for (const auto& r : roms)
+        out += r.crc.str() + " " + r.crc2.str() + " " + r.name + ";";
+    return out;
+}
+
 void expect_unusable(const ZdbHeader& h) {
     EXPECT_EQ(h.number, -1);
-    EXPECT_FALSE(h.usable());
     EXPECT_FALSE(h.error.empty());
-    EXPECT_EQ(h.version, "");
-    EXPECT_EQ(h.credit, "");
-    EXPECT_EQ(h.notes, "");
-    EXPECT_EQ(h.more_info, "");
-    EXPECT_EQ(h.patterns, "");
-    EXPECT_EQ(h.long_name, "");
-    EXPECT_EQ(h.system_id, "");
+    EXPECT_EQ(texts(h), "||||||") << "never a partial header";
     EXPECT_EQ(h.extra, 0);
     EXPECT_EQ(h.crc_count, 0);
 }
@@ -46,18 +52,6 @@ RomTable sentinel_table() {
 }
 
 } // namespace
-
-TEST(ZdbCrcText, HoldsEightCharacters) {
-    EXPECT_EQ(CrcText::from_value(0xABCD), "0000abcd");
-    EXPECT_EQ(CrcText::from_value(0xDEADBEEF), "deadbeef");
-    EXPECT_EQ(CrcText::from_value(0), "00000000");
-    EXPECT_EQ(CrcText(), "00000000");
-    EXPECT_EQ(CrcText("abc"), "abc     ");
-    EXPECT_EQ(CrcText("123456789"), "12345678");
-    EXPECT_EQ(CrcText::none(), "XXX     ");
-    EXPECT_EQ(CrcText::none().str().size(), 8u);
-    EXPECT_LT(CrcText::from_value(0x0F), CrcText::from_value(0xF0));
-}
 
 // A database typed in byte by byte from the format table.
 TEST(ZdbLoad, ReadsHandTypedVersion2File) {
@@ -79,66 +73,39 @@ TEST(ZdbLoad, ReadsHandTypedVersion2File) {
     RomTable roms = sentinel_table();
     ZdbHeader h = core::load_zdb(path, core::kZdbFull, &roms);
     ASSERT_TRUE(h.usable()) << h.error;
-    EXPECT_EQ(h.system_id, "SMS ");
-    EXPECT_EQ(h.long_name, "Seg");
-    EXPECT_EQ(h.version, "1.0");
-    EXPECT_EQ(h.credit, "Z\xC3\xA9");
-    EXPECT_EQ(h.notes, "");
-    EXPECT_EQ(h.patterns, "*.sms");
-    EXPECT_EQ(h.more_info, "abc");
-    EXPECT_EQ(h.number, 0);
-    EXPECT_EQ(h.extra, 0);
-    EXPECT_EQ(h.crc_count, 1);
-    EXPECT_EQ(h.error, "");
-    ASSERT_EQ(roms.size(), 2u);
-    EXPECT_EQ(roms[0].crc, "0000abcd");
-    EXPECT_EQ(roms[0].crc2, "XXX     ");
-    EXPECT_EQ(roms[0].name, "Ab");
-    EXPECT_EQ(roms[0].path, "");
-    EXPECT_EQ(roms[0].done, 0);
-    EXPECT_EQ(roms[1].crc, "12345678");
-    EXPECT_EQ(roms[1].name, "\xE2\x82\xAC");
+    EXPECT_EQ(texts(h), "SMS |Seg|1.0|Z\xC3\xA9||*.sms|abc");
+    EXPECT_EQ(std::tuple(h.number, h.extra, h.crc_count), std::tuple(0, 0, 1));
+    EXPECT_EQ(dump(roms), "0000abcd XXX      Ab;12345678 XXX      \xE2\x82\xAC;");
 }
 
-TEST(ZdbLoad, Version1HasHeaderSkipExtraAndSecondCrc) {
-    HeaderFields f;
-    f.number = 512;
-    f.extra = -3;
-    auto b = zdbfixture::header(1, f)
-                 .record(0xDEADBEEF, "Sonic", 0x01020304)
-                 .record(0x80000001, "Tails", 0xFFFFFFFF);
-    TempDir dir;
-    RomTable roms;
-    ZdbHeader h = core::load_zdb(dir.write("a.zdb", b.data), core::kZdbFull, &roms);
-    ASSERT_TRUE(h.usable()) << h.error;
-    EXPECT_EQ(h.number, 512);
-    EXPECT_EQ(h.extra, -3);
-    EXPECT_EQ(h.crc_count, 2);
-    EXPECT_EQ(h.more_info, f.more_info);
-    ASSERT_EQ(roms.size(), 2u);
-    EXPECT_EQ(roms[0].crc, "deadbeef");
-    EXPECT_EQ(roms[0].crc2, "01020304");
-    EXPECT_EQ(roms[0].name, "Sonic");
-    EXPECT_EQ(roms[1].crc, "80000001");
-    EXPECT_EQ(roms[1].crc2, "ffffffff");
-    EXPECT_EQ(roms[1].name, "Tails");
-}
-
-TEST(ZdbLoad, Version3HasHeaderSkipButOneCrc) {
-    HeaderFields f;
-    f.number = -2; // signed: kept as stored
-    auto b = zdbfixture::header(3, f).record(0x0000ABCD, "Pitfall");
-    TempDir dir;
-    RomTable roms;
-    ZdbHeader h = core::load_zdb(dir.write("a.zdb", b.data), core::kZdbFull, &roms);
-    ASSERT_TRUE(h.usable()) << h.error;
-    EXPECT_EQ(h.number, -2);
-    EXPECT_EQ(h.extra, 0);
-    EXPECT_EQ(h.crc_count, 1);
-    ASSERT_EQ(roms.size(), 1u);
-    EXPECT_EQ(roms[0].crc, "0000abcd");
-    EXPECT_EQ(roms[0].crc2, CrcText::none());
-    EXPECT_EQ(roms[0].name, "Pitfall");
+// Formats 1 and 3 store a signed header skip; only 1 has the extra field and a second CRC.
+TEST(ZdbLoad, Versions1And3HaveAHeaderSkip) {
+    for (unsigned format : {1u, 3u}) {
+        SCOPED_TRACE(format);
+        auto second = [&](std::uint32_t v) {
+            return format == 1 ? std::optional<std::uint32_t>(v) : std::nullopt;
+        };
+        HeaderFields f;
+        f.number = format == 1 ? 512 : -2;
+        f.extra = -3;
+        f.long_name = "Pok\xE9mon \x80";
+        f.notes = "\x81\x8D"; // unassigned bytes
+        f.more_info = "Caf\xE9";
+        auto b = zdbfixture::header(format, f)
+                     .record(0xDEADBEEF, "\xC9t\xE9 \x8A\xFF", second(0x01020304))
+                     .record(0x80000001, "Tails", second(0xFFFFFFFF));
+        RomTable roms;
+        ZdbHeader h = parse(b.data, core::kZdbFull, &roms);
+        ASSERT_TRUE(h.usable()) << h.error;
+        EXPECT_EQ(std::tuple(h.number, h.extra, h.crc_count),
+                  format == 1 ? std::tuple(512, -3, 2) : std::tuple(-2, 0, 1));
+        EXPECT_EQ(texts(h), "SGENESIS|Pok\xC3\xA9mon \xE2\x82\xAC|2.4|The Collectors|"
+                            "\xC2\x81\xC2\x8D|*.bin;*.gen;*.smd|Caf\xC3\xA9");
+        EXPECT_EQ(dump(roms), format == 1 ? "deadbeef 01020304 \xC3\x89t\xC3\xA9 \xC5\xA0\xC3\xBF;"
+                                            "80000001 ffffffff Tails;"
+                                          : "deadbeef XXX      \xC3\x89t\xC3\xA9 \xC5\xA0\xC3\xBF;"
+                                            "80000001 XXX      Tails;");
+    }
 }
 
 TEST(ZdbLoad, ModesReadOnlyTheirPart) {
@@ -147,69 +114,35 @@ TEST(ZdbLoad, ModesReadOnlyTheirPart) {
     auto path = dir.write("a.zdb", b.data);
 
     RomTable roms = sentinel_table();
-    ZdbHeader h1 = core::load_zdb(path, core::kZdbHeaderOnly, &roms);
-    EXPECT_TRUE(h1.usable());
-    EXPECT_EQ(h1.more_info, "");
-    EXPECT_EQ(h1.system_id, "SGENESIS");
-    ASSERT_EQ(roms.size(), 1u) << "header-only loads leave the table alone";
-    EXPECT_EQ(roms[0].name, "x");
-
-    ZdbHeader h2 = core::load_zdb(path, core::kZdbHeaderAndInfo, &roms);
-    EXPECT_EQ(h2.more_info, "A longer description.");
-    EXPECT_EQ(roms[0].name, "x");
-
-    ZdbHeader h0 = core::load_zdb(path, core::kZdbFull, &roms);
-    EXPECT_EQ(h0.more_info, "A longer description.");
-    ASSERT_EQ(roms.size(), 1u);
-    EXPECT_EQ(roms[0].name, "One");
+    EXPECT_EQ(texts(core::load_zdb(path, core::kZdbHeaderOnly, &roms)),
+              "SGENESIS|Sega Genesis|2.4|The Collectors|Names follow the cartridge labels.|"
+              "*.bin;*.gen;*.smd|");
+    EXPECT_EQ(core::load_zdb(path, core::kZdbHeaderAndInfo, &roms).more_info,
+              "A longer description.");
+    EXPECT_EQ(dump(roms), dump(sentinel_table())) << "header loads leave the table alone";
+    EXPECT_EQ(core::load_zdb(path, core::kZdbFull, &roms).more_info, "A longer description.");
+    EXPECT_EQ(dump(roms), "00000001 XXX      One;");
 
     // Mode 1 does not need the more-info length: a file that ends before it is listed.
     std::string cut = b.data.substr(0, b.data.size() - 8 - 21 - 2); // no record, info, length
-    EXPECT_TRUE(core::load_zdb(dir.write("cut.zdb", cut), core::kZdbHeaderOnly).usable());
-    expect_unusable(core::load_zdb(dir.path() / "cut.zdb", core::kZdbHeaderAndInfo));
+    EXPECT_TRUE(parse(cut, core::kZdbHeaderOnly).usable());
+    expect_unusable(parse(cut, core::kZdbHeaderAndInfo));
 }
 
-TEST(ZdbLoad, SkipsRecordsWithEmptyNames) {
-    // A length byte equal to the low byte of the stored CRC unscrambles to 0.
-    auto b = zdbfixture::header(2).record(0x11, "A").record(0x22, "").record(0x33, "C");
-    RomTable roms;
-    ASSERT_TRUE(parse(b.data, core::kZdbFull, &roms).usable());
-    ASSERT_EQ(roms.size(), 2u);
-    EXPECT_EQ(roms[0].name, "A");
-    EXPECT_EQ(roms[1].name, "C");
-    EXPECT_EQ(roms[1].crc, "00000033");
-}
-
-TEST(ZdbLoad, NegativeMoreInfoLengthMeansNoText) {
+TEST(ZdbLoad, EmptyNamesAndNegativeMoreInfoLength) {
+    // A length byte equal to the low byte of the stored CRC unscrambles to 0: skipped.
     HeaderFields f;
     f.more_info = "";
-    f.more_info_length = -5;
-    auto b = zdbfixture::header(2, f).record(0x44, "Right after");
+    f.more_info_length = -5; // no text
+    auto b = zdbfixture::header(2, f).record(0x11, "A").record(0x22, "").record(0x33, "C");
     RomTable roms;
     ZdbHeader h = parse(b.data, core::kZdbFull, &roms);
     ASSERT_TRUE(h.usable()) << h.error;
     EXPECT_EQ(h.more_info, "");
-    ASSERT_EQ(roms.size(), 1u);
-    EXPECT_EQ(roms[0].name, "Right after");
+    EXPECT_EQ(dump(roms), "00000011 XXX      A;00000033 XXX      C;");
 }
 
-TEST(ZdbLoad, TextsBecomeUtf8FromWindows1252) {
-    HeaderFields f;
-    f.long_name = "Pok\xE9mon \x80 \x9F";
-    f.notes = "\x81\x8D\x8F\x90\x9D"; // the unassigned bytes
-    f.more_info = "Caf\xE9";
-    auto b = zdbfixture::header(2, f).record(0x5, "\xC9t\xE9 \x8A\xFF");
-    RomTable roms;
-    ZdbHeader h = parse(b.data, core::kZdbFull, &roms);
-    ASSERT_TRUE(h.usable()) << h.error;
-    EXPECT_EQ(h.long_name, "Pok\xC3\xA9mon \xE2\x82\xAC \xC5\xB8");
-    EXPECT_EQ(h.notes, "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
-    EXPECT_EQ(h.more_info, "Caf\xC3\xA9");
-    ASSERT_EQ(roms.size(), 1u);
-    EXPECT_EQ(roms[0].name, "\xC3\x89t\xC3\xA9 \xC5\xA0\xC3\xBF");
-}
-
-TEST(ZdbLoad, WrongFormatVersionIsUnusable) {
+TEST(ZdbLoad, UnusableFilesGiveAReason) {
     TempDir dir;
     for (unsigned format : {0u, 4u, 255u}) {
         SCOPED_TRACE(format);
@@ -224,21 +157,22 @@ TEST(ZdbLoad, WrongFormatVersionIsUnusable) {
         EXPECT_TRUE(roms.empty());
         expect_unusable(core::load_zdb(path, core::kZdbHeaderOnly));
     }
-}
+    // -1 is the "unusable" mark of every caller, so it cannot pass as a real skip.
+    HeaderFields f;
+    f.number = -1;
+    expect_unusable(parse(zdbfixture::header(3, f).data, core::kZdbHeaderOnly));
 
-TEST(ZdbLoad, UnopenableFilesGiveAReason) {
-    TempDir dir;
     ZdbHeader missing = core::load_zdb(dir.path() / "none.zdb", core::kZdbHeaderOnly);
     expect_unusable(missing);
     EXPECT_EQ(missing.error, "cannot open '" + (dir.path() / "none.zdb").string() +
                                  "': No such file or directory");
 
     std::filesystem::create_directory(dir.path() / "folder.zdb");
-    RomTable roms = sentinel_table();
-    ZdbHeader folder = core::load_zdb(dir.path() / "folder.zdb", core::kZdbFull, &roms);
+    RomTable table = sentinel_table();
+    ZdbHeader folder = core::load_zdb(dir.path() / "folder.zdb", core::kZdbFull, &table);
     expect_unusable(folder);
     EXPECT_NE(folder.error.find("folder.zdb"), std::string::npos);
-    EXPECT_TRUE(roms.empty());
+    EXPECT_TRUE(table.empty());
 
     ZdbHeader empty = core::load_zdb(dir.write("empty.zdb", ""), core::kZdbHeaderOnly);
     expect_unusable(empty);
@@ -253,13 +187,13 @@ TEST(ZdbLoad, HeaderCutAtEveryByteIsUnusable) {
         const std::size_t info_start = full.size() - 2 - HeaderFields{}.more_info.size();
         for (int mode : {core::kZdbFull, core::kZdbHeaderOnly, core::kZdbHeaderAndInfo}) {
             const std::size_t header_end = mode == core::kZdbHeaderOnly ? info_start : full.size();
+            const auto kept = mode == core::kZdbFull ? 0u : 1u; // header loads keep the table
             for (std::size_t cut = 0; cut < header_end; ++cut) {
-                SCOPED_TRACE("format " + std::to_string(format) + " mode " + std::to_string(mode) +
-                             " cut " + std::to_string(cut));
+                const auto name = std::to_string(format) + "-" + std::to_string(mode) + "-" +
+                                  std::to_string(cut) + ".zdb";
+                SCOPED_TRACE(name);
                 // A new file each time: rewriting one file makes ext4 flush it on close.
-                auto path = dir.write("cut-" + std::to_string(format) + "-" + std::to_string(mode) +
-                                          "-" + std::to_string(cut) + ".zdb",
-                                      full.substr(0, cut));
+                auto path = dir.write(name, full.substr(0, cut));
                 RomTable roms = sentinel_table();
                 ZdbHeader h = core::load_zdb(path, mode, &roms);
                 expect_unusable(h);
@@ -267,14 +201,11 @@ TEST(ZdbLoad, HeaderCutAtEveryByteIsUnusable) {
                     EXPECT_EQ(h.error, "'" + path.string() +
                                            "' is not a ROM database: the header ends early");
                 }
-                // A failed full load empties the table; header loads never touch it.
-                EXPECT_EQ(roms.size(), mode == core::kZdbFull ? 0u : 1u);
+                EXPECT_EQ(roms.size(), kept);
             }
-            // Complete: usable, with no records at all.
             RomTable roms = sentinel_table();
-            ZdbHeader h = parse(full.substr(0, header_end), mode, &roms);
-            EXPECT_TRUE(h.usable()) << h.error;
-            EXPECT_EQ(roms.size(), mode == core::kZdbFull ? 0u : 1u);
+            EXPECT_TRUE(parse(full.substr(0, header_end), mode, &roms).usable());
+            EXPECT_EQ(roms.size(), kept);
         }
     }
 }
@@ -291,43 +222,12 @@ TEST(ZdbLoad, RecordCutShortAddsNoEntry) {
         for (std::size_t drop = 1; drop <= last; ++drop) {
             SCOPED_TRACE("format " + std::to_string(format) + " drop " + std::to_string(drop));
             RomTable roms;
-            ZdbHeader h = parse(b.data.substr(0, b.data.size() - drop), core::kZdbFull, &roms);
-            ASSERT_TRUE(h.usable()) << h.error;
+            ASSERT_TRUE(
+                parse(b.data.substr(0, b.data.size() - drop), core::kZdbFull, &roms).usable());
             ASSERT_EQ(roms.size(), 1u);
             EXPECT_EQ(roms[0].name, "First");
         }
     }
-}
-
-TEST(ZdbLoad, BufferBoundariesDoNotChangeTheResult) {
-    auto b = zdbfixture::header(1);
-    for (std::uint32_t i = 0; i < 300; ++i)
-        b.record(i * 2654435761u, "Game number " + std::to_string(i) + " (Europe)", ~i);
-    b.data.resize(b.data.size() - 3); // and a cut last record
-    RomTable expected;
-    ZdbHeader h = parse(b.data, core::kZdbFull, &expected);
-    ASSERT_TRUE(h.usable());
-    ASSERT_EQ(expected.size(), 299u);
-    for (std::size_t capacity : {1u, 2u, 3u, 7u, 64u, 1000u}) {
-        SCOPED_TRACE(capacity);
-        RomTable roms;
-        ZdbHeader again = parse(b.data, core::kZdbFull, &roms, capacity);
-        EXPECT_EQ(again.more_info, h.more_info);
-        EXPECT_EQ(again.number, h.number);
-        ASSERT_EQ(roms.size(), expected.size());
-        for (std::size_t i = 0; i < roms.size(); ++i) {
-            EXPECT_EQ(roms[i].crc, expected[i].crc);
-            EXPECT_EQ(roms[i].crc2, expected[i].crc2);
-            EXPECT_EQ(roms[i].name, expected[i].name);
-        }
-    }
-}
-
-TEST(ZdbLoad, HeaderSkipOfMinusOneIsRefused) {
-    // -1 is the "unusable" mark of every caller, so it cannot pass as a real skip.
-    HeaderFields f;
-    f.number = -1;
-    expect_unusable(parse(zdbfixture::header(3, f).data, core::kZdbHeaderOnly));
 }
 
 TEST(ZdbLoad, LoadsTwoHundredThousandEntries) {
@@ -340,10 +240,12 @@ TEST(ZdbLoad, LoadsTwoHundredThousandEntries) {
     ZdbHeader h = core::load_zdb(dir.write("big.zdb", b.data), core::kZdbFull, &roms);
     ASSERT_TRUE(h.usable()) << h.error;
     ASSERT_EQ(roms.size(), count);
-    EXPECT_EQ(roms[0].name, "Entry 0");
-    EXPECT_EQ(roms[32767].crc, "00007fff");
-    EXPECT_EQ(roms[32768].name, "Entry 32768");
-    EXPECT_EQ(roms[count - 1].crc, CrcText::from_value(count - 1));
+    // Records straddle the reader's buffer many times over.
+    std::uint32_t wrong = 0;
+    for (std::uint32_t i = 0; i < count; ++i)
+        wrong +=
+            roms[i].crc != CrcText::from_value(i) || roms[i].name != "Entry " + std::to_string(i);
+    EXPECT_EQ(wrong, 0u);
     EXPECT_EQ(roms[count - 1].name, "Entry 199999");
     EXPECT_EQ(roms.capacity(), roms.size()) << "the table is reserved exactly";
 }
@@ -355,19 +257,24 @@ protected:
     testsupport::RecordingPrompter prompter;
     core::FirstLoadNotice notice{"GEN", &prompter, settings};
 
-    std::filesystem::path database(unsigned format = 2) {
+    std::filesystem::path database() {
         HeaderFields f;
         f.system_id = "SGENESIS  "; // the title takes the listed system's id, not this
-        f.version = "2.4";
-        f.credit = "The Collectors";
-        f.notes = "Names follow the cartridge labels.";
-        return dir.write("db.zdb", zdbfixture::header(format, f).record(1, "A").data);
+        return dir.write("db.zdb", zdbfixture::header(2, f).record(1, "A").data);
     }
+    std::string flag() { return core::read_setting("GEN", "ZDBLoaded", "", settings).text(); }
 };
 
 TEST_F(ZdbNotice, ShownAtTheFirstFullLoadOnly) {
-    ASSERT_TRUE(core::write_setting("GEN", "ZDBLoaded", "0", settings));
     auto path = database();
+    EXPECT_TRUE(core::load_zdb(path, core::kZdbHeaderOnly, nullptr, &notice).usable());
+    EXPECT_TRUE(core::load_zdb(path, core::kZdbHeaderAndInfo, nullptr, &notice).usable());
+    auto bad = dir.write("bad.zdb", zdbfixture::header(4).data);
+    EXPECT_FALSE(core::load_zdb(bad, core::kZdbFull, nullptr, &notice).usable());
+    EXPECT_TRUE(prompter.messages.empty()) << "not for header loads or unusable files";
+    EXPECT_EQ(flag(), "");
+
+    // A missing key counts as not shown.
     RomTable roms;
     ASSERT_TRUE(core::load_zdb(path, core::kZdbFull, &roms, &notice).usable());
     ASSERT_EQ(prompter.messages.size(), 1u);
@@ -376,27 +283,14 @@ TEST_F(ZdbNotice, ShownAtTheFirstFullLoadOnly) {
     EXPECT_EQ(m.title, "GEN (2.4) by The Collectors");
     EXPECT_EQ(m.icon, core::Message::Icon::Information);
     EXPECT_EQ(m.buttons, core::Message::Buttons::Ok);
-    EXPECT_EQ(core::read_setting("GEN", "ZDBLoaded", "", settings), "1");
+    EXPECT_EQ(flag(), "1");
     EXPECT_EQ(roms.size(), 1u);
 
     ASSERT_TRUE(core::load_zdb(path, core::kZdbFull, &roms, &notice).usable());
     EXPECT_EQ(prompter.messages.size(), 1u);
-}
-
-TEST_F(ZdbNotice, MissingKeyCountsAsNotShown) {
-    ASSERT_TRUE(core::load_zdb(database(), core::kZdbFull, nullptr, &notice).usable());
-    EXPECT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(core::read_setting("GEN", "ZDBLoaded", "", settings), "1");
-}
-
-TEST_F(ZdbNotice, NotShownForHeaderLoadsOrUnusableFiles) {
-    auto path = database();
-    EXPECT_TRUE(core::load_zdb(path, core::kZdbHeaderOnly, nullptr, &notice).usable());
-    EXPECT_TRUE(core::load_zdb(path, core::kZdbHeaderAndInfo, nullptr, &notice).usable());
-    auto bad = dir.write("bad.zdb", zdbfixture::header(4).data);
-    EXPECT_FALSE(core::load_zdb(bad, core::kZdbFull, nullptr, &notice).usable());
-    EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_TRUE(core::read_setting("GEN", "ZDBLoaded", "", settings).is_empty());
+    ASSERT_TRUE(core::write_setting("GEN", "ZDBLoaded", "0", settings));
+    ASSERT_TRUE(core::load_zdb(path, core::kZdbFull, &roms, &notice).usable());
+    EXPECT_EQ(prompter.messages.size(), 2u);
 }
 
 TEST(ZdbVersion, ReadsTheVersionTextOnly) {
@@ -409,12 +303,9 @@ TEST(ZdbVersion, ReadsTheVersionTextOnly) {
     std::string nine = zdbfixture::header(9, f).data;
     EXPECT_EQ(core::read_zdb_version(dir.write("b.zdb", nine.substr(0, 1 + 9 + 13 + 7))),
               "v1.2 \xC3\xA9");
-}
 
-TEST(ZdbVersion, EmptyForFirstByteZeroAndShortFiles) {
-    TempDir dir;
-    std::string full = zdbfixture::header(0).data;
-    EXPECT_EQ(core::read_zdb_version(dir.write("zero.zdb", full)), "");
+    // Empty for a first byte of zero, a short file or none.
+    EXPECT_EQ(core::read_zdb_version(dir.write("zero.zdb", zdbfixture::header(0).data)), "");
     std::string one = zdbfixture::header(1).data;
     for (std::size_t cut = 0; cut < 1 + 9 + 13 + 4; ++cut)
         EXPECT_EQ(core::read_zdb_version(

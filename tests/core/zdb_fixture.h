@@ -11,40 +11,28 @@
 
 namespace zdbfixture {
 
-inline constexpr std::uint32_t kMask = 0x5C3A71E6;
-
 struct Bytes {
     std::string data;
 
-    Bytes& byte(unsigned value) {
-        data += static_cast<char>(value & 0xFF);
+    Bytes& le(std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i, value >>= 8)
+            data += static_cast<char>(value & 0xFF);
         return *this;
-    }
-    Bytes& u32(std::uint32_t value) {
-        for (int i = 0; i < 4; ++i, value >>= 8)
-            byte(value & 0xFF);
-        return *this;
-    }
-    Bytes& i16(std::int16_t value) {
-        auto u = static_cast<std::uint16_t>(value);
-        return byte(u & 0xFF).byte(u >> 8);
     }
     /// A length byte and the Windows-1252 bytes.
     Bytes& text(std::string_view bytes) {
-        byte(static_cast<unsigned>(bytes.size()));
-        data += bytes;
+        le(static_cast<std::uint32_t>(bytes.size()), 1).data += bytes;
         return *this;
     }
     /// One ROM record: `name` is the Windows-1252 name before scrambling.
     Bytes& record(std::uint32_t crc, std::string_view name,
                   std::optional<std::uint32_t> crc2 = std::nullopt) {
-        const std::uint32_t stored = crc ^ kMask;
+        const std::uint32_t stored = crc ^ 0x5C3A71E6;
         char key[9];
         std::snprintf(key, sizeof key, "%08x", static_cast<unsigned>(crc));
-        byte(static_cast<unsigned>(name.size()) ^ (stored & 0xFF));
-        u32(stored);
+        le(static_cast<std::uint32_t>(name.size()) ^ (stored & 0xFF), 1).le(stored, 4);
         if (crc2)
-            u32(*crc2 ^ kMask);
+            le(*crc2 ^ 0x5C3A71E6, 4);
         for (std::size_t i = 0; i < name.size(); ++i)
             data += static_cast<char>(name[i] ^ key[i % 8]);
         return *this;
@@ -67,19 +55,14 @@ struct HeaderFields {
 /// The header of `format` (any byte, so wrong formats can be built too).
 inline Bytes header(unsigned format, const HeaderFields& h = {}) {
     Bytes b;
-    b.byte(format)
-        .text(h.system_id)
-        .text(h.long_name)
-        .text(h.version)
-        .text(h.credit)
-        .text(h.notes)
-        .text(h.patterns);
+    b.le(format, 1).text(h.system_id).text(h.long_name).text(h.version).text(h.credit);
+    b.text(h.notes).text(h.patterns);
     if (format == 1 || format == 3)
-        b.u32(static_cast<std::uint32_t>(h.number));
+        b.le(static_cast<std::uint32_t>(h.number), 4);
     if (format == 1)
-        b.i16(h.extra);
-    b.i16(h.more_info_length ? *h.more_info_length : static_cast<std::int16_t>(h.more_info.size()));
-    b.data += h.more_info;
+        b.le(static_cast<std::uint16_t>(h.extra), 2);
+    const auto length = h.more_info_length.value_or(static_cast<std::int16_t>(h.more_info.size()));
+    b.le(static_cast<std::uint16_t>(length), 2).data += h.more_info;
     return b;
 }
 

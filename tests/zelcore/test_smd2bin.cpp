@@ -9,7 +9,6 @@
 #include "rom_forge.h"
 #include "temp_dir.h"
 
-using testsupport::crc32_of;
 using testsupport::interleave_smd;
 using testsupport::read_file;
 using testsupport::rom_with_crc;
@@ -35,18 +34,14 @@ std::string genesis_image(std::size_t size, std::uint32_t crc) {
 TEST(Smd2Bin, RestoresThePlainImage) {
     TempDir dir;
     // 64 KiB is one read step of the converter; 67 blocks end in the middle of the second.
-    for (const std::size_t size : {std::size_t{64 * 1024}, std::size_t{67 * 16384}}) {
+    for (const std::size_t size : {64u * 1024, 67u * 16384}) {
         SCOPED_TRACE(size);
         const std::string plain = genesis_image(size, 0x1BADB002);
         const auto smd = dir.write("game.smd", interleave_smd(plain));
         const auto bin = dir.path() / "game.bin";
         ASSERT_EQ(convert(smd, bin), ZELCORE_OK);
-        const std::string out = read_file(bin);
-        EXPECT_EQ(out.substr(0x100, 4), "SEGA");
-        EXPECT_EQ(crc32_of(out), 0x1BADB002u);
-        EXPECT_TRUE(out == plain);
-        EXPECT_EQ(raw().file_crc32(bin.c_str(), 0, static_cast<std::int32_t>(out.size())),
-                  0x1BADB002u);
+        EXPECT_TRUE(read_file(bin) == plain);
+        EXPECT_EQ(raw().file_crc32(bin.c_str(), 0, static_cast<std::int32_t>(size)), 0x1BADB002u);
     }
 }
 
@@ -55,9 +50,7 @@ TEST(Smd2Bin, CopiesFilesThatAreNotInterleavedUnchanged) {
     const auto bin = dir.path() / "out.bin";
     // An old, longer output must not survive past the new end.
     testsupport::write_file(bin, std::string(200000, 'x'));
-    for (const std::size_t size :
-         {std::size_t{0}, std::size_t{100}, std::size_t{511}, std::size_t{512 + 16383},
-          std::size_t{512 + 16385}, std::size_t{64 * 1024}}) {
+    for (const std::size_t size : {0u, 100u, 511u, 512u + 16383, 512u + 16385, 64u * 1024}) {
         SCOPED_TRACE(size);
         const std::string data =
             rom_with_crc(std::max<std::size_t>(size, 4), 0x600DCAFE).substr(0, size);
@@ -81,25 +74,20 @@ TEST(Smd2Bin, FailuresLeaveNoTargetAndKeepTheSource) {
     EXPECT_EQ(convert(smd, dir.path() / "no-folder" / "game.bin"), ENOENT);
     EXPECT_EQ(convert(dir.path(), bin), EISDIR);
     EXPECT_FALSE(exists(bin));
-    EXPECT_EQ(raw().smd2bin(nullptr, bin.c_str()), ZELCORE_ERR_BAD_ARGUMENT);
 
     // Converting a file onto itself would truncate the source before reading it.
     EXPECT_EQ(convert(smd, smd), ZELCORE_ERR_BAD_ARGUMENT);
     EXPECT_TRUE(read_file(smd) == smd_bytes);
-}
 
-TEST(Smd2Bin, WriteFailureRemovesThePartialTarget) {
-    TempDir dir;
-    const auto smd = dir.write("big.smd", interleave_smd(genesis_image(1024 * 1024, 0x0)));
-    const auto bin = dir.path() / "big.bin";
-    // A file-size limit makes the second 1 MiB write fail the way a full disk would.
+    const auto big = dir.write("big.smd", interleave_smd(genesis_image(1024 * 1024, 0x0)));
+    // A write failure: a file-size limit makes the converter fail as on a full disk.
     rlimit old_limit{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
     auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old_limit;
     small.rlim_cur = 300 * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::int32_t rc = convert(smd, bin);
+    const std::int32_t rc = convert(big, bin);
     setrlimit(RLIMIT_FSIZE, &old_limit);
     std::signal(SIGXFSZ, old_handler);
 

@@ -13,13 +13,6 @@ using testsupport::TempDir;
 
 namespace {
 
-testsupport::ZipEntry entry(std::string name, std::string data) {
-    testsupport::ZipEntry e;
-    e.name = std::move(name);
-    e.data = std::move(data);
-    return e;
-}
-
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -62,7 +55,7 @@ TEST(ZelcoreLibrary, CallsTheLibraryAndNamesTheFileAndReasonOnFailure) {
     EXPECT_PRED2(contains, converted.error().message, missing.string());
 
     const auto zip = dir.path() / "two.zip";
-    testsupport::make_zip(zip, {entry("a.bin", "a"), entry("b.bin", "b")});
+    testsupport::make_zip(zip, {{"a.bin", "a"}, {"b.bin", "b"}});
     const auto renamed = library().rename_inside_zip(zip, "New");
     ASSERT_FALSE(renamed);
     EXPECT_EQ(renamed.error().code, core::Error::Code::BadInput);
