@@ -10,10 +10,10 @@ namespace core {
 class Progress {
 public:
     virtual ~Progress() = default;
-    virtual void status(std::string_view text) = 0;          ///< one user-facing status line
-    virtual void log(std::string_view text) = 0;             ///< appended to the running log
+    virtual void status(std::string_view text) = 0; ///< one user-facing status line
+    virtual void log(std::string_view text) = 0;    ///< appended to the running log
     virtual void step(std::size_t done, std::size_t total) = 0;
-    virtual void pump() {}                                   ///< let the front end breathe
+    virtual void pump() {} ///< let the front end breathe
     virtual bool stop_requested() const { return false; }
 };
 

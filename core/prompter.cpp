@@ -7,8 +7,7 @@ namespace {
 
 class SilentPrompter final : public Prompter {
 public:
-    Answer ask(const Message& message) override
-    {
+    Answer ask(const Message& message) override {
         switch (message.buttons) {
         case Message::Buttons::YesNo:
         case Message::Buttons::YesNoCancel:
@@ -30,14 +29,12 @@ public:
 
 } // namespace
 
-Prompter& silent_prompter()
-{
+Prompter& silent_prompter() {
     static SilentPrompter instance;
     return instance;
 }
 
-Progress& null_progress()
-{
+Progress& null_progress() {
     static NullProgress instance;
     return instance;
 }

@@ -27,15 +27,27 @@ public:
     bool ok() const { return m_v.index() == 0; }
     explicit operator bool() const { return ok(); }
 
-    T& value() & { assert(ok()); return std::get<0>(m_v); }
-    const T& value() const& { assert(ok()); return std::get<0>(m_v); }
-    T&& value() && { assert(ok()); return std::get<0>(std::move(m_v)); }
+    T& value() & {
+        assert(ok());
+        return std::get<0>(m_v);
+    }
+    const T& value() const& {
+        assert(ok());
+        return std::get<0>(m_v);
+    }
+    T&& value() && {
+        assert(ok());
+        return std::get<0>(std::move(m_v));
+    }
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
 
-    const Error& error() const { assert(!ok()); return std::get<1>(m_v); }
+    const Error& error() const {
+        assert(!ok());
+        return std::get<1>(m_v);
+    }
 
 private:
     std::variant<T, Error> m_v;
@@ -50,7 +62,10 @@ public:
 
     bool ok() const { return m_ok; }
     explicit operator bool() const { return m_ok; }
-    const Error& error() const { assert(!m_ok); return m_error; }
+    const Error& error() const {
+        assert(!m_ok);
+        return m_error;
+    }
 
 private:
     Error m_error;

@@ -18,8 +18,8 @@ inline constexpr std::uint32_t kZdbScrambleMask = 0x5C3A71E6;
 struct RomEntry {
     CrcText crc;
     CrcText crc2 = CrcText::none();
-    std::string name; ///< UTF-8
-    std::string path; ///< empty in a database table; a file's full path when used for files
+    std::string name;      ///< UTF-8
+    std::string path;      ///< empty in a database table; a file's full path when used for files
     std::int16_t done = 0; ///< -1 once dealt with
 };
 
@@ -33,7 +33,7 @@ struct ZdbHeader {
     std::string more_info;
     std::string patterns;
     std::string long_name;
-    std::string system_id; ///< untrimmed
+    std::string system_id;   ///< untrimmed
     std::int32_t number = 0; ///< header skip; -1 when the file is not a usable database
     std::int16_t extra = 0;
     std::int16_t crc_count = 0;

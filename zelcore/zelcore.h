@@ -13,12 +13,12 @@ extern "C" {
 
 /* Result codes: 0 is success, a positive value is an errno value, negative values are ours. */
 #define ZELCORE_OK 0
-#define ZELCORE_ERR_SHORT_FILE (-1)      /* the file ended before the byte range did */
-#define ZELCORE_ERR_NOT_ONE_MEMBER (-2)  /* the archive does not hold exactly one member */
-#define ZELCORE_ERR_BAD_ARCHIVE (-3)     /* not a readable ZIP archive */
-#define ZELCORE_ERR_BAD_NAME (-4)        /* an empty name, a path separator or ".." */
-#define ZELCORE_ERR_BAD_ARGUMENT (-5)    /* a null pointer or a negative offset */
-#define ZELCORE_ERR_WRITE (-6)           /* the archive could not be written back */
+#define ZELCORE_ERR_SHORT_FILE (-1)     /* the file ended before the byte range did */
+#define ZELCORE_ERR_NOT_ONE_MEMBER (-2) /* the archive does not hold exactly one member */
+#define ZELCORE_ERR_BAD_ARCHIVE (-3)    /* not a readable ZIP archive */
+#define ZELCORE_ERR_BAD_NAME (-4)       /* empty, ".", "..", or a path separator */
+#define ZELCORE_ERR_BAD_ARGUMENT (-5)   /* a null pointer or a negative offset */
+#define ZELCORE_ERR_WRITE (-6)          /* the archive could not be written back */
 
 /* The standard reflected CRC-32 of ZIP files over `length` bytes from `offset`.
  * A length of 0 or less is the empty range (CRC 0). Returns 0 when the file cannot be read;
@@ -36,7 +36,7 @@ ZELCORE_EXPORT int32_t smd2bin(const char* source, const char* target);
 
 /* Gives the single member of a ZIP archive the name `new_name` (no extension; the member
  * keeps its own). The archive is rewritten through a temporary file and renamed over the
- * original; on any failure it is left as it was. */
+ * original; on any failure it is left as it was. A read-only archive gives EACCES. */
 ZELCORE_EXPORT int32_t rename_inside_zip(const char* zip_path, const char* new_name);
 
 /* A short English text for a result code. */

@@ -102,10 +102,10 @@ TEST_F(SettingsTest, ValuesThatWouldBreakTheFileAreRefused) {
     EXPECT_EQ(read_file(ini), "[general]\nA=1\n");
 }
 
-TEST_F(SettingsTest, SeveralKeysAreWrittenTogetherOrNotAtAll)
-{
+TEST_F(SettingsTest, SeveralKeysAreWrittenTogetherOrNotAtAll) {
     testsupport::write_file(ini, "[general]\nA=1\n");
-    EXPECT_FALSE(core::write_settings({{"NES", "ZDBLoaded", "0"}, {"bad]", "ZDBLoaded", "0"}}, ini));
+    EXPECT_FALSE(
+        core::write_settings({{"NES", "ZDBLoaded", "0"}, {"bad]", "ZDBLoaded", "0"}}, ini));
     EXPECT_EQ(read_file(ini), "[general]\nA=1\n");
     ASSERT_TRUE(core::write_settings({{"NES", "ZDBLoaded", "0"}, {"SNES", "ZDBLoaded", "0"}}, ini));
     EXPECT_EQ(read_file(ini), "[general]\nA=1\n[NES]\nZDBLoaded=0\n[SNES]\nZDBLoaded=0\n");

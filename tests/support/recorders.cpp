@@ -2,8 +2,7 @@
 
 namespace testsupport {
 
-core::Answer RecordingPrompter::ask(const core::Message& message)
-{
+core::Answer RecordingPrompter::ask(const core::Message& message) {
     messages.push_back(message);
     if (script.empty())
         return fallback;
@@ -12,8 +11,7 @@ core::Answer RecordingPrompter::ask(const core::Message& message)
     return a;
 }
 
-void RecordingProgress::step(std::size_t done, std::size_t total)
-{
+void RecordingProgress::step(std::size_t done, std::size_t total) {
     step_calls.emplace_back(done, total);
     ++steps;
 }

@@ -7,16 +7,14 @@
 
 namespace testsupport {
 
-TempDir::TempDir()
-{
+TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "zelkon-test-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("cannot create a temporary folder");
     m_path = pattern;
 }
 
-TempDir::~TempDir()
-{
+TempDir::~TempDir() {
     std::error_code ec;
     // Tests may leave read-only files and folders behind; make them removable first.
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
@@ -27,15 +25,13 @@ TempDir::~TempDir()
 }
 
 std::filesystem::path TempDir::write(const std::filesystem::path& relative,
-                                     std::string_view content) const
-{
+                                     std::string_view content) const {
     auto full = m_path / relative;
     write_file(full, content);
     return full;
 }
 
-void write_file(const std::filesystem::path& path, std::string_view content)
-{
+void write_file(const std::filesystem::path& path, std::string_view content) {
     if (path.has_parent_path())
         std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -44,8 +40,7 @@ void write_file(const std::filesystem::path& path, std::string_view content)
         throw std::runtime_error("cannot write " + path.string());
 }
 
-std::string read_file(const std::filesystem::path& path)
-{
+std::string read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path.string());

@@ -16,7 +16,8 @@ public:
 
     const std::filesystem::path& path() const { return m_path; }
     /// Writes `content` to `relative` (creating folders) and returns the full path.
-    std::filesystem::path write(const std::filesystem::path& relative, std::string_view content) const;
+    std::filesystem::path write(const std::filesystem::path& relative,
+                                std::string_view content) const;
 
 private:
     std::filesystem::path m_path;

@@ -6,8 +6,7 @@
 
 namespace testsupport {
 
-void make_zip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries)
-{
+void make_zip(const std::filesystem::path& path, const std::vector<ZipEntry>& entries) {
     int err = 0;
     zip_t* za = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     if (!za)

@@ -7,7 +7,7 @@
 namespace testsupport {
 
 struct ZipEntry {
-    std::string name;     ///< stored as given: may hold folders, "..", anything
+    std::string name; ///< stored as given: may hold folders, "..", anything
     std::string data;
     bool store = false;   ///< stored instead of deflated
     std::string password; ///< non-empty: AES-256 encrypted member
