@@ -1,11 +1,13 @@
 #include "ini_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "posix_io.h"
 #include "text.h"
 
 namespace core {
@@ -48,6 +50,19 @@ std::string value_of(std::string_view line) {
 
 std::string errno_text() {
     return std::strerror(errno);
+}
+
+// Creates a new file beside `target` with a name no other file has, for an atomic replace.
+int open_temp_beside(const std::filesystem::path& target, mode_t mode, std::string& name) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target.string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+               std::to_string(counter.fetch_add(1));
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
 }
 
 } // namespace
@@ -185,8 +200,10 @@ Status IniFile::save(const std::filesystem::path& path) const {
     if (exists && ::access(target.c_str(), W_OK) != 0)
         return Error::failed("cannot write '" + target.string() + "': " + errno_text());
 
-    std::string tmp = target.string() + ".XXXXXX";
-    int fd = ::mkstemp(tmp.data());
+    // A new file gets 0666 less the umask, applied by the kernel; a replaced one keeps its
+    // mode. (Reading the umask with umask() would change it for other threads meanwhile.)
+    std::string tmp;
+    int fd = open_temp_beside(target, exists ? (st.st_mode & 07777) : 0666, tmp);
     if (fd < 0)
         return Error::failed("cannot write '" + target.string() + "': " + errno_text());
     auto fail = [&](const std::string& what) {
@@ -196,27 +213,12 @@ Status IniFile::save(const std::filesystem::path& path) const {
         errno = saved;
         return Status(Error::failed(what + " '" + target.string() + "': " + errno_text()));
     };
-    mode_t mode = 0666;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
+    const std::string data = serialize();
+    if (int err = zelcore::write_all(fd, data.data(), data.size()); err != 0) {
+        errno = err;
+        return fail("cannot write");
     }
-    std::string data = serialize();
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return fail("cannot write");
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+    if ((exists && ::fchmod(fd, st.st_mode & 07777) != 0) || ::fsync(fd) != 0)
         return fail("cannot write");
     if (::close(fd) != 0) {
         ::unlink(tmp.c_str());

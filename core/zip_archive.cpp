@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include "posix_io.h"
 #include "text.h"
 
 namespace core {
@@ -97,40 +98,6 @@ Result<ZipMember> stat_member(zip_t* za, const std::filesystem::path& zip, zip_u
     return member;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
-
-bool write_all(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 Status extract_into(zip_t* za, const std::filesystem::path& zip, const ZipMember& member,
                     const std::filesystem::path& target) {
     if (member.encrypted)
@@ -162,7 +129,8 @@ Status extract_into(zip_t* za, const std::filesystem::path& zip, const ZipMember
                                   folder.string() + "' has only " + std::to_string(free_bytes) +
                                   " bytes free");
 
-    Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+    zelcore::UniqueFd out(
+        ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (out.get() < 0) {
         const int err = errno;
         return cannot_extract(zip, member,
@@ -188,7 +156,7 @@ Status extract_into(zip_t* za, const std::filesystem::path& zip, const ZipMember
                                   "the data is longer than the stated " +
                                       std::to_string(member.size) + " bytes");
         total += got;
-        if (!write_all(out.get(), buffer.data(), static_cast<std::size_t>(n))) {
+        if (zelcore::write_all(out.get(), buffer.data(), static_cast<std::size_t>(n)) != 0) {
             const int err = errno;
             return cannot_extract(zip, member,
                                   "cannot write " + quoted(target) + ": " + std::strerror(err));

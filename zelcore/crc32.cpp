@@ -13,7 +13,7 @@
 #include <libdeflate.h>
 #endif
 
-#include "unique_fd.h"
+#include "posix_io.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "unique_fd.h"
+#include "posix_io.h"
 
 namespace {
 
@@ -45,20 +45,6 @@ std::int32_t read_exact(int fd, unsigned char* data, std::size_t size, std::int6
     return ZELCORE_OK;
 }
 
-std::int32_t write_all(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += put;
-        size -= static_cast<std::size_t>(put);
-    }
-    return ZELCORE_OK;
-}
-
 std::int32_t deinterleave(int in, int out, std::int64_t size) {
     std::vector<unsigned char> block_data(kStepSize);
     std::vector<unsigned char> plain(kStepSize);
@@ -76,7 +62,7 @@ std::int32_t deinterleave(int in, int out, std::int64_t size) {
                 target[2 * i + 1] = odd[i];
             }
         }
-        if (const std::int32_t rc = write_all(out, plain.data(), step))
+        if (const std::int32_t rc = zelcore::write_all(out, plain.data(), step))
             return rc;
         position += static_cast<std::int64_t>(step);
     }
@@ -90,7 +76,7 @@ std::int32_t copy_unchanged(int in, int out, std::int64_t size) {
             std::min<std::int64_t>(size - position, static_cast<std::int64_t>(kStepSize)));
         if (const std::int32_t rc = read_exact(in, data.data(), step, position))
             return rc;
-        if (const std::int32_t rc = write_all(out, data.data(), step))
+        if (const std::int32_t rc = zelcore::write_all(out, data.data(), step))
             return rc;
         position += static_cast<std::int64_t>(step);
     }

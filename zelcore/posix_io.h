@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+
 #include <unistd.h>
 
 namespace zelcore {
@@ -27,5 +31,21 @@ public:
 private:
     int m_fd;
 };
+
+/// Writes all of `data`: 0 or an errno value.
+inline int write_all(int fd, const void* data, std::size_t size) {
+    auto* p = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(fd, p, size);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        p += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    return 0;
+}
 
 } // namespace zelcore
