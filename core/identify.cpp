@@ -17,10 +17,6 @@ namespace {
 
 constexpr std::int64_t kCopierHeader = 512;
 
-std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
-
 Error cannot_read(const std::filesystem::path& path, const std::string& reason) {
     return Error::failed("cannot read " + quoted(path) + ": " + reason);
 }

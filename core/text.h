@@ -1,10 +1,14 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace core {
+
+/// A path in single quotes, as every message names a file: 'x.zdb'.
+std::string quoted(const std::filesystem::path& path);
 
 /// ASCII lower case; other bytes unchanged.
 std::string to_lower_ascii(std::string_view text);

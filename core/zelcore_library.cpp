@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include "app_home.h"
+#include "text.h"
 #include "zelcore.h"
 
 namespace core {
@@ -31,14 +32,6 @@ namespace {
 std::string last_dl_error() {
     const char* text = ::dlerror();
     return text != nullptr ? text : "unknown error";
-}
-
-// Built by appending: GCC 12 at -O3 warns (-Wrestrict) about "'" + std::string.
-std::string quoted(const std::filesystem::path& path) {
-    std::string text(1, '\'');
-    text += path.string();
-    text += '\'';
-    return text;
 }
 
 template <class Fn>

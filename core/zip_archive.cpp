@@ -31,10 +31,6 @@ struct ZipFileCloser {
 };
 using ZipFilePtr = std::unique_ptr<zip_file_t, ZipFileCloser>;
 
-std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
-
 std::string zip_code_text(int code) {
     zip_error_t error;
     zip_error_init_with_code(&error, code);
