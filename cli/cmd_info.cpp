@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "context.h"
 #include "system_lookup.h"
+#include "text.h"
 #include "zdb.h"
 
 namespace cli {
@@ -49,8 +50,11 @@ Command add_info_command(CLI::App& app, Context& ctx) {
     sub->add_option("DATABASE", *database, "A .zdb file or the id of a listed system")->required();
     sub->add_flag("--roms", *with_roms, "Also list every ROM: crc, crc2, name");
     return {sub, [&ctx, database, with_roms] {
-                std::error_code ec;
-                if (std::filesystem::is_regular_file(*database, ec)) {
+                // Anything that looks like a file is one; a bare word is a system id.
+                const bool path_like = database->find('/') != std::string::npos ||
+                                       core::lower_extension(*database) == "zdb" ||
+                                       std::filesystem::exists(*database);
+                if (path_like) {
                     print_database(ctx, *database, *with_roms);
                 } else if (auto system = find_system_or_complain(ctx, *database)) {
                     print_database(ctx, system->file, *with_roms);

@@ -85,6 +85,9 @@ TEST_F(CliTest, InfoShowsTheHeaderByIdOrPath) {
     auto broken = run({"info", db("broken.zdb").string()});
     EXPECT_EQ(broken.code, 1);
     EXPECT_NE(broken.err.find("broken.zdb"), std::string::npos);
+    auto missing = run({"info", "gone.zdb"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_NE(missing.err.find("cannot open 'gone.zdb'"), std::string::npos);
 }
 
 TEST_F(CliTest, IdentifyPrintsCrcNameAndPathInOrder) {
