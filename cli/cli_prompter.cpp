@@ -32,6 +32,9 @@ core::Answer CliPrompter::ask(const core::Message& message) {
         return m_yes ? core::Answer::Ok : core::Answer::Cancel;
     case core::Message::Buttons::YesNo:
         return m_yes ? core::Answer::Yes : core::Answer::No;
+    case core::Message::Buttons::ReplaceSkipCancel:
+        // Replacing is never assumed, not even with --yes: the command says so itself.
+        return core::Answer::Skip;
     case core::Message::Buttons::YesNoCancel:
     case core::Message::Buttons::RetryCancel:
         return m_yes && message.buttons == core::Message::Buttons::YesNoCancel

@@ -14,6 +14,8 @@ public:
             return Answer::Yes;
         case Message::Buttons::RetryCancel:
             return Answer::Cancel;
+        case Message::Buttons::ReplaceSkipCancel:
+            return Answer::Skip;
         default:
             return Answer::Ok;
         }

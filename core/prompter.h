@@ -8,7 +8,14 @@ namespace core {
 /// Every front end shows it its own way (a dialog, a line on stderr, a test recorder).
 struct Message {
     enum class Icon { None, Information, Question, Exclamation, Critical };
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
+    enum class Buttons {
+        Ok,
+        OkCancel,
+        YesNo,
+        YesNoCancel,
+        RetryCancel,
+        ReplaceSkipCancel, ///< a target exists: Replace, Skip, Skip All, Cancel
+    };
 
     std::string text;
     std::string title;
@@ -16,7 +23,7 @@ struct Message {
     Buttons buttons = Buttons::Ok;
 };
 
-enum class Answer { Ok, Cancel, Yes, No, Retry };
+enum class Answer { Ok, Cancel, Yes, No, Retry, Replace, Skip, SkipAll };
 
 /// What an engine may ask of whoever runs it. May block the worker thread, never the UI thread.
 class Prompter {
@@ -25,7 +32,7 @@ public:
     virtual Answer ask(const Message& message) = 0;
 };
 
-/// Answers every question with its first button (Ok or Yes) and shows nothing.
+/// Answers Ok, Yes, or Skip for an existing target, and shows nothing.
 Prompter& silent_prompter();
 
 } // namespace core

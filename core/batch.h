@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace core {
+
+/// What one batch does with its items.
+enum class BatchOp { Move = 1, Copy = 2, Delete = 3 };
+
+/// A pending list of full paths, in the order planned. `chars` counts what the list would
+/// take as NUL-terminated text, which is what decides when a batch is carried out early.
+class PathList {
+public:
+    void add(std::string path) {
+        m_chars += path.size() + 1;
+        m_paths.push_back(std::move(path));
+    }
+    const std::vector<std::string>& paths() const { return m_paths; }
+    std::size_t chars() const { return m_chars; }
+    std::size_t size() const { return m_paths.size(); }
+    bool empty() const { return m_paths.empty(); }
+    /// Hands the paths over and leaves the list empty.
+    std::vector<std::string> take() {
+        m_chars = 0;
+        return std::exchange(m_paths, {});
+    }
+
+private:
+    std::vector<std::string> m_paths;
+    std::size_t m_chars = 0;
+};
+
+/// A pending list longer than this (in NUL-terminated characters) is carried out at once.
+inline constexpr std::size_t kBatchFlushChars = 130000;
+
+/// One batch: `from[i]` goes to `to[i]` (move, copy); a delete batch has no `to`.
+struct Batch {
+    BatchOp op = BatchOp::Move;
+    std::vector<std::string> from;
+    std::vector<std::string> to;
+};
+
+enum class ItemResult { Done, Skipped, Failed };
+
+/// What became of each item of a batch.
+struct BatchOutcome {
+    std::vector<ItemResult> items;     ///< one per entry of `from`, in order
+    std::vector<std::string> problems; ///< one readable line per item skipped or failed
+    bool cancelled = false;            ///< the user cancelled: the items left are Skipped
+
+    std::size_t count(ItemResult result) const {
+        std::size_t n = 0;
+        for (auto r : items)
+            n += r == result;
+        return n;
+    }
+};
+
+/// Carries out batches: the real executor, a dry run, a test recorder.
+class BatchRunner {
+public:
+    virtual ~BatchRunner() = default;
+    virtual BatchOutcome run(const Batch& batch) = 0;
+};
+
+} // namespace core

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+#include "batch.h"
+
+namespace core {
+
+class Prompter;
+class UndoJournal;
+
+/// What to do when a target already exists when its item comes up.
+enum class ConflictPolicy {
+    Ask,  ///< ask through the prompter: Replace, Skip, Skip All, Cancel
+    Skip, ///< leave the item where it is and say so
+};
+
+struct ExecutorOptions {
+    Prompter* prompter = nullptr;   ///< asked about existing targets and missing folders
+    UndoJournal* journal = nullptr; ///< every batch is recorded here before it acts
+    ConflictPolicy on_conflict = ConflictPolicy::Ask;
+    /// Called after each item; lets tests stop a process in the middle of a batch.
+    std::function<void(std::size_t index)> after_item;
+};
+
+/// Carries out batches on the file system, one item after another, never losing a file:
+/// a move never replaces an existing file (across file systems it is a copy that is
+/// verified and synced before the source goes), a copy never replaces either, a deletion
+/// goes to the desktop trash, and a replacement sends the old file to the trash first.
+/// A target whose folder is missing is asked about once per folder. Every item skipped or
+/// failed gets a line in the outcome's problems.
+class BatchExecutor final : public BatchRunner {
+public:
+    explicit BatchExecutor(ExecutorOptions options);
+    BatchOutcome run(const Batch& batch) override;
+
+private:
+    ExecutorOptions m_options;
+};
+
+} // namespace core

@@ -1,0 +1,80 @@
+#include "folder_walk.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "progress.h"
+#include "settings.h"
+#include "text.h"
+
+namespace core {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Listing {
+    std::vector<std::string> files;
+    std::vector<std::string> folders;
+};
+
+void sort_names(std::vector<std::string>& names) {
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        int c = compare_lower(a, b);
+        return c != 0 ? c < 0 : a < b;
+    });
+}
+
+Listing read_folder(const std::string& folder, std::string_view patterns) {
+    Listing listing;
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        std::error_code type_ec;
+        // symlink_status first: a link to a folder is never entered, a link to a file counts.
+        if (it->is_symlink(type_ec)) {
+            if (it->is_regular_file(type_ec) && matches_patterns(patterns, name))
+                listing.files.push_back(std::move(name));
+        } else if (it->is_directory(type_ec)) {
+            listing.folders.push_back(std::move(name));
+        } else if (it->is_regular_file(type_ec) && matches_patterns(patterns, name)) {
+            listing.files.push_back(std::move(name));
+        }
+    }
+    sort_names(listing.files);
+    sort_names(listing.folders);
+    return listing;
+}
+
+void dive(const std::string& folder, std::string_view patterns, std::vector<std::string>& found,
+          Progress* progress) {
+    if (progress) {
+        progress->pump();
+        if (progress->stop_requested())
+            return;
+    }
+    Listing listing = read_folder(folder, patterns);
+    for (const auto& sub : listing.folders)
+        if (sub.front() != '.')
+            dive(folder + sub + kSeparator, patterns, found, progress);
+    for (const auto& name : listing.files)
+        found.push_back(folder + name);
+}
+
+} // namespace
+
+std::vector<std::string> list_folder_files(const std::string& folder, std::string_view patterns) {
+    if (is_unset_folder(folder))
+        return {};
+    return read_folder(folder, patterns).files;
+}
+
+void dive_folder(const std::string& folder, std::string_view patterns,
+                 std::vector<std::string>& found, Progress* progress) {
+    if (is_unset_folder(folder))
+        return;
+    dive(add_backslash(folder), patterns, found, progress);
+}
+
+} // namespace core

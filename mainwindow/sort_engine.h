@@ -1,0 +1,2 @@
+#pragma once
+// filled in next
