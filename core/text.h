@@ -22,6 +22,10 @@ std::string_view trim_spaces(std::string_view text);
 /// (A-Z, À-Þ but ×, Š, Œ, Ž, Ÿ); the order is that of the code points.
 int compare_lower(std::string_view a, std::string_view b);
 
+/// The lower-cased form that compare_lower compares: two texts compare equal exactly when
+/// their folded forms are equal, so folded texts can key a hash table.
+std::string fold_case(std::string_view text);
+
 /// True when name matches one wildcard pattern (`*`, `?`) without regard to case.
 bool wildcard_match(std::string_view pattern, std::string_view name);
 /// True when name matches any of the `;`-separated patterns (empty parts are ignored).
