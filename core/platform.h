@@ -11,18 +11,23 @@ namespace core {
 /// The text before the first NUL character, or the whole text when it holds none.
 std::string_view strip_at_nul(std::string_view text);
 
-/// Starts a program (argv[0] is looked up in PATH) in `working_folder` and waits for it
-/// at most `timeout`; a timeout only ends the wait. False when it cannot be started.
+/// Starts a program (argv[0] is looked up in PATH, no shell in between) in
+/// `working_folder` with this process's environment, and waits for it at most `timeout`.
+/// True once it has started, whether it ended or the wait timed out; a program still
+/// running then goes on and is reaped in the background. False when it cannot be started
+/// (no such program, a working folder that cannot be entered, an empty argv).
 bool run_and_wait(const std::vector<std::string>& argv, const std::filesystem::path& working_folder,
                   std::chrono::milliseconds timeout);
 
 /// The platform's short form of a path: here the path itself.
 std::string get_short_path(std::string_view path);
 
-/// True when a network interface other than loopback is up.
+/// True when a network interface other than loopback is up, running and has an
+/// IPv4 or IPv6 address.
 bool is_online();
 
-/// True when the file system holding `path` is a CD or DVD (iso9660 or udf).
+/// True when the file system holding `path` is a CD or DVD (iso9660 or udf). A path that
+/// does not exist yet is judged by its nearest existing parent folder.
 bool is_cdrom(const std::filesystem::path& path);
 
 } // namespace core

@@ -1,1 +1,57 @@
-// filled in next
+#include "platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "temp_dir.h"
+
+using namespace std::chrono_literals;
+using testsupport::read_file;
+using testsupport::TempDir;
+
+TEST(Platform, StripAtNulCutsAtTheFirstNul) {
+    using namespace std::string_view_literals;
+    EXPECT_EQ(core::strip_at_nul("abc\0def\0"sv), "abc");
+    EXPECT_EQ(core::strip_at_nul("\0abc"sv), "");
+    EXPECT_EQ(core::strip_at_nul("abc"), "abc");
+    EXPECT_EQ(core::strip_at_nul(""), "");
+}
+
+TEST(Platform, RunAndWaitRunsTheProgramInTheWorkingFolder) {
+    TempDir dir;
+    ASSERT_TRUE(core::run_and_wait({"sh", "-c", "echo made > made.txt"}, dir.path(), 10s));
+    EXPECT_EQ(read_file(dir.path() / "made.txt"), "made\n");
+    EXPECT_TRUE(core::run_and_wait({"true"}, dir.path(), 10s));
+}
+
+TEST(Platform, RunAndWaitHandsArgumentsOverWithoutAShell) {
+    TempDir dir;
+    // A shell in between would split the argument at the blank and run the part after ";".
+    const std::string arg = "a b; touch hacked";
+    ASSERT_TRUE(core::run_and_wait({"sh", "-c", "printf '%s' \"$1\" > out.txt", "sh", arg},
+                                   dir.path(), 10s));
+    EXPECT_EQ(read_file(dir.path() / "out.txt"), arg);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "hacked"));
+}
+
+TEST(Platform, RunAndWaitTimeoutOnlyEndsTheWait) {
+    TempDir dir;
+    EXPECT_TRUE(core::run_and_wait({"sleep", "5"}, dir.path(), 200ms));
+}
+
+TEST(Platform, RunAndWaitIsFalseWhenNothingCanStart) {
+    TempDir dir;
+    EXPECT_FALSE(core::run_and_wait({"zelkon-no-such-program-here"}, dir.path(), 1s));
+    EXPECT_FALSE(core::run_and_wait({"true"}, dir.path() / "missing", 1s));
+    EXPECT_FALSE(core::run_and_wait({}, dir.path(), 1s));
+}
+
+TEST(Platform, TemporaryFolderIsNoCdrom) {
+    TempDir dir;
+    EXPECT_FALSE(core::is_cdrom(dir.path()));
+    // A target that does not exist yet is judged by the folder it would be made in.
+    EXPECT_FALSE(core::is_cdrom(dir.path() / "not" / "yet"));
+    EXPECT_FALSE(core::is_cdrom(""));
+}
