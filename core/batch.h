@@ -64,6 +64,9 @@ class BatchRunner {
 public:
     virtual ~BatchRunner() = default;
     virtual BatchOutcome run(const Batch& batch) = 0;
+    /// False for a runner that only lists what it would do: callers then leave alone the
+    /// few changes that do not go through batches (renaming a member inside an archive).
+    virtual bool changes_files() const { return true; }
 };
 
 } // namespace core

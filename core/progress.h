@@ -15,6 +15,7 @@ public:
     virtual void step(std::size_t done, std::size_t total) = 0;
     virtual void pump() {} ///< let the front end breathe
     virtual bool stop_requested() const { return false; }
+    virtual void beep() {} ///< the sound at the end of a finished run
 };
 
 /// Shows nothing and never asks to stop.
