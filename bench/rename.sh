@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Times rename runs over flat folders of 2,000, 20,000 and 100,000 page-cached ROM files of
+# 64 KiB (half renamed, three tenths already named, a tenth duplicates, a tenth unknown)
+# with the real executor and undo journal, and compares the 20,000-file run with the time
+# `rhash --crc32 -r` needs only to hash the same tree. Goals:
+#   time per file at 100,000 <= 1.2 x time per file at 20,000   (nothing grows past n log n)
+#   whole run at 20,000      <= 0.35 x rhash --crc32 -r
+#   peak memory at 100,000   <  200 MiB
+# Each rename figure is the median of RUNS runs (default 3), each on a fresh folder.
+# Needs about 7 GiB free below /tmp and as much free memory. Exits 1 when a goal is missed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+RUNS=${RUNS:-3}
+BIN=build-bench/bin
+say() { printf '%s\n' "$*" >&2; }
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELKON_BUILD_BENCH=ON \
+    -DZELKON_BUILD_TESTS=OFF -DZELKON_WERROR=OFF >/dev/null
+cmake --build build-bench --target rename_probe zelcore >&2
+
+# probe N: the median per-file time (us), whole time (s) and the largest peak RSS (MiB).
+probe() {
+    local n=$1 i
+    for ((i = 0; i < RUNS; i++)); do
+        "$BIN/rename_probe" --files "$n" | awk '/^time/ { print $2, $6, $9 }'
+    done | sort -n | awk '{ t[NR] = $1; u[NR] = $2; if ($3 > m) m = $3 }
+        END { k = int((NR + 1) / 2); print u[k], t[k], m }'
+}
+
+declare -A per_file whole peak
+for n in 2000 20000 100000; do
+    say "rename run, $n files ..."
+    read -r per_file[$n] whole[$n] peak[$n] < <(probe "$n")
+    printf '%7d files: %8.3f s  %6.2f us a file  peak %6.1f MiB\n' \
+        "$n" "${whole[$n]}" "${per_file[$n]}" "${peak[$n]}"
+done
+
+failed=0
+check() { # NAME VALUE LIMIT
+    if awk -v v="$2" -v l="$3" 'BEGIN { exit !(v <= l) }'; then
+        printf '%-44s %8.3f <= %s  ok\n' "$1" "$2" "$3"
+    else
+        printf '%-44s %8.3f >  %s  MISSED\n' "$1" "$2" "$3"
+        failed=1
+    fi
+}
+check "per file 100,000 / per file 20,000" \
+    "$(awk -v a="${per_file[100000]}" -v b="${per_file[20000]}" 'BEGIN { print a / b }')" 1.2
+check "peak memory at 100,000 (MiB)" "${peak[100000]}" 200
+
+if command -v rhash >/dev/null; then
+    work=$(mktemp -d /tmp/zelkon-rename-bench.XXXXXX)
+    trap 'rm -rf "$work"' EXIT
+    "$BIN/rename_probe" --files 20000 --make-only "$work"
+    rhash --crc32 -r "$work/roms" >/dev/null # into the page cache
+    times=()
+    for ((i = 0; i < 5; i++)); do
+        start=$(date +%s%N)
+        rhash --crc32 -r "$work/roms" >/dev/null
+        times+=($(($(date +%s%N) - start)))
+    done
+    rh=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 } END { print t[3] / 1e9 }')
+    printf 'rhash --crc32 -r over 20,000 files: %.3f s\n' "$rh"
+    check "rename 20,000 / rhash 20,000" \
+        "$(awk -v a="${whole[20000]}" -v b="$rh" 'BEGIN { print a / b }')" 0.35
+else
+    say "rhash is missing (package rhash): the comparison is left out"
+fi
+exit "$failed"
