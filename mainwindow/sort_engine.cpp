@@ -56,20 +56,21 @@ core::Error cannot_make(const fs::path& folder, std::string_view why) {
                                std::string(why) + ".");
 }
 
-core::Status make_folder(const fs::path& folder) {
+core::Status make_folder(const fs::path& folder, bool really) {
     std::error_code ec;
     if (fs::is_directory(folder, ec))
         return {};
     if (fs::exists(fs::symlink_status(folder, ec)))
         return cannot_make(folder, "something that is not a folder has its name");
-    if (!fs::create_directory(folder, ec) && ec)
+    if (really && !fs::create_directory(folder, ec) && ec)
         return cannot_make(folder, ec.message());
     return {};
 }
 
 // A missing target folder is made, and so is a missing folder right above it; a deeper
-// gap is more likely a mistyped rule than a wish for a tree of new folders.
-core::Status make_target_folder(const std::string& folder) {
+// gap is more likely a mistyped rule than a wish for a tree of new folders. A runner that
+// only lists its batches gets the same answers without a folder being made.
+core::Status make_target_folder(const std::string& folder, bool really) {
     const fs::path target = fs::path(folder).parent_path(); // drops the trailing separator
     std::error_code ec;
     if (fs::is_directory(target, ec))
@@ -77,9 +78,9 @@ core::Status make_target_folder(const std::string& folder) {
     const fs::path parent = target.parent_path();
     if (!fs::is_directory(parent, ec) && !fs::is_directory(parent.parent_path(), ec))
         return cannot_make(target, "more than one folder above it is missing");
-    if (auto made = make_folder(parent); !made)
+    if (auto made = make_folder(parent, really); !made)
         return made;
-    return make_folder(target);
+    return make_folder(target, really);
 }
 
 void note_stay(SortReport& report, core::Progress& progress, const std::string& why,
@@ -91,8 +92,8 @@ void note_stay(SortReport& report, core::Progress& progress, const std::string& 
 
 // Plans the move of one file of the sorted folder, or says why it stays.
 void plan_sort(const std::string& folder, const std::string& name,
-               const std::vector<SortRule>& rules, core::Batch& batch, SortReport& report,
-               core::Progress& progress) {
+               const std::vector<SortRule>& rules, bool make_folders, core::Batch& batch,
+               SortReport& report, core::Progress& progress) {
     const SortRule* rule = first_matching_rule(rules, name);
     if (!rule)
         return;
@@ -103,7 +104,7 @@ void plan_sort(const std::string& folder, const std::string& name,
     }
     if (*target == folder) // a rule without a sub-folder keeps its files here
         return;
-    if (auto made = make_target_folder(*target); !made) {
+    if (auto made = make_target_folder(*target, make_folders); !made) {
         note_stay(report, progress, made.error().message, name);
         return;
     }
@@ -167,7 +168,7 @@ SortReport sort_roms(const SortJob& job, core::Prompter& prompter, core::Progres
     core::Batch batch{core::BatchOp::Move, {}, {}};
     const auto names = core::list_folder_files(folder, job.file_filter);
     for (const auto& name : names)
-        plan_sort(folder, name, *rules, batch, report, progress);
+        plan_sort(folder, name, *rules, runner.changes_files(), batch, report, progress);
     run_batch(batch, runner, report, progress);
     report.left = names.size() - report.moved;
     log_line(progress, "Sorted " + files(report.moved) + " into category folders; " +

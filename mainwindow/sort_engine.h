@@ -38,6 +38,7 @@ struct SortReport {
 /// creating it (and one missing folder above it) when needed. The moves are one batch of
 /// the runner, in the file list's order. Every message box goes through `prompter`; every
 /// file that stays for a reason gets a line in `progress`, and a summary line ends the run.
+/// A runner that does not change files (a dry run) gets the same batch, and no folder is made.
 SortReport sort_roms(const SortJob& job, core::Prompter& prompter, core::Progress& progress,
                      core::BatchRunner& runner);
 
