@@ -212,17 +212,6 @@ TEST_F(SortEngine, TargetThatExistsIsLeftToTheRunnerAndTheFileStays) {
     EXPECT_EQ(progress.log_text.rfind(line + "\r\n", 0), 0u);
 }
 
-TEST_F(SortEngine, SortAnsweredNoChangesNothing) {
-    rules("[all]\n(U):USA\n");
-    rom("Game (U).bin");
-    prompter.script = {Answer::No};
-
-    EXPECT_EQ(sort().end, End::Declined);
-    EXPECT_TRUE(in_roms("Game (U).bin"));
-    EXPECT_FALSE(in_roms("USA"));
-    EXPECT_TRUE(runner.batches.empty());
-}
-
 TEST_F(SortEngine, SortWithoutARuleFileSaysSo) {
     rom("Game (U).bin");
     EXPECT_EQ(sort().end, End::Refused);
@@ -234,16 +223,6 @@ TEST_F(SortEngine, SortWithoutARuleFileSaysSo) {
         expect_message(m, "Sort.ini was not found!", "Missing a file.", Message::Icon::Exclamation,
                        Message::Buttons::Ok);
     EXPECT_TRUE(runner.batches.empty());
-}
-
-TEST_F(SortEngine, RuleFileDefaultsToTheApplicationHome) {
-    core::set_app_home(dir.path());
-    rules("[all]\n(U):USA\n");
-    rom("Game (U).bin");
-    job.rules_file.clear();
-
-    EXPECT_EQ(sort().moved, 1u);
-    EXPECT_TRUE(in_roms("USA/Game (U).bin"));
 }
 
 TEST_F(SortEngine, BothCommandsRefuseWithoutAFolder) {
@@ -295,22 +274,29 @@ TEST_F(SortEngine, UnsortBringsFilesUpDeepestFirstAndKeepsNamesThatExist) {
                                      cur + "'; 1 stayed in their sub-folders.\r\n");
 }
 
-TEST_F(SortEngine, UnsortAnsweredNoChangesNothing) {
+TEST_F(SortEngine, AnswerNoChangesNothing) {
+    rules("[all]\n(U):USA\n");
+    rom("Game (U).bin");
     rom("sub/a.bin");
-    prompter.script = {Answer::No};
+    prompter.script = {Answer::No, Answer::No};
 
+    EXPECT_EQ(sort().end, End::Declined);
     EXPECT_EQ(unsort().end, End::Declined);
-    EXPECT_TRUE(in_roms("sub/a.bin"));
+    EXPECT_TRUE(in_roms("Game (U).bin") && in_roms("sub/a.bin"));
+    EXPECT_FALSE(in_roms("USA"));
     EXPECT_TRUE(runner.batches.empty());
 }
 
 TEST_F(SortEngine, SortThenUnsortRestoresTheFolder) {
+    core::set_app_home(dir.path()); // the rule file defaults to the application home
+    job.rules_file.clear();
     rules("[all]\n(U):USA\n(E):Europe/Sports\n");
     rom("Game (U).bin");
     rom("Ball (E).zip");
     job.current_folder.pop_back(); // a folder given without its trailing separator
 
     EXPECT_EQ(sort().moved, 2u);
+    EXPECT_TRUE(in_roms("USA/Game (U).bin"));
     EXPECT_EQ(unsort().moved, 2u);
     EXPECT_TRUE(in_roms("Game (U).bin") && in_roms("Ball (E).zip"));
 }
