@@ -29,19 +29,30 @@ std::vector<char*> make_argv(std::vector<std::string>& storage) {
 
 int run_cli(const std::vector<std::string>& args, const Environment& env) {
     CLI::App app{"Zelkon identifies, renames and sorts emulator ROM files by CRC32 against "
-                 "per-system ROM databases.",
+                 "per-system ROM databases. rename, sort and unsort change files; each such run "
+                 "can be undone once with undo, and --dry-run shows what it would do.",
                  "zelkon-cli"};
     app.require_subcommand(1);
+    app.footer("Questions (a missing folder, a confirmation) are answered no unless --yes is "
+               "given; an existing file is replaced only with rename --replace.\n"
+               "Exit status: 0 done; 1 a file could not be read, or an item was not carried "
+               "out, or the run was refused; 2 bad usage, unknown system or missing folder; "
+               "3 libzelcore.so missing; 130 stopped by Ctrl-C.");
     std::string home;
     bool assume_yes = false;
+    bool assume_no = false;
     app.add_option("--home", home,
                    "The home folder (zelkon.ini and databases/); default: $ZELKON_HOME, the "
                    "program's folder when portable, else $XDG_DATA_HOME/zelkon");
-    app.add_flag("--yes", assume_yes, "Answer yes to every question");
+    auto* yes = app.add_flag("--yes", assume_yes, "Answer yes to every question");
+    app.add_flag("--no", assume_no, "Answer no to every question (also the default)")
+        ->excludes(yes);
 
     Context ctx{env.out, env.err, nullptr, {}, std::nullopt};
-    std::vector<Command> commands{add_systems_command(app, ctx), add_info_command(app, ctx),
-                                  add_identify_command(app, ctx)};
+    std::vector<Command> commands{add_systems_command(app, ctx),  add_info_command(app, ctx),
+                                  add_identify_command(app, ctx), add_rename_command(app, ctx),
+                                  add_sort_command(app, ctx),     add_unsort_command(app, ctx),
+                                  add_undo_command(app, ctx)};
 
     std::vector<std::string> storage{"zelkon-cli"};
     storage.insert(storage.end(), args.begin(), args.end());
@@ -56,7 +67,7 @@ int run_cli(const std::vector<std::string>& args, const Environment& env) {
     ctx.home = core::resolve_app_home(home.empty() ? std::nullopt
                                                    : std::optional<std::filesystem::path>(home));
     core::set_app_home(ctx.home);
-    CliPrompter prompter(env.err, assume_yes);
+    CliPrompter prompter(env.err, assume_yes ? Said::Yes : assume_no ? Said::No : Said::Nothing);
     ctx.prompter = &prompter;
 
     auto zelcore = env.zelcore_folder.empty() ? core::Zelcore::load_beside_executable()

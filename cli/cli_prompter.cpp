@@ -25,23 +25,29 @@ std::string terminal_text(const std::string& text) {
 
 core::Answer CliPrompter::ask(const core::Message& message) {
     m_err << message.title << ": " << terminal_text(message.text) << '\n';
+    bool yes = m_said == Said::Yes;
+    core::Answer answer = core::Answer::Cancel;
     switch (message.buttons) {
     case core::Message::Buttons::Ok:
         return core::Answer::Ok;
-    case core::Message::Buttons::OkCancel:
-        return m_yes ? core::Answer::Ok : core::Answer::Cancel;
-    case core::Message::Buttons::YesNo:
-        return m_yes ? core::Answer::Yes : core::Answer::No;
     case core::Message::Buttons::ReplaceSkipCancel:
         // Replacing is never assumed, not even with --yes: the command says so itself.
         return core::Answer::Skip;
+    case core::Message::Buttons::OkCancel:
+        answer = yes ? core::Answer::Ok : core::Answer::Cancel;
+        break;
+    case core::Message::Buttons::YesNo:
+        answer = yes ? core::Answer::Yes : core::Answer::No;
+        break;
     case core::Message::Buttons::YesNoCancel:
+        answer = yes ? core::Answer::Yes : core::Answer::Cancel;
+        break;
     case core::Message::Buttons::RetryCancel:
-        return m_yes && message.buttons == core::Message::Buttons::YesNoCancel
-                   ? core::Answer::Yes
-                   : core::Answer::Cancel;
+        return core::Answer::Cancel;
     }
-    return core::Answer::Cancel;
+    if (m_said == Said::Nothing)
+        m_declined_by_default = true;
+    return answer;
 }
 
 } // namespace cli

@@ -1,1 +1,137 @@
-// filled in next
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <ostream>
+
+#include "cli_prompter.h"
+#include "commands.h"
+#include "context.h"
+#include "dry_run.h"
+#include "rename_engine.h"
+#include "settings.h"
+#include "system_lookup.h"
+#include "text.h"
+
+namespace cli {
+namespace {
+
+struct RenameOptions {
+    std::string system;
+    std::string folder;
+    bool recursive = false;
+    bool copy = false;
+    std::string rename_folder;
+    std::string dupes;
+    std::string unrecognized;
+    bool rename_in_zip = false;
+    unsigned jobs = 0;
+    bool dry_run = false;
+    bool replace = false;
+};
+
+std::string folder_value(const std::string& given) {
+    return core::add_backslash(std::filesystem::absolute(given).lexically_normal().string());
+}
+
+std::string check_dupes(const std::string& value) {
+    if (value == "delete" || value == "ignore" || (value.starts_with("move:") && value.size() > 5))
+        return {};
+    return "expected move:DIR, delete or ignore";
+}
+
+// The options of this run only: nothing of it is written to the settings file.
+void apply_overrides(const RenameOptions& opt, renaming::RenameSettings& s) {
+    s.recursive = s.recursive || opt.recursive;
+    s.copy_instead = s.copy_instead || opt.copy;
+    s.rename_in_zip = s.rename_in_zip || opt.rename_in_zip;
+    if (!opt.rename_folder.empty()) {
+        s.move_renamed = true;
+        s.rename_folder = folder_value(opt.rename_folder);
+    }
+    if (!opt.unrecognized.empty()) {
+        s.move_unrecognized = true;
+        s.unrecognized_folder = folder_value(opt.unrecognized);
+    }
+    if (opt.dupes.empty())
+        return;
+    s.move_dupes = opt.dupes.starts_with("move:");
+    s.delete_dupes = opt.dupes == "delete";
+    if (s.move_dupes)
+        s.dupe_folder = folder_value(opt.dupes.substr(5));
+}
+
+int exit_code_of(const renaming::RenameReport& report) {
+    if (report.end == renaming::RenameReport::End::Stopped)
+        return kExitInterrupted;
+    bool fell_short = report.end == renaming::RenameReport::End::Refused ||
+                      report.not_carried_out > 0 || report.unreadable > 0;
+    return fell_short ? kExitFileError : kExitOk;
+}
+
+void rename(Context& ctx, const RenameOptions& opt) {
+    auto system = find_system_or_complain(ctx, opt.system);
+    if (!system)
+        return;
+    auto folder = folder_argument(ctx, opt.folder);
+    if (!folder)
+        return;
+    renaming::RenameJob job{*system, *folder, renaming::read_rename_settings(system->id, *folder),
+                            opt.jobs, nullptr};
+    apply_overrides(opt, job.settings);
+
+    FileRun run(ctx,
+                {opt.dry_run, opt.replace, "rename " + system->id + " " + core::quoted(*folder)});
+    renaming::RenameServices services{*ctx.zelcore, run.prompter(), run.progress(), run.runner()};
+    auto report = renaming::rename_roms(job, services);
+    run.progress().finish();
+    ctx.exit_code = exit_code_of(report);
+}
+
+} // namespace
+
+std::optional<std::string> folder_argument(Context& ctx, const std::string& given) {
+    auto folder = folder_value(given.empty() ? std::string(".") : given);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+        ctx.error("no such folder " + core::quoted(given.empty() ? folder : given));
+        ctx.exit_code = kExitUsage;
+        return std::nullopt;
+    }
+    return folder;
+}
+
+void hint_when_declined_by_default(Context& ctx, const std::string& hint) {
+    const auto* prompter = dynamic_cast<const CliPrompter*>(ctx.prompter);
+    if (prompter && prompter->declined_by_default())
+        ctx.error(hint);
+}
+
+Command add_rename_command(CLI::App& app, Context& ctx) {
+    auto* sub = app.add_subcommand(
+        "rename",
+        "Give each ROM file of FOLDER its database name, as the system's settings say; the "
+        "options below change this run only. The engine's log and report go to stdout. "
+        "--dry-run prints one line per planned item instead: move 'FROM' -> 'TO', "
+        "copy 'FROM' -> 'TO', trash 'FROM'. Existing targets are skipped and reported unless "
+        "--replace is given. A real run can be undone with: zelkon-cli undo");
+    auto opt = std::make_shared<RenameOptions>();
+    sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
+    sub->add_option("FOLDER", opt->folder, "The folder of ROM files (default: the current one)");
+    sub->add_flag("-r,--recursive", opt->recursive, "Take the files of all sub-folders too");
+    sub->add_flag("--copy", opt->copy, "Copy renamed and unrecognized files instead of moving");
+    sub->add_option("--rename-folder", opt->rename_folder, "Put renamed files into DIR");
+    sub->add_option("--dupes", opt->dupes,
+                    "Duplicates: move:DIR moves them to DIR, delete sends them to the trash, "
+                    "ignore leaves them")
+        ->check(CLI::Validator(check_dupes, "move:DIR|delete|ignore"));
+    sub->add_option("--unrecognized", opt->unrecognized, "Move unrecognized files to DIR");
+    sub->add_flag("--rename-in-zip", opt->rename_in_zip,
+                  "Rename the ROM inside a one-ROM ZIP archive as well");
+    sub->add_option("-j,--jobs", opt->jobs, "Files hashed at once (default: one per core)")
+        ->check(CLI::Range(1, 64));
+    sub->add_flag("--dry-run", opt->dry_run, "List what would be done; change nothing");
+    sub->add_flag("--replace", opt->replace,
+                  "Replace existing targets (the replaced file goes to the trash)");
+    return {sub, [&ctx, opt] { rename(ctx, *opt); }};
+}
+
+} // namespace cli

@@ -1,1 +1,84 @@
-// filled in next
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+#include "context.h"
+#include "dry_run.h"
+#include "sort_engine.h"
+#include "system_lookup.h"
+#include "text.h"
+
+namespace cli {
+namespace {
+
+struct SortOptions {
+    std::string system;
+    std::string folder;
+    bool dry_run = false;
+};
+
+using Engine = sorting::SortReport (*)(const sorting::SortJob&, core::Prompter&, core::Progress&,
+                                       core::BatchRunner&);
+
+int exit_code_of(const sorting::SortReport& report) {
+    switch (report.end) {
+    case sorting::SortReport::End::Completed:
+        return report.problems.empty() ? kExitOk : kExitFileError;
+    case sorting::SortReport::End::Cancelled:
+        return kExitInterrupted;
+    case sorting::SortReport::End::Refused:
+    case sorting::SortReport::End::Declined:
+        break;
+    }
+    return kExitFileError;
+}
+
+void sort_or_unsort(Context& ctx, const SortOptions& opt, const std::string& verb, Engine engine) {
+    auto system = find_system_or_complain(ctx, opt.system);
+    if (!system)
+        return;
+    auto folder = folder_argument(ctx, opt.folder);
+    if (!folder)
+        return;
+    sorting::SortJob job{*folder, system->id, system->patterns + ";*.zip", ctx.home / "sort.ini"};
+    FileRun run(ctx, {opt.dry_run, false, verb + " " + system->id + " " + core::quoted(*folder)});
+    auto report = engine(job, run.prompter(), run.progress(), run.runner());
+    run.progress().finish();
+    ctx.exit_code = exit_code_of(report);
+    if (report.end == sorting::SortReport::End::Declined)
+        hint_when_declined_by_default(ctx,
+                                      "nothing done; add --yes to answer the question with yes");
+}
+
+Command add_command(CLI::App& app, Context& ctx, const std::string& verb, const std::string& help,
+                    Engine engine) {
+    auto* sub = app.add_subcommand(verb, help);
+    auto opt = std::make_shared<SortOptions>();
+    sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
+    sub->add_option("FOLDER", opt->folder,
+                    "The folder to " + verb +
+                        " (default: the current one); only files that "
+                        "match the system's patterns or *.zip are taken");
+    sub->add_flag("--dry-run", opt->dry_run,
+                  "Print one line per planned move (move 'FROM' -> 'TO'); change nothing");
+    return {sub, [&ctx, opt, verb, engine] { sort_or_unsort(ctx, *opt, verb, engine); }};
+}
+
+} // namespace
+
+Command add_sort_command(CLI::App& app, Context& ctx) {
+    return add_command(app, ctx, "sort",
+                       "Move each file of FOLDER into the category sub-folder of the first rule "
+                       "of sort.ini (in the home) whose text its name contains. Asks first: "
+                       "give --yes. Existing targets are skipped. Undo with: zelkon-cli undo",
+                       sorting::sort_roms);
+}
+
+Command add_unsort_command(CLI::App& app, Context& ctx) {
+    return add_command(app, ctx, "unsort",
+                       "Move the files of all sub-folders of FOLDER back up into it; a name "
+                       "that is already taken there stays. Asks first: give --yes. Undo with: "
+                       "zelkon-cli undo",
+                       sorting::unsort_roms);
+}
+
+} // namespace cli

@@ -1,1 +1,39 @@
-// filled in next
+#include <CLI/CLI.hpp>
+#include <ostream>
+
+#include "commands.h"
+#include "context.h"
+#include "terminal_progress.h"
+#include "undo_journal.h"
+
+namespace cli {
+namespace {
+
+void undo(Context& ctx) {
+    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    auto report = core::undo_last_run(core::undo_journal_path(), progress);
+    progress.finish();
+    if (!report) {
+        ctx.error(report.error().message);
+        ctx.exit_code = kExitFileError;
+        return;
+    }
+    ctx.out << "Undid: " << report->description << '\n'
+            << "Restored " << report->restored
+            << (report->restored == 1 ? " file.\n" : " files.\n");
+    for (const auto& problem : report->problems)
+        ctx.error(problem);
+    if (!report->problems.empty())
+        ctx.exit_code = kExitFileError;
+}
+
+} // namespace
+
+Command add_undo_command(CLI::App& app, Context& ctx) {
+    auto* sub = app.add_subcommand(
+        "undo", "Put back what the last rename, sort or unsort did (once): moved files go back, "
+                "copies and trashed files return to how they were");
+    return {sub, [&ctx] { undo(ctx); }};
+}
+
+} // namespace cli

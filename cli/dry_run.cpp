@@ -1,1 +1,53 @@
-// filled in next
+#include "dry_run.h"
+
+#include "context.h"
+#include "text.h"
+
+namespace cli {
+namespace {
+
+std::string planned_item(const core::Batch& batch, std::size_t i) {
+    switch (batch.op) {
+    case core::BatchOp::Move:
+        return "move " + core::quoted(batch.from[i]) + " -> " + core::quoted(batch.to[i]);
+    case core::BatchOp::Copy:
+        return "copy " + core::quoted(batch.from[i]) + " -> " + core::quoted(batch.to[i]);
+    case core::BatchOp::Delete:
+        break;
+    }
+    return "trash " + core::quoted(batch.from[i]);
+}
+
+} // namespace
+
+core::BatchOutcome DryRunRunner::run(const core::Batch& batch) {
+    core::BatchOutcome outcome;
+    for (std::size_t i = 0; i < batch.from.size(); ++i) {
+        m_screen.print_line(planned_item(batch, i));
+        outcome.items.push_back(core::ItemResult::Done);
+    }
+    return outcome;
+}
+
+FileRun::FileRun(Context& ctx, const RunChoice& choice)
+    : m_progress(ctx.out, ctx.err, draws_bar_on(ctx.err)),
+      m_prompter(*ctx.prompter, m_progress, choice.replace) {
+    if (choice.dry_run) {
+        m_dry_run.emplace(m_progress);
+        return;
+    }
+    m_journal.emplace(core::undo_journal_path(), choice.description);
+    m_executor.emplace(core::ExecutorOptions{
+        .prompter = &m_prompter,
+        .journal = &*m_journal,
+        .on_conflict = choice.replace ? core::ConflictPolicy::Ask : core::ConflictPolicy::Skip,
+        .after_item = {}});
+}
+
+core::BatchRunner& FileRun::runner() {
+    if (m_dry_run)
+        return *m_dry_run;
+    return *m_executor;
+}
+
+} // namespace cli
