@@ -106,27 +106,31 @@ void hint_when_declined_by_default(Context& ctx, const std::string& hint) {
 }
 
 Command add_rename_command(CLI::App& app, Context& ctx) {
-    auto* sub = app.add_subcommand(
-        "rename",
-        "Give each ROM file of FOLDER its database name, as the system's settings say; the "
-        "options below change this run only. The engine's log and report go to stdout. "
-        "--dry-run prints one line per planned item instead: move 'FROM' -> 'TO', "
-        "copy 'FROM' -> 'TO', trash 'FROM'. Existing targets are skipped and reported unless "
-        "--replace is given. A real run can be undone with: zelkon-cli undo");
+    auto* sub = app.add_subcommand("rename", "Give each ROM file of FOLDER its database name");
+    sub->footer("The system's settings in zelkon.ini steer the run; the options above change "
+                "this run only and are never written. The engine's log and report go to stdout. "
+                "Existing targets are skipped and reported unless --replace is given. "
+                "--dry-run prints one line per planned item instead of carrying it out:\n"
+                "  move 'FROM' -> 'TO'\n  copy 'FROM' -> 'TO'\n  trash 'FROM'\n"
+                "A real run can be undone with: zelkon-cli undo");
     auto opt = std::make_shared<RenameOptions>();
     sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
     sub->add_option("FOLDER", opt->folder, "The folder of ROM files (default: the current one)");
     sub->add_flag("-r,--recursive", opt->recursive, "Take the files of all sub-folders too");
     sub->add_flag("--copy", opt->copy, "Copy renamed and unrecognized files instead of moving");
-    sub->add_option("--rename-folder", opt->rename_folder, "Put renamed files into DIR");
+    sub->add_option("--rename-folder", opt->rename_folder, "Put renamed files into DIR")
+        ->type_name("DIR");
     sub->add_option("--dupes", opt->dupes,
                     "Duplicates: move:DIR moves them to DIR, delete sends them to the trash, "
                     "ignore leaves them")
-        ->check(CLI::Validator(check_dupes, "move:DIR|delete|ignore"));
-    sub->add_option("--unrecognized", opt->unrecognized, "Move unrecognized files to DIR");
+        ->type_name("move:DIR|delete|ignore")
+        ->check(CLI::Validator(check_dupes, ""));
+    sub->add_option("--unrecognized", opt->unrecognized, "Move unrecognized files to DIR")
+        ->type_name("DIR");
     sub->add_flag("--rename-in-zip", opt->rename_in_zip,
                   "Rename the ROM inside a one-ROM ZIP archive as well");
     sub->add_option("-j,--jobs", opt->jobs, "Files hashed at once (default: one per core)")
+        ->type_name("N")
         ->check(CLI::Range(1, 64));
     sub->add_flag("--dry-run", opt->dry_run, "List what would be done; change nothing");
     sub->add_flag("--replace", opt->replace,

@@ -50,34 +50,32 @@ void sort_or_unsort(Context& ctx, const SortOptions& opt, const std::string& ver
 }
 
 Command add_command(CLI::App& app, Context& ctx, const std::string& verb, const std::string& help,
-                    Engine engine) {
+                    const std::string& details, Engine engine) {
     auto* sub = app.add_subcommand(verb, help);
+    sub->footer(details + " Only files that match the system's patterns or *.zip are taken. "
+                          "The engine asks first: give --yes to go ahead. --dry-run prints one "
+                          "line per planned move (move 'FROM' -> 'TO') instead of moving. A real "
+                          "run can be undone with: zelkon-cli undo");
     auto opt = std::make_shared<SortOptions>();
     sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
-    sub->add_option("FOLDER", opt->folder,
-                    "The folder to " + verb +
-                        " (default: the current one); only files that "
-                        "match the system's patterns or *.zip are taken");
-    sub->add_flag("--dry-run", opt->dry_run,
-                  "Print one line per planned move (move 'FROM' -> 'TO'); change nothing");
+    sub->add_option("FOLDER", opt->folder, "The folder to " + verb + " (default: the current one)");
+    sub->add_flag("--dry-run", opt->dry_run, "List what would be moved; change nothing");
     return {sub, [&ctx, opt, verb, engine] { sort_or_unsort(ctx, *opt, verb, engine); }};
 }
 
 } // namespace
 
 Command add_sort_command(CLI::App& app, Context& ctx) {
-    return add_command(app, ctx, "sort",
-                       "Move each file of FOLDER into the category sub-folder of the first rule "
-                       "of sort.ini (in the home) whose text its name contains. Asks first: "
-                       "give --yes. Existing targets are skipped. Undo with: zelkon-cli undo",
+    return add_command(app, ctx, "sort", "Move the files of FOLDER into category sub-folders",
+                       "Each file goes into the sub-folder of the first rule of sort.ini (in the "
+                       "home) whose text its name contains; a file whose target exists stays.",
                        sorting::sort_roms);
 }
 
 Command add_unsort_command(CLI::App& app, Context& ctx) {
-    return add_command(app, ctx, "unsort",
-                       "Move the files of all sub-folders of FOLDER back up into it; a name "
-                       "that is already taken there stays. Asks first: give --yes. Undo with: "
-                       "zelkon-cli undo",
+    return add_command(app, ctx, "unsort", "Move the files of FOLDER's sub-folders back up",
+                       "The files of all sub-folders, at any depth, come up into FOLDER; a file "
+                       "whose name is already taken there stays.",
                        sorting::unsort_roms);
 }
 

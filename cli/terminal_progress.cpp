@@ -104,8 +104,10 @@ void TerminalProgress::clear_bar() {
 
 void TerminalProgress::finish() {
     clear_bar();
-    if (!m_open_line.empty())
-        m_out << std::exchange(m_open_line, {});
+    // The engine's last line has no line end; a shell prompt must not follow it on its line.
+    if (!m_open_line.empty() || m_mid_line)
+        m_out << std::exchange(m_open_line, {}) << '\n';
+    m_mid_line = false;
     m_out << std::flush;
 }
 

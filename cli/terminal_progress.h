@@ -32,7 +32,7 @@ public:
     void print_line(std::string_view line);
     /// Takes the bar off the screen; the next step draws it again.
     void clear_bar();
-    /// Writes out the log text still held and removes the bar.
+    /// Removes the bar and ends the log's last line.
     void finish();
 
 private:

@@ -1,1 +1,295 @@
-// filled in next
+#include "cli.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "rom_forge.h"
+#include "temp_dir.h"
+#include "terminal_progress.h"
+#include "zdb_writer.h"
+
+using testsupport::read_file;
+using testsupport::rom_entry;
+using testsupport::rom_with_crc;
+using testsupport::TempDir;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::size_t entries_in(const fs::path& folder) {
+    std::error_code ec;
+    auto it = fs::directory_iterator(folder, ec);
+    return ec ? 0 : static_cast<std::size_t>(std::distance(it, fs::directory_iterator()));
+}
+
+// A home with one database and a ROM folder; the desktop trash lives in a folder of the
+// test, so that deleting duplicates never reaches the user's own trash.
+class CliRename : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("XDG_DATA_HOME"))
+            m_old_data_home = old;
+        setenv("XDG_DATA_HOME", data_home.path().c_str(), 1);
+        core::ZdbHeader gen;
+        gen.system_id = "SGENESIS";
+        gen.long_name = "Genesis";
+        gen.version = "1";
+        gen.patterns = "*.bin";
+        fs::create_directories(home.path() / "databases");
+        ASSERT_TRUE(core::write_zdb(
+            home.path() / "databases/SGENESIS.zdb", 3, gen,
+            {rom_entry(0x11111111, "Alpha (World)"), rom_entry(0x22222222, "Beta (U)")}));
+        fs::create_directories(roms());
+    }
+    void TearDown() override {
+        if (m_old_data_home)
+            setenv("XDG_DATA_HOME", m_old_data_home->c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+    }
+
+    fs::path roms() const { return home.path() / "roms"; }
+    std::string roms_arg() const { return roms().string() + "/"; }
+    fs::path rom(const std::string& name, std::uint32_t crc, std::uint32_t seed = 1) const {
+        return home.write("roms/" + name, rom_with_crc(256, crc, seed));
+    }
+
+    CliRun run(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--home", home.path().string()});
+        std::ostringstream out, err;
+        int code = cli::run_cli(args, {out, err, {}});
+        return {code, out.str(), err.str()};
+    }
+
+    TempDir home;
+    TempDir data_home;
+
+private:
+    std::optional<std::string> m_old_data_home;
+};
+
+TEST_F(CliRename, RenamesTheFolderAndPrintsTheLogWithLineFeeds) {
+    rom("a.bin", 0x11111111);
+    rom("b.bin", 0x22222222);
+    rom("stranger.bin", 0xabcdef01);
+    auto r = run({"rename", "--system", "SGENESIS", roms().string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::exists(roms() / "Alpha (World).bin"));
+    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
+    EXPECT_TRUE(fs::exists(roms() / "stranger.bin"));
+    EXPECT_EQ(entries_in(roms()), 3u);
+    EXPECT_TRUE(contains(r.out, "Loading ZDB...done.\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Files Processed: 3 (1 unrecognized)\n")) << r.out;
+    EXPECT_TRUE(r.out.ends_with("folder.)\n"));
+    EXPECT_FALSE(contains(r.out, "\r"));
+    // The options of a run are never written as settings.
+    EXPECT_FALSE(fs::exists(home.path() / "zelkon.ini"));
+}
+
+TEST_F(CliRename, DryRunListsThePlanAndChangesNothing) {
+    rom("a.bin", 0x11111111);
+    rom("b.bin", 0x22222222);
+    auto r = run({"rename", "--system", "SGENESIS", "--dry-run", roms().string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "move '" + roms_arg() + "a.bin' -> '" + roms_arg() +
+                                    "Alpha (World).bin'\n"))
+        << r.out;
+    EXPECT_TRUE(
+        contains(r.out, "move '" + roms_arg() + "b.bin' -> '" + roms_arg() + "Beta (U).bin'\n"));
+    EXPECT_TRUE(fs::exists(roms() / "a.bin"));
+    EXPECT_TRUE(fs::exists(roms() / "b.bin"));
+    EXPECT_EQ(entries_in(roms()), 2u);
+    EXPECT_FALSE(fs::exists(home.path() / "undo.journal"));
+
+    // A dry run leaves nothing to undo.
+    auto undo = run({"undo"});
+    EXPECT_EQ(undo.code, 1);
+    EXPECT_TRUE(contains(undo.err, "There is nothing to undo.")) << undo.err;
+}
+
+TEST_F(CliRename, OverridesPlaceRenamedFilesStrangersAndDuplicates) {
+    rom("a.bin", 0x11111111);
+    rom("b.bin", 0x22222222);
+    rom("b copy.bin", 0x22222222); // the same bytes as b.bin
+    rom("stranger.bin", 0xabcdef01);
+    fs::create_directories(home.path() / "renamed");
+    fs::create_directories(home.path() / "unknown");
+    auto r = run({"rename", "--system", "SGENESIS", "--rename-folder",
+                  (home.path() / "renamed").string(), "--unrecognized",
+                  (home.path() / "unknown").string(), "--dupes", "delete", roms().string()});
+    EXPECT_EQ(r.code, 0) << r.err << r.out;
+    EXPECT_TRUE(fs::exists(home.path() / "renamed/Alpha (World).bin"));
+    EXPECT_TRUE(fs::exists(home.path() / "renamed/Beta (U).bin"));
+    EXPECT_TRUE(fs::exists(home.path() / "unknown/stranger.bin"));
+    EXPECT_EQ(entries_in(roms()), 0u);
+    // The duplicate went to the trash, not into nothing.
+    auto trashed = data_home.path() / "Trash/files";
+    ASSERT_EQ(entries_in(trashed), 1u);
+    EXPECT_EQ(read_file(fs::directory_iterator(trashed)->path()), rom_with_crc(256, 0x22222222));
+    EXPECT_TRUE(contains(r.out, "Duplicate Files: 1\n"));
+    EXPECT_FALSE(fs::exists(home.path() / "zelkon.ini"));
+}
+
+TEST_F(CliRename, DuplicatesCanMoveToAFolder) {
+    rom("b.bin", 0x22222222);
+    rom("b copy.bin", 0x22222222);
+    fs::create_directories(home.path() / "dupes");
+    auto r = run({"rename", "--system", "SGENESIS", "--dupes",
+                  "move:" + (home.path() / "dupes").string(), roms().string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
+    EXPECT_EQ(entries_in(roms()), 1u);
+    EXPECT_EQ(entries_in(home.path() / "dupes"), 1u);
+    EXPECT_EQ(entries_in(data_home.path() / "Trash/files"), 0u);
+}
+
+TEST_F(CliRename, BadUsageIsToldAndChangesNothing) {
+    rom("a.bin", 0x11111111);
+    auto unknown = run({"rename", "--system", "PSX", roms().string()});
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_TRUE(contains(unknown.err, "PSX"));
+
+    auto missing = run({"rename", "--system", "SGENESIS", (home.path() / "gone").string()});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_TRUE(contains(missing.err, "no such folder '" + (home.path() / "gone").string() + "'"))
+        << missing.err;
+
+    auto dupes = run({"rename", "--system", "SGENESIS", "--dupes", "shred", roms().string()});
+    EXPECT_EQ(dupes.code, 2);
+    EXPECT_TRUE(contains(dupes.err, "--dupes")) << dupes.err;
+    EXPECT_EQ(run({"rename", "--system", "SGENESIS", "--dupes", "move:", roms().string()}).code, 2);
+    EXPECT_EQ(run({"--yes", "--no", "undo"}).code, 2);
+
+    EXPECT_TRUE(fs::exists(roms() / "a.bin"));
+    EXPECT_FALSE(fs::exists(home.path() / "undo.journal"));
+}
+
+TEST_F(CliRename, UndoRestoresTheNamesOnce) {
+    rom("a.bin", 0x11111111);
+    rom("b.bin", 0x22222222);
+    ASSERT_EQ(run({"rename", "--system", "SGENESIS", roms().string()}).code, 0);
+    ASSERT_TRUE(fs::exists(roms() / "Alpha (World).bin"));
+
+    auto undo = run({"undo"});
+    EXPECT_EQ(undo.code, 0) << undo.err;
+    EXPECT_EQ(undo.out, "Undid: rename SGENESIS '" + roms_arg() + "'\nRestored 2 files.\n");
+    EXPECT_TRUE(fs::exists(roms() / "a.bin"));
+    EXPECT_TRUE(fs::exists(roms() / "b.bin"));
+    EXPECT_EQ(entries_in(roms()), 2u);
+
+    auto again = run({"undo"});
+    EXPECT_EQ(again.code, 1);
+    EXPECT_TRUE(contains(again.err, "There is nothing to undo."));
+    EXPECT_EQ(entries_in(roms()), 2u);
+}
+
+class CliSort : public CliRename {
+protected:
+    void SetUp() override {
+        CliRename::SetUp();
+        home.write("sort.ini", "[all]\n(U):USA\n");
+        rom("Beta (U).bin", 0x22222222);
+        rom("Alpha (World).bin", 0x11111111);
+    }
+};
+
+TEST_F(CliSort, SortAsksAndDoesNothingWithoutYes) {
+    auto r = run({"sort", "--system", "SGENESIS", roms().string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(contains(r.err, "You are about to sort all files in \"" + roms_arg() + "\""));
+    EXPECT_TRUE(contains(r.err, "zelkon-cli: nothing done; add --yes")) << r.err;
+    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
+    EXPECT_FALSE(fs::exists(roms() / "USA"));
+
+    // A no that was asked for needs no hint.
+    auto no = run({"--no", "sort", "--system", "SGENESIS", roms().string()});
+    EXPECT_EQ(no.code, 1);
+    EXPECT_FALSE(contains(no.err, "add --yes"));
+}
+
+TEST_F(CliSort, SortWithYesMovesByTheRulesAndUndoPutsBack) {
+    auto dry = run({"--yes", "sort", "--system", "SGENESIS", "--dry-run", roms().string()});
+    EXPECT_EQ(dry.code, 0) << dry.err;
+    EXPECT_TRUE(contains(dry.out, "move '" + roms_arg() + "Beta (U).bin' -> '" + roms_arg() +
+                                      "USA/Beta (U).bin'\n"))
+        << dry.out;
+    EXPECT_FALSE(fs::exists(roms() / "USA"));
+
+    auto r = run({"--yes", "sort", "--system", "SGENESIS", roms().string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::exists(roms() / "USA/Beta (U).bin"));
+    EXPECT_TRUE(fs::exists(roms() / "Alpha (World).bin"));
+
+    auto undo = run({"undo"});
+    EXPECT_EQ(undo.code, 0) << undo.err;
+    EXPECT_TRUE(contains(undo.out, "Undid: sort SGENESIS '" + roms_arg() + "'\n"));
+    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
+}
+
+TEST_F(CliSort, SortWithoutRuleFileIsRefused) {
+    fs::remove(home.path() / "sort.ini");
+    auto r = run({"--yes", "sort", "--system", "SGENESIS", roms().string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(contains(r.err, "Sort.ini was not found!"));
+    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
+}
+
+TEST_F(CliSort, UnsortBringsFilesUpAndReportsTakenNames) {
+    rom("USA/Gamma.bin", 0x33333333);
+    rom("Deep/er/Delta.bin", 0x44444444);
+    rom("Old/Alpha (World).bin", 0x11111111, 2); // its name is taken above
+    auto r = run({"--yes", "unsort", "--system", "SGENESIS", roms().string()});
+    EXPECT_EQ(r.code, 1) << r.err; // one file could not come up
+    EXPECT_TRUE(fs::exists(roms() / "Gamma.bin"));
+    EXPECT_TRUE(fs::exists(roms() / "Delta.bin"));
+    EXPECT_TRUE(fs::exists(roms() / "Old/Alpha (World).bin"));
+    EXPECT_EQ(read_file(roms() / "Alpha (World).bin"), rom_with_crc(256, 0x11111111));
+    EXPECT_TRUE(contains(r.out, "Alpha (World).bin")) << r.out;
+}
+
+// The bar is drawn on stderr while the log's unfinished line waits, and is gone before
+// any log line or line of our own is printed.
+TEST(TerminalProgress, BarNeverMixesWithTheLog) {
+    std::ostringstream out, err;
+    {
+        cli::TerminalProgress progress(out, err, true);
+        progress.log("Collecting...");
+        progress.step(1, 4);
+        EXPECT_TRUE(contains(err.str(), "Collecting... [#######"));
+        EXPECT_EQ(out.str(), "");
+        progress.log("done.\r\nNext\r");
+        EXPECT_EQ(out.str(), "Collecting...done.\nNext\n");
+        EXPECT_TRUE(err.str().ends_with("\r\x1b[K"));
+        progress.log("\nTail");
+        progress.step(2, 4);
+        progress.print_line("move 'a' -> 'b'");
+        EXPECT_EQ(out.str(), "Collecting...done.\nNext\nTail\nmove 'a' -> 'b'\n");
+        progress.log("end");
+    }
+    EXPECT_TRUE(out.str().ends_with("'b'\nend\n"));
+    EXPECT_TRUE(err.str().ends_with("\r\x1b[K"));
+
+    std::ostringstream plain_out, plain_err;
+    cli::TerminalProgress plain(plain_out, plain_err, false);
+    plain.log("Sorting...");
+    plain.step(1, 2);
+    plain.print_line("trash 'x'");
+    plain.log("done.\r\nReport");
+    plain.finish();
+    EXPECT_EQ(plain_out.str(), "Sorting...\ntrash 'x'\ndone.\nReport\n");
+    EXPECT_EQ(plain_err.str(), "");
+}
+
+} // namespace
