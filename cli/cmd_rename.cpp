@@ -84,6 +84,7 @@ void rename(Context& ctx, const RenameOptions& opt) {
     auto report = renaming::rename_roms(job, services);
     run.progress().finish();
     ctx.exit_code = exit_code_of(report);
+    hint_when_declined_by_default(ctx, "a question was answered no; add --yes to answer yes");
 }
 
 } // namespace

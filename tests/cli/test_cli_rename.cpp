@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
+#include "recorders.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
 #include "terminal_progress.h"
@@ -166,6 +167,10 @@ TEST_F(CliRename, BadUsageIsToldAndChangesNothing) {
     EXPECT_TRUE(contains(missing.err, "no such folder '" + (home.path() / "gone").string() + "'"))
         << missing.err;
 
+    auto a_file = run({"rename", "--system", "SGENESIS", (roms() / "a.bin").string()});
+    EXPECT_EQ(a_file.code, 2);
+    EXPECT_TRUE(contains(a_file.err, "no such folder"));
+
     auto dupes = run({"rename", "--system", "SGENESIS", "--dupes", "shred", roms().string()});
     EXPECT_EQ(dupes.code, 2);
     EXPECT_TRUE(contains(dupes.err, "--dupes")) << dupes.err;
@@ -290,6 +295,29 @@ TEST(TerminalProgress, BarNeverMixesWithTheLog) {
     plain.finish();
     EXPECT_EQ(plain_out.str(), "Sorting...\ntrash 'x'\ndone.\nReport\n");
     EXPECT_EQ(plain_err.str(), "");
+}
+
+// --replace answers the existing-target question itself; every other question still gets
+// the user's answer, and no question is printed over the bar.
+TEST(ScreenPrompter, ReplacesOnlyWhenAskedAboutAnExistingTarget) {
+    std::ostringstream out, err;
+    cli::TerminalProgress progress(out, err, true);
+    testsupport::RecordingPrompter user;
+    user.fallback = core::Answer::No;
+    cli::ScreenPrompter replacing(user, progress, true);
+    progress.step(1, 2);
+    core::Message exists{"exists", "Replace?", core::Message::Icon::Question,
+                         core::Message::Buttons::ReplaceSkipCancel};
+    EXPECT_EQ(replacing.ask(exists), core::Answer::Replace);
+    EXPECT_TRUE(err.str().ends_with("\r\x1b[K"));
+    EXPECT_EQ(replacing.ask({"make it?", "Folder", core::Message::Icon::Question,
+                             core::Message::Buttons::YesNo}),
+              core::Answer::No);
+    EXPECT_EQ(user.messages.size(), 2u);
+
+    user.fallback = core::Answer::Skip;
+    cli::ScreenPrompter skipping(user, progress, false);
+    EXPECT_EQ(skipping.ask(exists), core::Answer::Skip);
 }
 
 } // namespace
