@@ -9,13 +9,14 @@ namespace core {
 
 /// Why an operation failed, in words a user can read ("cannot open 'x.zdb': No such file").
 struct Error {
-    enum class Code { Failed, Cancelled, NotFound, BadInput };
+    enum class Code { Failed, Cancelled, NotFound, BadInput, Exists };
     Code code = Code::Failed;
     std::string message;
 
     static Error failed(std::string text) { return {Code::Failed, std::move(text)}; }
     static Error bad_input(std::string text) { return {Code::BadInput, std::move(text)}; }
     static Error not_found(std::string text) { return {Code::NotFound, std::move(text)}; }
+    static Error exists(std::string text) { return {Code::Exists, std::move(text)}; }
 };
 
 /// A value or the reason there is none. The caller must look at it.

@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "batch.h"
+#include "posix_io.h"
 #include "result.h"
+#include "trash.h"
 
 namespace core {
 
@@ -20,17 +23,22 @@ public:
     /// `file` is usually undo_journal_path(); `description` says what ran ("rename SGENESIS
     /// '/roms/genesis/'") and is shown by undo.
     UndoJournal(std::filesystem::path file, std::string description);
-    ~UndoJournal();
     UndoJournal(const UndoJournal&) = delete;
     UndoJournal& operator=(const UndoJournal&) = delete;
 
-    // The executor's side: see undo_journal.cpp.
-    // (entries are recorded by BatchExecutor; the recording calls are declared there)
+    /// Records the pairs of a move or copy batch before it acts.
+    Status record_pairs(BatchOp op, const std::vector<std::string>& from,
+                        const std::vector<std::string>& to);
+    /// Records files whose trash places are prepared, before they move there.
+    Status record_trash(const std::vector<TrashedFile>& files);
 
 private:
-    friend class BatchExecutor;
-    struct State;
-    State* m_state;
+    Status start();
+    Status append(const std::string& lines);
+
+    std::filesystem::path m_file;
+    std::string m_description;
+    zelcore::UniqueFd m_fd;
 };
 
 /// `undo.journal` in the application home.
@@ -42,11 +50,11 @@ struct UndoReport {
     std::vector<std::string> problems; ///< one line per item that could not be undone
 };
 
-/// Puts back what the run recorded in `file` did, newest item first: moved files go back,
-/// copies go to the trash, trashed files come back from the trash. A file that is no longer
-/// where the run left it, or whose old place is taken, is left alone and reported. The
-/// journal is marked undone afterwards, so a second undo finds nothing to do. A missing,
-/// undone or damaged journal is an error and changes no file.
+/// Puts back what the run recorded in `file` did: moved files go back and copies go to the
+/// trash (newest first), then trashed files come back from the trash. A file that is no
+/// longer where the run left it, or whose old place is taken, is left alone and reported.
+/// The journal is then renamed to "undo.journal.done", so a second undo finds nothing to
+/// do. A missing, undone or damaged journal is an error and changes no file.
 Result<UndoReport> undo_last_run(const std::filesystem::path& file, Progress& progress);
 
 } // namespace core

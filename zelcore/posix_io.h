@@ -21,6 +21,12 @@ public:
 
     int get() const { return m_fd; }
     explicit operator bool() const { return m_fd >= 0; }
+    /// Closes the descriptor held and takes `fd` instead.
+    void reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
     /// Gives up ownership, for callers that must see the result of close().
     int release() {
         const int fd = m_fd;
