@@ -156,6 +156,26 @@ TEST_F(CliRename, DuplicatesCanMoveToAFolder) {
     EXPECT_EQ(entries_in(data_home.path() / "Trash/files"), 0u);
 }
 
+TEST_F(CliRename, AMissingRenameFolderIsMadeOnlyWithYes) {
+    rom("a.bin", 0x11111111);
+    auto target = home.path() / "new";
+    std::vector<std::string> args{"rename",          "--system",      "SGENESIS",
+                                  "--rename-folder", target.string(), roms().string()};
+    auto no = run(args);
+    EXPECT_EQ(no.code, 1); // the item was not carried out
+    EXPECT_TRUE(contains(no.err, "Confirm Folder Create")) << no.err;
+    EXPECT_TRUE(contains(no.err, "zelkon-cli: a question was answered no; add --yes"));
+    EXPECT_TRUE(contains(no.out, "Not Carried Out: 1\n")) << no.out;
+    EXPECT_TRUE(fs::exists(roms() / "a.bin"));
+    EXPECT_FALSE(fs::exists(target));
+
+    args.insert(args.begin(), "--yes");
+    auto yes = run(args);
+    EXPECT_EQ(yes.code, 0) << yes.err;
+    EXPECT_TRUE(fs::exists(target / "Alpha (World).bin"));
+    EXPECT_FALSE(contains(yes.err, "add --yes"));
+}
+
 TEST_F(CliRename, BadUsageIsToldAndChangesNothing) {
     rom("a.bin", 0x11111111);
     auto unknown = run({"rename", "--system", "PSX", roms().string()});
