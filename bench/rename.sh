@@ -22,7 +22,7 @@ cmake --build build-bench --target rename_probe zelcore >&2
 probe() {
     local n=$1 i
     for ((i = 0; i < RUNS; i++)); do
-        "$BIN/rename_probe" --files "$n" | awk '/^time/ { print $2, $6, $9 }'
+        "$BIN/rename_probe" --files "$n" | awk '/^time/ { print $2, $6, $10 }'
     done | sort -n | awk '{ t[NR] = $1; u[NR] = $2; if ($3 > m) m = $3 }
         END { k = int((NR + 1) / 2); print u[k], t[k], m }'
 }

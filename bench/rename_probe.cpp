@@ -6,6 +6,7 @@
 //
 // With --make-only the folder is left in DIR (ROMs in DIR/roms) and nothing is timed, so a
 // script can time other tools on the same tree.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -49,9 +50,13 @@ struct Tree {
     std::string roms, dupes, unknown;
 };
 
+Tree tree_in(const fs::path& root) {
+    return {root / "BENCH.zdb", (root / "roms").string() + "/", (root / "dupes").string() + "/",
+            (root / "unknown").string() + "/"};
+}
+
 Tree make_tree(const fs::path& root, std::size_t files) {
-    Tree t{root / "BENCH.zdb", (root / "roms").string() + "/", (root / "dupes").string() + "/",
-           (root / "unknown").string() + "/"};
+    Tree t = tree_in(root);
     for (const auto& d : {t.roms, t.dupes, t.unknown})
         fs::create_directories(d);
     core::RomTable entries;
@@ -93,12 +98,33 @@ Tree make_tree(const fs::path& root, std::size_t files) {
     return t;
 }
 
+// Shows nothing; with --steps, prints the time at which each log text arrives, which
+// tells where a run spends its time.
 class Quiet final : public core::Progress {
 public:
+    explicit Quiet(bool steps) : m_steps(steps) {}
     void status(std::string_view) override {}
-    void log(std::string_view text) override { last = text; }
+    void log(std::string_view text) override {
+        if (m_steps)
+            std::printf(
+                "%8.3f s  %.*s\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count(),
+                static_cast<int>(std::min<std::size_t>(text.size(), 40)), text.data());
+    }
     void step(std::size_t, std::size_t) override {}
-    std::string last;
+
+private:
+    bool m_steps;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+// Carries out nothing: with --plan-only the run measures identification and planning alone.
+class PlanOnly final : public core::BatchRunner {
+public:
+    core::BatchOutcome run(const core::Batch& batch) override {
+        return {
+            std::vector<core::ItemResult>(batch.from.size(), core::ItemResult::Done), {}, false};
+    }
 };
 
 double rss_mib() {
@@ -108,7 +134,8 @@ double rss_mib() {
 }
 
 int usage_error() {
-    std::fprintf(stderr, "usage: rename_probe --files N [--threads T] [--make-only DIR]\n");
+    std::fprintf(stderr, "usage: rename_probe --files N [--threads T] [--steps] [--plan-only] "
+                         "[--make-only DIR | --run-on DIR]\n");
     return 2;
 }
 
@@ -118,11 +145,20 @@ int main(int argc, char** argv) {
     std::size_t files = 20000;
     unsigned threads = 0;
     std::string make_only;
+    bool steps = false;
+    bool plan_only = false;
+    std::string run_on;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--files") == 0 && i + 1 < argc)
             files = std::strtoull(argv[++i], nullptr, 10);
         else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
             threads = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+        else if (std::strcmp(argv[i], "--run-on") == 0 && i + 1 < argc)
+            run_on = argv[++i];
+        else if (std::strcmp(argv[i], "--plan-only") == 0)
+            plan_only = true;
+        else if (std::strcmp(argv[i], "--steps") == 0)
+            steps = true;
         else if (std::strcmp(argv[i], "--make-only") == 0 && i + 1 < argc)
             make_only = argv[++i];
         else
@@ -136,7 +172,8 @@ int main(int argc, char** argv) {
     }
 
     testsupport::TempDir dir;
-    Tree tree = make_tree(dir.path(), files);
+    // --run-on takes a tree left by --make-only, so a profiler sees only the run.
+    Tree tree = run_on.empty() ? make_tree(dir.path(), files) : tree_in(run_on);
     ::sync(); // nothing left to write back while the clock runs
     auto zelcore = core::Zelcore::load_beside_executable();
     if (!zelcore) {
@@ -156,8 +193,10 @@ int main(int argc, char** argv) {
     options.journal = &journal;
     options.on_conflict = core::ConflictPolicy::Skip;
     core::BatchExecutor executor(options);
-    Quiet progress;
-    renaming::RenameServices services{*zelcore, core::silent_prompter(), progress, executor};
+    Quiet progress(steps);
+    PlanOnly planner;
+    core::BatchRunner& runner = plan_only ? static_cast<core::BatchRunner&>(planner) : executor;
+    renaming::RenameServices services{*zelcore, core::silent_prompter(), progress, runner};
     core::SystemEntry system{"Benchmark", "BENCH", "*.bin", tree.db};
 
     auto start = std::chrono::steady_clock::now();

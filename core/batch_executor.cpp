@@ -1,7 +1,9 @@
 #include "batch_executor.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <map>
+#include <unordered_map>
 
 #include "file_move.h"
 #include "prompter.h"
@@ -45,9 +47,11 @@ public:
 private:
     Status record();
     ItemResult pair(const std::string& from, const std::string& to);
-    bool folder_ready(const std::string& from, const fs::path& folder);
+    bool folder_ready(const std::string& from, const std::string& folder);
     ItemResult conflict(const std::string& from, const std::string& to);
     Status replace(const std::string& to);
+    Status carry(const std::string& from, const std::string& to);
+    ItemResult plain_rename(const std::string& from, const std::string& to);
     void commit_trash_all();
 
     void finish(std::size_t i, ItemResult result) {
@@ -71,7 +75,7 @@ private:
     const ExecutorOptions& m_options;
     const Batch& m_batch;
     BatchOutcome m_outcome;
-    std::map<fs::path, bool> m_folders; ///< missing folders asked about, and the answer
+    std::unordered_map<std::string, bool> m_folders; ///< target folders seen: usable or not
     bool m_skip_all = false;
     std::vector<TrashedFile> m_prepared; ///< delete batches: trash places, in item order
     std::vector<std::size_t> m_prepared_items;
@@ -109,22 +113,24 @@ void BatchRun::commit_trash_all() {
     }
 }
 
-bool BatchRun::folder_ready(const std::string& from, const fs::path& folder) {
-    std::error_code ec;
-    if (folder.empty() || fs::is_directory(folder, ec))
+bool BatchRun::folder_ready(const std::string& from, const std::string& folder) {
+    if (folder.empty())
         return true;
     auto [it, fresh] = m_folders.try_emplace(folder, false);
-    if (fresh) {
+    std::error_code ec;
+    if (fresh && fs::is_directory(folder, ec)) {
+        it->second = true;
+    } else if (fresh) {
         Answer answer =
-            ask({"The folder " + quoted(folder) + " does not exist.\r\nDo you want to create it?",
+            ask({"The folder " + q(folder) + " does not exist.\r\nDo you want to create it?",
                  "Confirm Folder Create", Message::Icon::Question, Message::Buttons::YesNo});
         it->second = answer == Answer::Yes && fs::create_directories(folder, ec) && !ec;
         if (answer == Answer::Yes && !it->second)
-            m_outcome.problems.push_back("Could not create the folder " + quoted(folder) + ": " +
+            m_outcome.problems.push_back("Could not create the folder " + q(folder) + ": " +
                                          ec.message());
     }
     if (!it->second)
-        m_outcome.problems.push_back("Skipped " + q(from) + ": the folder " + quoted(folder) +
+        m_outcome.problems.push_back("Skipped " + q(from) + ": the folder " + q(folder) +
                                      " does not exist.");
     return it->second;
 }
@@ -165,30 +171,38 @@ ItemResult BatchRun::conflict(const std::string& from, const std::string& to) {
     }
 }
 
+// The common case costs one system call: the move is tried first, and only a name that
+// turns out to be taken leads to questions.
 ItemResult BatchRun::pair(const std::string& from, const std::string& to) {
     if (from == to)
         return ItemResult::Done;
-    if (!path_taken(from))
-        return failed("Could not find " + q(from) + ".");
-    if (!folder_ready(from, fs::path(to).parent_path()))
+    if (!folder_ready(from, to.substr(0, to.rfind('/') + 1)))
         return ItemResult::Skipped;
-    if (path_taken(to) && !same_file(from, to))
+    Status status = carry(from, to);
+    if (!status && status.error().code == Error::Code::Exists) {
+        if (m_batch.op == BatchOp::Move && same_file(from, to)) // only the letter case changes
+            return plain_rename(from, to);
         if (auto answer = conflict(from, to); answer != ItemResult::Done)
             return answer;
-    Status status;
-    if (m_batch.op == BatchOp::Copy)
-        status = copy_no_replace(from, to);
-    else if (same_file(from, to)) // only the letter case changes
-        status = ::rename(from.c_str(), to.c_str()) == 0
-                     ? Status::success()
-                     : Status(Error::failed("Could not move " + q(from) + " to " + q(to) + "."));
-    else
-        status = move_no_replace(from, to);
+        status = carry(from, to);
+    }
     if (status)
         return ItemResult::Done;
-    if (status.error().code == Error::Code::Exists) // it appeared just now
+    if (status.error().code == Error::Code::Exists) // it appeared again just now
         return skipped("Skipped " + q(from) + ": " + q(to) + " already exists.");
+    if (!path_taken(from))
+        return failed("Could not find " + q(from) + ".");
     return failed(status.error().message);
+}
+
+Status BatchRun::carry(const std::string& from, const std::string& to) {
+    return m_batch.op == BatchOp::Copy ? copy_no_replace(from, to) : move_no_replace(from, to);
+}
+
+ItemResult BatchRun::plain_rename(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return ItemResult::Done;
+    return failed("Could not move " + q(from) + " to " + q(to) + ": " + std::strerror(errno));
 }
 
 } // namespace
