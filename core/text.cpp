@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ctime>
 
 namespace core {
 namespace {
@@ -202,6 +203,14 @@ std::vector<std::string> split_list(std::string_view text, char delimiter) {
         view.remove_prefix(p + 1);
     }
     return parts;
+}
+
+std::string local_time_text(const char* format) {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    ::localtime_r(&now, &tm);
+    char text[64];
+    return std::strftime(text, sizeof text, format, &tm) ? text : "";
 }
 
 } // namespace core

@@ -34,6 +34,9 @@ bool matches_patterns(std::string_view patterns, std::string_view name);
 /// The text after the last dot of the last path component, lower-cased; "" when there is none.
 std::string lower_extension(std::string_view path);
 
+/// The local time now, formatted by strftime (for example "%Y-%m-%d %H:%M:%S").
+std::string local_time_text(const char* format);
+
 /// Splits on a one-character delimiter the way the original list splitter does:
 /// a missing trailing delimiter is added, so "a;b" and "a;b;" give {"a","b"}, "" gives {""}.
 std::vector<std::string> split_list(std::string_view text, char delimiter);

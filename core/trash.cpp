@@ -98,15 +98,6 @@ std::string percent_encode(const std::string& path) {
     return out;
 }
 
-std::string local_time_now() {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    ::localtime_r(&now, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm);
-    return text;
-}
-
 // Claims a name in info/ with O_EXCL; "x.bin", then "x.2.bin", "x.3.bin", ...
 int claim_info(const TrashPlace& place, const std::string& name, std::string& chosen) {
     const std::string stem = fs::path(name).stem().string();
@@ -149,7 +140,7 @@ Result<TrashedFile> prepare_trash(const fs::path& file) {
     const std::string stored =
         place.base.empty() ? absolute.string() : absolute.lexically_relative(place.base).string();
     const std::string text = "[Trash Info]\nPath=" + percent_encode(stored) +
-                             "\nDeletionDate=" + local_time_now() + "\n";
+                             "\nDeletionDate=" + local_time_text("%Y-%m-%dT%H:%M:%S") + "\n";
     if (zelcore::write_all(fd.get(), text.data(), text.size()) != 0 || ::fsync(fd.get()) != 0) {
         int err = errno;
         ::unlink(info.c_str());

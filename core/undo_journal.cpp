@@ -85,15 +85,6 @@ std::string line(std::initializer_list<std::string_view> fields) {
     return out + '\n';
 }
 
-std::string now_text() {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    ::localtime_r(&now, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
-    return text;
-}
-
 Error write_error(const fs::path& file, int err) {
     return Error::failed("Could not write the undo journal " + quoted(file) + ": " +
                          std::strerror(err));
@@ -114,7 +105,8 @@ Status UndoJournal::start() {
         ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600));
     if (!fd)
         return write_error(m_file, errno);
-    std::string head = std::string(kFormatLine) + '\n' + line({"run", m_description, now_text()});
+    std::string head = std::string(kFormatLine) + '\n' +
+                       line({"run", m_description, local_time_text("%Y-%m-%d %H:%M:%S")});
     if (int err = zelcore::write_all(fd.get(), head.data(), head.size()))
         return write_error(m_file, err);
     if (::fdatasync(fd.get()) != 0 || ::rename(fresh.c_str(), m_file.c_str()) != 0)
