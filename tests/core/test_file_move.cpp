@@ -1,1 +1,94 @@
-// filled in next
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "file_move.h"
+#include "temp_dir.h"
+
+namespace fs = std::filesystem;
+using testsupport::read_file;
+using testsupport::TempDir;
+
+namespace {
+
+/// A folder on another file system than the temporary folder, or empty.
+fs::path other_file_system(const fs::path& here) {
+    struct stat a {}, b {};
+    if (::stat(here.c_str(), &a) != 0 || ::stat("/dev/shm", &b) != 0 || a.st_dev == b.st_dev)
+        return {};
+    fs::path folder = fs::path("/dev/shm") / ("zelkon-move-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    return folder;
+}
+
+bool leftovers(const fs::path& folder) {
+    for (auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().starts_with(".zelkon-copy-"))
+            return true;
+    return false;
+}
+
+TEST(FileMove, NeverReplacesAndChangesLetterCase) {
+    TempDir dir;
+    auto a = dir.write("a.bin", "A");
+    auto b = dir.write("b.bin", "B");
+    auto moved = core::move_no_replace(a, b);
+    ASSERT_FALSE(moved);
+    EXPECT_EQ(moved.error().code, core::Error::Code::Exists);
+    EXPECT_EQ(read_file(a), "A");
+    EXPECT_EQ(read_file(b), "B");
+
+    ASSERT_TRUE(core::move_no_replace(a, dir.path() / "A.BIN"));
+    EXPECT_EQ(read_file(dir.path() / "A.BIN"), "A");
+    EXPECT_FALSE(core::path_taken(a));
+    EXPECT_FALSE(core::move_no_replace(dir.path() / "gone", dir.path() / "x"));
+}
+
+TEST(FileMove, CopyKeepsTheSourceAndNeverReplaces) {
+    TempDir dir;
+    auto a = dir.write("a.bin", std::string(3 << 20, 'x')); // more than one chunk
+    ASSERT_TRUE(core::copy_no_replace(a, dir.path() / "c.bin"));
+    EXPECT_EQ(read_file(dir.path() / "c.bin"), read_file(a));
+    auto again = core::copy_no_replace(a, dir.path() / "c.bin");
+    ASSERT_FALSE(again);
+    EXPECT_EQ(again.error().code, core::Error::Code::Exists);
+    // A target folder that cannot exist: nothing is left behind, the source stays.
+    EXPECT_FALSE(core::copy_no_replace(a, dir.path() / "a.bin" / "inside"));
+    EXPECT_TRUE(core::path_taken(a));
+    EXPECT_FALSE(leftovers(dir.path()));
+}
+
+TEST(FileMove, AcrossFileSystemsKeepsContentModeAndTime) {
+    TempDir dir;
+    fs::path other = other_file_system(dir.path());
+    if (other.empty())
+        GTEST_SKIP() << "no second file system here";
+    auto a = dir.write("a.bin", "rom data");
+    ASSERT_EQ(::chmod(a.c_str(), 0640), 0);
+    struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, a.c_str(), times, 0), 0);
+
+    ASSERT_TRUE(core::move_no_replace(a, other / "a.bin"));
+    struct stat st {};
+    ASSERT_EQ(::stat((other / "a.bin").c_str(), &st), 0);
+    EXPECT_EQ(read_file(other / "a.bin"), "rom data");
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+    EXPECT_FALSE(core::path_taken(a));
+    EXPECT_FALSE(leftovers(other));
+
+    // And back, onto a name that is taken: refused, both stay.
+    dir.write("a.bin", "other");
+    EXPECT_FALSE(core::move_no_replace(other / "a.bin", a));
+    EXPECT_EQ(read_file(a), "other");
+    EXPECT_EQ(read_file(other / "a.bin"), "rom data");
+    EXPECT_FALSE(leftovers(dir.path()));
+    fs::remove_all(other);
+}
+
+} // namespace
