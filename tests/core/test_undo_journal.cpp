@@ -1,1 +1,182 @@
-// filled in next
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "batch_executor.h"
+#include "progress.h"
+#include "prompter.h"
+#include "temp_dir.h"
+#include "trash_home.h"
+#include "undo_journal.h"
+
+namespace fs = std::filesystem;
+using core::Answer;
+using testsupport::read_file;
+
+namespace {
+
+class UndoJournal : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    testsupport::TrashHome home{dir.path() / "data"};
+    std::string root = dir.path().string() + "/";
+    fs::path file = dir.path() / "undo.journal";
+
+    auto undo() { return core::undo_last_run(file, core::null_progress()); }
+    core::BatchExecutor executor(core::UndoJournal& journal, core::Prompter& prompter) {
+        return core::BatchExecutor({&prompter, &journal, core::ConflictPolicy::Ask, nullptr});
+    }
+};
+
+class Replacer final : public core::Prompter {
+public:
+    Answer ask(const core::Message& m) override {
+        return m.buttons == core::Message::Buttons::ReplaceSkipCancel ? Answer::Replace
+                                                                      : Answer::Yes;
+    }
+};
+
+TEST_F(UndoJournal, UndoPutsEveryFileBackOnceOnly) {
+    dir.write("a\tb\nc.bin", "tabs"); // any byte of a name survives the journal
+    dir.write("dupe.bin", "dupe");
+    dir.write("old.bin", "old");
+    dir.write("Target.bin", "was there");
+    Replacer prompter;
+    {
+        core::UndoJournal journal(file, "rename TEST 'x'");
+        auto run = executor(journal, prompter);
+        run.run({core::BatchOp::Move,
+                 {root + "a\tb\nc.bin", root + "old.bin"},
+                 {root + "New.bin", root + "Target.bin"}});
+        run.run({core::BatchOp::Delete, {root + "dupe.bin"}, {}});
+    }
+    ASSERT_EQ(read_file(root + "Target.bin"), "old");
+    auto report = undo();
+    ASSERT_TRUE(report) << report.error().message;
+    EXPECT_EQ(report->description, "rename TEST 'x'");
+    EXPECT_EQ(report->restored, 4u);
+    EXPECT_TRUE(report->problems.empty());
+    EXPECT_EQ(read_file(root + "a\tb\nc.bin"), "tabs");
+    EXPECT_EQ(read_file(root + "old.bin"), "old");
+    EXPECT_EQ(read_file(root + "Target.bin"), "was there");
+    EXPECT_EQ(read_file(root + "dupe.bin"), "dupe");
+    EXPECT_FALSE(fs::exists(root + "New.bin"));
+
+    auto again = undo();
+    ASSERT_FALSE(again);
+    EXPECT_EQ(again.error().message, "There is nothing to undo.");
+}
+
+TEST_F(UndoJournal, RunThatDoesNothingKeepsThePreviousRun) {
+    dir.write("a", "A");
+    Replacer prompter;
+    {
+        core::UndoJournal first(file, "first");
+        executor(first, prompter).run({core::BatchOp::Move, {root + "a"}, {root + "b"}});
+    }
+    { core::UndoJournal second(file, "second"); } // carried out nothing
+    auto report = undo();
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->description, "first");
+    EXPECT_TRUE(fs::exists(root + "a"));
+}
+
+TEST_F(UndoJournal, CopyUndoneOnlyWhileItIsOurCopy) {
+    dir.write("a", "A");
+    dir.write("b", "B");
+    dir.write("there", "mine");
+    Replacer prompter;
+    {
+        core::UndoJournal journal(file, "copy");
+        core::BatchExecutor skip({&prompter, &journal, core::ConflictPolicy::Skip, nullptr});
+        skip.run({core::BatchOp::Copy, {root + "a", root + "b"}, {root + "a2", root + "there"}});
+    }
+    auto report = undo();
+    ASSERT_TRUE(report);
+    EXPECT_FALSE(fs::exists(root + "a2"));        // our copy went to the trash
+    EXPECT_EQ(read_file(root + "there"), "mine"); // skipped: it was never ours
+    EXPECT_EQ(report->problems.size(), 1u);
+}
+
+TEST_F(UndoJournal, DamagedJournalChangesNothing) {
+    dir.write("a", "A");
+    const std::string head = "zelkon undo journal 1\nrun\tx\tt\n";
+    const std::pair<std::string, int> cases[] = {
+        {"garbage\n", 1},
+        {head + "move\t" + root + "a\n", 3},          // a field short
+        {head + "move\t" + root + "a\t\n", 3},        // an empty path
+        {head + "move\t" + root + "a\\q\t/b\n", 3},   // no such escape
+        {head + "rm\t" + root + "a\n", 3},            // no such entry
+        {"zelkon undo journal 1\nmove\t/a\t/b\n", 2}, // no run line
+    };
+    for (const auto& [text, line] : cases) {
+        testsupport::write_file(file, text + "move\t/nowhere\t" + root + "a\n");
+        auto report = undo();
+        ASSERT_FALSE(report) << text;
+        EXPECT_EQ(report.error().message, "The undo journal '" + file.string() +
+                                              "' is damaged at line " + std::to_string(line) + ".");
+        EXPECT_TRUE(fs::exists(root + "a"));
+        EXPECT_TRUE(fs::exists(file));
+    }
+}
+
+TEST_F(UndoJournal, LastLineCutShortByACrashIsLeftOut) {
+    dir.write("b", "B");
+    testsupport::write_file(file, "zelkon undo journal 1\nrun\tx\tt\nmove\t" + root + "a\t" + root +
+                                      "b\nmove\t" + root + "c\t" + root);
+    auto report = undo();
+    ASSERT_TRUE(report) << report.error().message;
+    EXPECT_EQ(report->restored, 1u);
+    EXPECT_EQ(read_file(root + "a"), "B");
+}
+
+// A run killed in the middle of a batch: every file is at its old or its new place, and
+// undo puts them all back.
+TEST_F(UndoJournal, KilledRunLosesNothingAndUndoRestores) {
+    constexpr int kFiles = 400;
+    core::Batch batch{core::BatchOp::Move, {}, {}};
+    for (int i = 0; i < kFiles; ++i) {
+        batch.from.push_back(dir.write("old/f" + std::to_string(i), std::to_string(i)).string());
+        batch.to.push_back(root + "new/g" + std::to_string(i));
+    }
+    fs::create_directory(root + "new");
+    std::fflush(nullptr);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        core::UndoJournal journal(file, "slow");
+        core::BatchExecutor slow({&core::silent_prompter(), &journal, core::ConflictPolicy::Skip,
+                                  [](std::size_t) { ::usleep(2000); }});
+        slow.run(batch);
+        ::_exit(0);
+    }
+    auto moved = [&] {
+        return std::distance(fs::directory_iterator(root + "new"), fs::directory_iterator());
+    };
+    for (int wait = 0; moved() < 20 && wait < 5000; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const auto done = moved();
+    EXPECT_GT(done, 0);
+    EXPECT_LT(done, kFiles) << "the run ended before it was killed";
+
+    for (int i = 0; i < kFiles; ++i) {
+        const bool at_old = fs::exists(batch.from[i]), at_new = fs::exists(batch.to[i]);
+        ASSERT_NE(at_old, at_new) << "file " << i;
+    }
+    auto report = undo();
+    ASSERT_TRUE(report) << report.error().message;
+    EXPECT_EQ(report->restored, static_cast<std::size_t>(done));
+    for (int i = 0; i < kFiles; ++i)
+        ASSERT_EQ(read_file(batch.from[i]), std::to_string(i));
+}
+
+} // namespace
