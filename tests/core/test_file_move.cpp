@@ -18,7 +18,8 @@ namespace {
 
 /// A folder on another file system than the temporary folder, or empty.
 fs::path other_file_system(const fs::path& here) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (::stat(here.c_str(), &a) != 0 || ::stat("/dev/shm", &b) != 0 || a.st_dev == b.st_dev)
         return {};
     fs::path folder = fs::path("/dev/shm") / ("zelkon-move-" + std::to_string(::getpid()));

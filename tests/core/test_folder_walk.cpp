@@ -40,8 +40,8 @@ TEST_F(FolderWalk, ListsMatchingFilesAlphabeticallyWithoutRegardToCase) {
 TEST_F(FolderWalk, DivesDeepestFirstAndNeverIntoDotFoldersOrLinks) {
     Names found;
     core::dive_folder(dir.path().string(), "*.bin;*.zip", found);
-    EXPECT_EQ(relative(found), (Names{"sub/deep/y.bin", "sub/z.bin", "sub2/x.zip", "A.BIN",
-                                      "b.bin", "link.bin"}));
+    EXPECT_EQ(relative(found),
+              (Names{"sub/deep/y.bin", "sub/z.bin", "sub2/x.zip", "A.BIN", "b.bin", "link.bin"}));
 }
 
 TEST_F(FolderWalk, UnsetFolderNeverMeansTheRoot) {

@@ -31,8 +31,16 @@ TEST(Text, CompareLowerOrdersByLowerCasedLetters) {
 }
 
 TEST(Text, FoldCaseAgreesWithCompareLower) {
-    const char* texts[] = {"Sonic", "sonic", "\xc3\x89t\xc3\xa9", "\xc3\xa9T\xc3\x89",
-                           "\xc5\xa0", "\xc5\xa1", "\x80", "\x81", "\xc9", "a\xc3"};
+    const char* texts[] = {"Sonic",
+                           "sonic",
+                           "\xc3\x89t\xc3\xa9",
+                           "\xc3\xa9T\xc3\x89",
+                           "\xc5\xa0",
+                           "\xc5\xa1",
+                           "\x80",
+                           "\x81",
+                           "\xc9",
+                           "a\xc3"};
     for (const char* a : texts)
         for (const char* b : texts)
             EXPECT_EQ(core::fold_case(a) == core::fold_case(b), core::compare_lower(a, b) == 0)
