@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "progress.h"
 #include "settings.h"
@@ -18,11 +19,16 @@ struct Listing {
     std::vector<std::string> folders;
 };
 
+// Folded names compare byte by byte in the order compare_lower gives, so each name is
+// folded once instead of at every comparison.
 void sort_names(std::vector<std::string>& names) {
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        int c = compare_lower(a, b);
-        return c != 0 ? c < 0 : a < b;
-    });
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(names.size());
+    for (auto& name : names)
+        keyed.emplace_back(fold_case(name), std::move(name));
+    std::sort(keyed.begin(), keyed.end());
+    for (std::size_t i = 0; i < keyed.size(); ++i)
+        names[i] = std::move(keyed[i].second);
 }
 
 Listing read_folder(const std::string& folder, std::string_view patterns) {
