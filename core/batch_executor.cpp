@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <unordered_map>
+
+#include <sys/stat.h>
 
 #include "file_move.h"
 #include "prompter.h"
@@ -29,27 +32,33 @@ public:
     }
 
     BatchOutcome run() {
+        if (m_batch.op != BatchOp::Delete && m_batch.to.size() != m_batch.from.size())
+            return all_failed("The batch pairs " + std::to_string(m_batch.from.size()) +
+                              " files with " + std::to_string(m_batch.to.size()) +
+                              " targets; nothing of it was carried out.");
         Status recorded = record();
-        if (!recorded) {
-            m_outcome.items.assign(m_batch.from.size(), ItemResult::Failed);
-            m_outcome.problems.push_back(recorded.error().message +
-                                         " Nothing of this batch was carried out.");
+        if (!recorded)
+            return all_failed(recorded.error().message + " Nothing of this batch was carried out.");
+        if (m_batch.op == BatchOp::Delete) {
+            commit_trash_all();
             return m_outcome;
         }
-        if (m_batch.op == BatchOp::Delete)
-            commit_trash_all();
-        else
-            for (std::size_t i = 0; i < m_batch.from.size() && !m_outcome.cancelled; ++i)
-                finish(i, pair(m_batch.from[i], m_batch.to[i]));
+        for (std::size_t i = 0; i < m_batch.from.size() && !m_outcome.cancelled; ++i)
+            finish(i, pair(m_batch.from[i], m_batch.to[i]));
+        record_left();
         return m_outcome;
     }
 
 private:
     Status record();
+    void record_left();
     ItemResult pair(const std::string& from, const std::string& to);
     bool folder_ready(const std::string& from, const std::string& folder);
-    ItemResult conflict(const std::string& from, const std::string& to);
-    Status replace(const std::string& to);
+    ItemResult conflict(const std::string& from, const std::string& to,
+                        std::optional<TrashedFile>& replaced);
+    ItemResult settled(const std::string& from, const std::string& to, const Status& status);
+    Result<TrashedFile> replace(const std::string& to);
+    void put_back(const TrashedFile& replaced);
     Status carry(const std::string& from, const std::string& to);
     ItemResult plain_rename(const std::string& from, const std::string& to);
     void commit_trash_all();
@@ -59,9 +68,17 @@ private:
         if (m_options.after_item)
             m_options.after_item(i);
     }
+    BatchOutcome all_failed(std::string text) {
+        m_outcome.items.assign(m_batch.from.size(), ItemResult::Failed);
+        m_outcome.problems.push_back(std::move(text));
+        return m_outcome;
+    }
     ItemResult skipped(std::string text) {
         m_outcome.problems.push_back(std::move(text));
         return ItemResult::Skipped;
+    }
+    ItemResult taken(const std::string& from, const std::string& to) {
+        return skipped("Skipped " + q(from) + ": " + q(to) + " already exists.");
     }
     ItemResult failed(std::string text) {
         m_outcome.problems.push_back(std::move(text));
@@ -106,10 +123,30 @@ Status BatchRun::record() {
     return recorded;
 }
 
+// The journal is told which pairs stayed, so that undo never moves a file that the run
+// did not put there; not synced, because undo falls back on where the files are.
+void BatchRun::record_left() {
+    if (!m_options.journal)
+        return;
+    std::vector<std::string> from, to;
+    for (std::size_t i = 0; i < m_outcome.items.size(); ++i)
+        if (m_outcome.items[i] != ItemResult::Done) {
+            from.push_back(m_batch.from[i]);
+            to.push_back(m_batch.to[i]);
+        }
+    if (!from.empty())
+        (void)m_options.journal->record_left(from, to);
+}
+
 void BatchRun::commit_trash_all() {
-    for (std::size_t k = 0; k < m_prepared.size(); ++k) {
-        Status status = commit_trash(m_prepared[k]);
-        finish(m_prepared_items[k], status ? ItemResult::Done : failed(status.error().message));
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < m_batch.from.size(); ++i) {
+        if (k < m_prepared_items.size() && m_prepared_items[k] == i) {
+            Status status = commit_trash(m_prepared[k++]);
+            m_outcome.items[i] = status ? ItemResult::Done : failed(status.error().message);
+        }
+        if (m_options.after_item)
+            m_options.after_item(i);
     }
 }
 
@@ -135,39 +172,53 @@ bool BatchRun::folder_ready(const std::string& from, const std::string& folder) 
     return it->second;
 }
 
-Status BatchRun::replace(const std::string& to) {
+Result<TrashedFile> BatchRun::replace(const std::string& to) {
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return Error::failed("Could not replace " + q(to) + ": it is a folder.");
     auto prepared = prepare_trash(to);
     if (!prepared)
         return prepared.error();
     if (m_options.journal)
-        if (auto recorded = m_options.journal->record_trash({*prepared}); !recorded) {
+        if (auto recorded = m_options.journal->record_replace(*prepared); !recorded) {
             abandon_trash(*prepared);
-            return recorded;
+            return recorded.error();
         }
-    return commit_trash(*prepared);
+    if (auto committed = commit_trash(*prepared); !committed)
+        return committed.error();
+    return prepared;
 }
 
-ItemResult BatchRun::conflict(const std::string& from, const std::string& to) {
-    auto skip = [&] { return skipped("Skipped " + q(from) + ": " + q(to) + " already exists."); };
+// The move that the old file made room for failed: the old file takes its place again.
+void BatchRun::put_back(const TrashedFile& replaced) {
+    if (auto restored = restore_from_trash(replaced); !restored)
+        m_outcome.problems.push_back(restored.error().message);
+}
+
+ItemResult BatchRun::conflict(const std::string& from, const std::string& to,
+                              std::optional<TrashedFile>& replaced) {
     if (m_options.on_conflict == ConflictPolicy::Skip || m_skip_all)
-        return skip();
+        return taken(from, to);
     Answer answer =
         ask({"The file " + q(to) + " already exists.\r\nReplace it with " + q(from) +
                  "? The file there goes to the trash.",
              "Confirm File Replace", Message::Icon::Question, Message::Buttons::ReplaceSkipCancel});
     switch (answer) {
-    case Answer::Replace:
-        if (auto status = replace(to); !status)
-            return failed("Could not replace " + q(to) + ": " + status.error().message);
+    case Answer::Replace: {
+        auto trashed = replace(to);
+        if (!trashed)
+            return failed(trashed.error().message);
+        replaced = std::move(*trashed);
         return ItemResult::Done; // the caller goes on with the move itself
+    }
     case Answer::SkipAll:
         m_skip_all = true;
-        return skip();
+        return taken(from, to);
     case Answer::Cancel:
         m_outcome.cancelled = true;
         return skipped("Cancelled at " + q(from) + "; the rest of the batch was not carried out.");
     default:
-        return skip();
+        return taken(from, to);
     }
 }
 
@@ -179,17 +230,25 @@ ItemResult BatchRun::pair(const std::string& from, const std::string& to) {
     if (!folder_ready(from, to.substr(0, to.rfind('/') + 1)))
         return ItemResult::Skipped;
     Status status = carry(from, to);
-    if (!status && status.error().code == Error::Code::Exists) {
-        if (m_batch.op == BatchOp::Move && same_file(from, to)) // only the letter case changes
-            return plain_rename(from, to);
-        if (auto answer = conflict(from, to); answer != ItemResult::Done)
-            return answer;
-        status = carry(from, to);
-    }
+    if (status || status.error().code != Error::Code::Exists)
+        return settled(from, to, status);
+    // "game.bin" to "Game.bin" on a file system that ignores letter case finds itself.
+    if (m_batch.op == BatchOp::Move && iequals(from, to) && same_file(from, to))
+        return plain_rename(from, to);
+    std::optional<TrashedFile> replaced;
+    if (auto answer = conflict(from, to, replaced); answer != ItemResult::Done)
+        return answer;
+    status = carry(from, to);
+    if (!status && replaced)
+        put_back(*replaced);
+    return settled(from, to, status);
+}
+
+ItemResult BatchRun::settled(const std::string& from, const std::string& to, const Status& status) {
     if (status)
         return ItemResult::Done;
     if (status.error().code == Error::Code::Exists) // it appeared again just now
-        return skipped("Skipped " + q(from) + ": " + q(to) + " already exists.");
+        return taken(from, to);
     if (!path_taken(from))
         return failed("Could not find " + q(from) + ".");
     return failed(status.error().message);

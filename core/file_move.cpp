@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "posix_io.h"
@@ -24,9 +25,10 @@ std::string reason(int err) {
     return std::strerror(err);
 }
 
-Error failure(const char* verb, const fs::path& from, const fs::path& to, int err) {
+Error failure(const char* verb, const fs::path& from, const fs::path& to, int err,
+              const std::string& why = {}) {
     std::string text = std::string("Could not ") + verb + " " + quoted(from) + " to " + quoted(to) +
-                       ": " + reason(err);
+                       ": " + (why.empty() ? reason(err) : why);
     return err == EEXIST ? Error::exists(std::move(text)) : Error::failed(std::move(text));
 }
 
@@ -72,7 +74,7 @@ int compare_data(int a, int b) {
         if (int err = read_full(b, y.get(), kChunk, got_b))
             return err;
         if (got_a != got_b || std::memcmp(x.get(), y.get(), got_a) != 0)
-            return EIO;
+            return EIO; // the copy on the disk is not what was read
         if (got_a == 0)
             return 0;
     }
@@ -92,16 +94,15 @@ Status copy_into_place(const fs::path& from, const fs::path& to, const char* ver
     struct stat st {};
     if (!in || ::fstat(in.get(), &st) != 0)
         return failure(verb, from, to, errno);
-    if (!S_ISREG(st.st_mode))
-        return failure(verb, from, to, EINVAL);
+    if (!S_ISREG(st.st_mode)) // folders and devices are not ours to copy
+        return failure(verb, from, to, EINVAL, "it is not a plain file");
     if (path_taken(to))
         return failure(verb, from, to, EEXIST);
     int raw = -1;
     auto part = make_part_file(to, raw);
     UniqueFd out(raw);
     if (!part)
-        return Error::failed("Could not " + std::string(verb) + " " + quoted(from) + " to " +
-                             quoted(to) + ": " + part.error().message);
+        return failure(verb, from, to, EIO, part.error().message);
     RemoveOnExit cleanup(*part);
     int err = copy_data(in.get(), out.get());
     if (!err && ::fchmod(out.get(), st.st_mode & 07777) != 0)
@@ -122,10 +123,28 @@ Status copy_into_place(const fs::path& from, const fs::path& to, const char* ver
     return Status::success();
 }
 
+#ifdef RENAME_NOREPLACE
+int renameat2_no_replace(const char* from, const char* to) {
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+#else
+// A C library older than the call itself: ask the kernel directly.
+int renameat2_no_replace(const char* from, const char* to) {
+#ifdef SYS_renameat2
+    return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, 1u));
+#else
+    (void)from;
+    (void)to;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+#endif
+
 } // namespace
 
 int rename_no_replace(const fs::path& from, const fs::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    if (renameat2_no_replace(from.c_str(), to.c_str()) == 0)
         return 0;
     int err = errno;
     if (err != EINVAL && err != ENOSYS)

@@ -119,9 +119,9 @@ int claim_info(const TrashPlace& place, const std::string& name, std::string& ch
 
 fs::path home_trash() {
     if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
-        return fs::path(data) / "Trash";
+        return (fs::path(data) / "Trash").lexically_normal();
     const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : "/") / ".local/share/Trash";
+    return (fs::path(home && *home == '/' ? home : "/") / ".local/share/Trash").lexically_normal();
 }
 
 Result<TrashedFile> prepare_trash(const fs::path& file) {
@@ -150,7 +150,11 @@ Result<TrashedFile> prepare_trash(const fs::path& file) {
 }
 
 Status commit_trash(const TrashedFile& file) {
-    if (int err = rename_no_replace(file.original, file.trashed)) {
+    int err = rename_no_replace(file.original, file.trashed);
+    // One device seen through two mounts (a bind mount) still refuses a plain rename.
+    if (err == EXDEV && move_no_replace(file.original, file.trashed))
+        err = 0;
+    if (err) {
         ::unlink(file.info.c_str());
         return trash_error(file.original, std::strerror(err));
     }

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include <fcntl.h>
@@ -90,6 +92,17 @@ Error write_error(const fs::path& file, int err) {
                          std::strerror(err));
 }
 
+// Undo may run from another working folder, so the journal names every file in full.
+int pair_lines(std::string_view kind, const std::vector<std::string>& from,
+               const std::vector<std::string>& to, std::string& lines) {
+    std::error_code ec;
+    for (std::size_t i = 0; i < from.size() && i < to.size() && !ec; ++i) {
+        const auto a = fs::absolute(from[i], ec), b = fs::absolute(to[i], ec);
+        lines += line({kind, a.string(), b.string()});
+    }
+    return ec.value();
+}
+
 } // namespace
 
 UndoJournal::UndoJournal(fs::path file, std::string description)
@@ -116,31 +129,44 @@ Status UndoJournal::start() {
     return Status::success();
 }
 
-Status UndoJournal::append(const std::string& lines) {
+Status UndoJournal::append(const std::string& lines, bool sync) {
+    if (lines.empty())
+        return Status::success();
     if (!m_fd)
         if (auto started = start(); !started)
             return started;
     if (int err = zelcore::write_all(m_fd.get(), lines.data(), lines.size()))
         return write_error(m_file, err);
-    if (::fdatasync(m_fd.get()) != 0)
+    if (sync && ::fdatasync(m_fd.get()) != 0)
         return write_error(m_file, errno);
     return Status::success();
 }
 
 Status UndoJournal::record_pairs(BatchOp op, const std::vector<std::string>& from,
                                  const std::vector<std::string>& to) {
-    const std::string_view kind = op == BatchOp::Copy ? "copy" : "move";
     std::string lines;
-    for (std::size_t i = 0; i < from.size() && i < to.size(); ++i)
-        lines += line({kind, from[i], to[i]});
-    return lines.empty() ? Status::success() : append(lines);
+    if (int err = pair_lines(op == BatchOp::Copy ? "copy" : "move", from, to, lines))
+        return write_error(m_file, err);
+    return append(lines);
 }
 
 Status UndoJournal::record_trash(const std::vector<TrashedFile>& files) {
     std::string lines;
     for (const auto& f : files)
         lines += line({"trash", f.original, f.trashed, f.info});
-    return lines.empty() ? Status::success() : append(lines);
+    return append(lines);
+}
+
+Status UndoJournal::record_replace(const TrashedFile& file) {
+    return append(line({"replace", file.original, file.trashed, file.info}));
+}
+
+Status UndoJournal::record_left(const std::vector<std::string>& from,
+                                const std::vector<std::string>& to) {
+    std::string lines;
+    if (int err = pair_lines("left", from, to, lines))
+        return write_error(m_file, err);
+    return append(lines, false);
 }
 
 fs::path undo_journal_path() {
@@ -151,9 +177,24 @@ fs::path undo_journal_path() {
 
 namespace {
 
+enum class Kind { Run, Move, Copy, Trash, Replace, Left };
+
+struct KindInfo {
+    std::string_view name;
+    Kind kind;
+    std::size_t fields;
+};
+
+constexpr KindInfo kKinds[] = {
+    {"run", Kind::Run, 2},     {"move", Kind::Move, 2},       {"copy", Kind::Copy, 2},
+    {"trash", Kind::Trash, 3}, {"replace", Kind::Replace, 3}, {"left", Kind::Left, 2},
+};
+
 struct Entry {
-    std::string kind;
+    Kind kind = Kind::Run;
     std::vector<std::string> fields;
+
+    TrashedFile trashed() const { return {fields[0], fields[1], fields[2]}; }
 };
 
 struct Journal {
@@ -172,29 +213,52 @@ std::vector<std::string_view> split_tabs(std::string_view text) {
     }
 }
 
-std::size_t fields_of(std::string_view kind) {
-    if (kind == "run")
-        return 2;
-    if (kind == "move" || kind == "copy")
-        return 2;
-    if (kind == "trash")
-        return 3;
-    return 0;
+bool plain_full_path(const fs::path& path) {
+    if (!path.is_absolute())
+        return false;
+    for (const auto& part : path)
+        if (part == "." || part == "..")
+            return false;
+    return true;
+}
+
+// A trash entry names a file in some trash's files/ and its info file in info/ beside it,
+// so even a forged journal cannot make undo remove any other file.
+bool trash_shaped(const TrashedFile& file) {
+    const fs::path trashed(file.trashed), info(file.info);
+    return plain_full_path(trashed) && plain_full_path(info) &&
+           trashed.parent_path().filename() == "files" && info.parent_path().filename() == "info" &&
+           trashed.parent_path().parent_path() == info.parent_path().parent_path() &&
+           info.filename().string() == trashed.filename().string() + ".trashinfo";
+}
+
+bool valid(const Entry& entry) {
+    if (entry.kind == Kind::Run)
+        return true;
+    for (const auto& field : entry.fields)
+        if (field.empty() || field[0] != '/')
+            return false;
+    return (entry.kind != Kind::Trash && entry.kind != Kind::Replace) ||
+           trash_shaped(entry.trashed());
 }
 
 bool parse_line(std::string_view text, Entry& entry) {
     auto parts = split_tabs(text);
-    entry.kind = std::string(parts[0]);
-    if (fields_of(entry.kind) == 0 || parts.size() != fields_of(entry.kind) + 1)
+    const KindInfo* info = nullptr;
+    for (const auto& k : kKinds)
+        if (k.name == parts[0])
+            info = &k;
+    if (!info || parts.size() != info->fields + 1)
         return false;
+    entry.kind = info->kind;
     entry.fields.clear();
     for (std::size_t i = 1; i < parts.size(); ++i) {
         std::string field;
-        if (!unescape(parts[i], field) || (entry.kind != "run" && field.empty()))
+        if (!unescape(parts[i], field))
             return false;
         entry.fields.push_back(std::move(field));
     }
-    return true;
+    return valid(entry);
 }
 
 Result<Journal> read_journal(const fs::path& file) {
@@ -222,9 +286,9 @@ Result<Journal> read_journal(const fs::path& file) {
             continue;
         }
         Entry entry;
-        if (!parse_line(one, entry) || (number == 2) != (entry.kind == "run"))
+        if (!parse_line(one, entry) || (number == 2) != (entry.kind == Kind::Run))
             return damaged(number);
-        if (entry.kind == "run")
+        if (entry.kind == Kind::Run)
             journal.description = entry.fields[0];
         else
             journal.entries.push_back(std::move(entry));
@@ -252,28 +316,85 @@ bool same_content_stamp(const fs::path& a, const fs::path& b) {
            x.mtime.tv_nsec == y.mtime.tv_nsec;
 }
 
+std::string q(const std::string& path) {
+    return quoted(fs::path(path));
+}
+
+/// Walks the journal newest first. A replaced target waits until the file that took its
+/// place has gone back; pairs the run left alone are passed over.
 class Undoer {
 public:
-    explicit Undoer(UndoReport& report) : m_report(report) {}
+    Undoer(UndoReport& report, Progress& progress) : m_report(report), m_progress(progress) {}
+
+    void run(const std::vector<Entry>& entries) {
+        for (std::size_t i = entries.size(); i-- > 0;) {
+            m_progress.step(entries.size() - i, entries.size());
+            apply(entries[i]);
+        }
+        for (const auto& [place, file] : m_replaced) // their movers never came back
+            untrash(file);
+    }
+
+private:
+    void apply(const Entry& e) {
+        switch (e.kind) {
+        case Kind::Left:
+            m_left.emplace(e.fields[0], e.fields[1]);
+            break;
+        case Kind::Replace:
+            m_replaced.emplace(e.fields[0], e.trashed());
+            break;
+        case Kind::Trash:
+            untrash(e.trashed());
+            break;
+        case Kind::Move:
+        case Kind::Copy:
+            undo_pair(e);
+            break;
+        case Kind::Run:
+            break;
+        }
+    }
+
+    void undo_pair(const Entry& e) {
+        const std::string &from = e.fields[0], &to = e.fields[1];
+        if (auto left = m_left.find({from, to}); left != m_left.end())
+            m_left.erase(left);
+        else if (e.kind == Kind::Move)
+            move_back(from, to);
+        else
+            remove_copy(from, to);
+        auto [first, last] = m_replaced.equal_range(to);
+        for (auto it = first; it != last; ++it)
+            untrash(it->second);
+        m_replaced.erase(first, last);
+    }
 
     void move_back(const std::string& from, const std::string& to) {
-        if (path_taken(from))
-            return; // never moved (skipped, or the run ended before it)
+        if (path_taken(from)) {
+            // Still there: never moved, unless only the letter case changed on a file
+            // system that ignores it.
+            if (from != to && iequals(from, to) && same_file(from, to))
+                done(::rename(to.c_str(), from.c_str()) == 0
+                         ? Status::success()
+                         : Error::failed("Could not move " + q(to) + " back to " + q(from) + ": " +
+                                         std::strerror(errno)));
+            return;
+        }
         if (!path_taken(to))
-            return problem("Could not undo: " + core::quoted(fs::path(to)) + " is gone.");
+            return problem("Could not undo: " + q(to) + " is gone.");
         std::error_code ec;
         fs::create_directories(fs::path(from).parent_path(), ec);
         done(move_no_replace(to, from));
     }
 
-    // The copy goes to the trash, but only when it still is the copy we made: a target
-    // that was there before the run (and so was skipped) stays.
+    // The copy goes to the trash, but only while it still is the copy the run made.
     void remove_copy(const std::string& from, const std::string& to) {
         if (!path_taken(to))
             return;
         if (!same_content_stamp(from, to))
-            return problem("Left " + core::quoted(fs::path(to)) + " alone: it is not the copy of " +
-                           core::quoted(fs::path(from)) + " made by the run.");
+            return problem("Left " + q(to) + " alone: it is not the copy of " + q(from) +
+                           " made by the run.");
         auto trashed = move_to_trash(to);
         done(trashed ? Status::success() : Status(trashed.error()));
     }
@@ -285,12 +406,10 @@ public:
             return;
         }
         if (!in_trash)
-            return problem("Could not undo: " + core::quoted(fs::path(file.trashed)) +
-                           " is gone from the trash.");
+            return problem("Could not undo: " + q(file.trashed) + " is gone from the trash.");
         done(restore_from_trash(file));
     }
 
-private:
     void done(const Status& status) {
         if (status)
             ++m_report.restored;
@@ -298,7 +417,11 @@ private:
             problem(status.error().message);
     }
     void problem(std::string text) { m_report.problems.push_back(std::move(text)); }
+
     UndoReport& m_report;
+    Progress& m_progress;
+    std::multiset<std::pair<std::string, std::string>> m_left;
+    std::multimap<std::string, TrashedFile> m_replaced;
 };
 
 } // namespace
@@ -309,24 +432,7 @@ Result<UndoReport> undo_last_run(const fs::path& file, Progress& progress) {
         return journal.error();
     UndoReport report;
     report.description = journal->description;
-    Undoer undo(report);
-    const auto& entries = journal->entries;
-    std::size_t step = 0;
-    // Moves and copies first, newest first; then what went to the trash, which includes
-    // files that were replaced and so can only come back once the mover has left.
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        progress.step(++step, entries.size());
-        if (it->kind == "move")
-            undo.move_back(it->fields[0], it->fields[1]);
-        else if (it->kind == "copy")
-            undo.remove_copy(it->fields[0], it->fields[1]);
-    }
-    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        if (it->kind != "trash")
-            continue;
-        progress.step(++step, entries.size());
-        undo.untrash({it->fields[0], it->fields[1], it->fields[2]});
-    }
+    Undoer(report, progress).run(journal->entries);
     fs::path done = file;
     done += ".done";
     if (::rename(file.c_str(), done.c_str()) != 0)

@@ -26,15 +26,22 @@ public:
     UndoJournal(const UndoJournal&) = delete;
     UndoJournal& operator=(const UndoJournal&) = delete;
 
-    /// Records the pairs of a move or copy batch before it acts.
+    /// Records the pairs of a move or copy batch before it acts. Paths are stored as full
+    /// paths, so undo works from any working folder.
     Status record_pairs(BatchOp op, const std::vector<std::string>& from,
                         const std::vector<std::string>& to);
     /// Records files whose trash places are prepared, before they move there.
     Status record_trash(const std::vector<TrashedFile>& files);
+    /// Records an existing target whose trash place is prepared, before it goes to make
+    /// room for the move or copy of the batch recorded last that names it as target.
+    Status record_replace(const TrashedFile& file);
+    /// Records, after a batch, the pairs it did not carry out, so that undo leaves their
+    /// targets alone. Not synced: after a crash undo judges by where the files are.
+    Status record_left(const std::vector<std::string>& from, const std::vector<std::string>& to);
 
 private:
     Status start();
-    Status append(const std::string& lines);
+    Status append(const std::string& lines, bool sync = true);
 
     std::filesystem::path m_file;
     std::string m_description;
@@ -50,9 +57,10 @@ struct UndoReport {
     std::vector<std::string> problems; ///< one line per item that could not be undone
 };
 
-/// Puts back what the run recorded in `file` did: moved files go back and copies go to the
-/// trash (newest first), then trashed files come back from the trash. A file that is no
-/// longer where the run left it, or whose old place is taken, is left alone and reported.
+/// Puts back what the run recorded in `file` did, newest first: moved files go back, copies
+/// go to the trash, trashed files come back from the trash (a replaced target right after
+/// the file that took its place has left). A file that is no longer where the run left it,
+/// or whose old place is taken, is left alone and reported.
 /// The journal is then renamed to "undo.journal.done", so a second undo finds nothing to
 /// do. A missing, undone or damaged journal is an error and changes no file.
 Result<UndoReport> undo_last_run(const std::filesystem::path& file, Progress& progress);

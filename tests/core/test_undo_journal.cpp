@@ -101,7 +101,7 @@ TEST_F(UndoJournal, CopyUndoneOnlyWhileItIsOurCopy) {
     ASSERT_TRUE(report);
     EXPECT_FALSE(fs::exists(root + "a2"));        // our copy went to the trash
     EXPECT_EQ(read_file(root + "there"), "mine"); // skipped: it was never ours
-    EXPECT_EQ(report->problems.size(), 1u);
+    EXPECT_TRUE(report->problems.empty());        // the journal knows the skipped copy stayed
 }
 
 TEST_F(UndoJournal, DamagedJournalChangesNothing) {
