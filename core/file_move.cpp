@@ -107,13 +107,13 @@ Status copy_into_place(const fs::path& from, const fs::path& to, const char* ver
     int err = copy_data(in.get(), out.get());
     if (!err && ::fchmod(out.get(), st.st_mode & 07777) != 0)
         err = errno;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (!err && ::futimens(out.get(), times) != 0)
+        err = errno;
     if (!err && ::fsync(out.get()) != 0)
         err = errno;
     if (!err)
         err = compare_data(in.get(), out.get());
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (!err && ::futimens(out.get(), times) != 0)
-        err = errno;
     if (!err)
         err = rename_no_replace(*part, to);
     if (err)
