@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "batch_executor.h"
 #include "recorders.h"
 #include "temp_dir.h"
@@ -44,13 +46,20 @@ TEST_F(BatchExecutor, MovesInOrderAndCallsBackAfterEachItem) {
     std::vector<std::size_t> seen;
     core::BatchExecutor executor({&prompter, &journal, core::ConflictPolicy::Ask,
                                   [&](std::size_t i) { seen.push_back(i); }});
+    prompter.script = {Answer::No};
     auto out = executor.run(moves({"a", "b", "gone"}, {"A2", "sub/B2", "x"}));
     EXPECT_EQ(out.items, (Results{ItemResult::Done, ItemResult::Skipped, ItemResult::Failed}));
     EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 2}));
-    // The missing folder was asked about and answered No.
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].title, "Confirm Folder Create");
-    EXPECT_EQ(out.problems.size(), 2u);
+    EXPECT_EQ(prompter.messages[0].text,
+              "The folder '" + root + "sub/' does not exist.\r\nDo you want to create it?");
+    EXPECT_EQ(prompter.messages[0].buttons, core::Message::Buttons::YesNo);
+    EXPECT_EQ(prompter.messages[0].icon, core::Message::Icon::Question);
+    EXPECT_EQ(out.problems, (std::vector<std::string>{"Skipped '" + root + "b': the folder '" +
+                                                          root + "sub/' does not exist.",
+                                                      "Could not find '" + root + "gone'."}));
+    EXPECT_FALSE(fs::exists(root + "sub"));
     EXPECT_EQ(read_file(root + "A2"), "A");
     EXPECT_TRUE(fs::exists(root + "b"));
 }
@@ -94,11 +103,67 @@ TEST_F(BatchExecutor, ExistingTargetsAreAskedAbout) {
                                                       "t5' already exists."}));
 }
 
+TEST_F(BatchExecutor, LetterCaseOnlyIsNoConflict) {
+    dir.write("game.bin", "G");
+    dir.write("dupe.bin", "D");
+    // The same file under two names, as a file system that ignores letter case shows it.
+    ASSERT_EQ(::link((root + "dupe.bin").c_str(), (root + "Dupe.bin").c_str()), 0);
+    auto out = run(moves({"game.bin", "dupe.bin", "same"}, {"Game.bin", "Dupe.bin", "same"}));
+    EXPECT_EQ(out.items, (Results{ItemResult::Done, ItemResult::Done, ItemResult::Done}));
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_TRUE(out.problems.empty());
+    EXPECT_EQ(read_file(root + "Game.bin"), "G");
+    EXPECT_FALSE(fs::exists(root + "game.bin"));
+    EXPECT_EQ(read_file(root + "Dupe.bin"), "D");
+}
+
+TEST_F(BatchExecutor, FailuresAreCountedAndTheFilesStay) {
+    dir.write("a", "A");
+    dir.write("b", "B");
+    dir.write("c", "C");
+    fs::create_directory(root + "folder");
+    prompter.script = {Answer::Replace};
+    const std::string too_long(300, 'x');
+    auto out = run(moves({"a", "b", "c"}, {too_long, "folder", "c2"}));
+    EXPECT_EQ(out.items, (Results{ItemResult::Failed, ItemResult::Failed, ItemResult::Done}));
+    ASSERT_EQ(out.problems.size(), 2u);
+    EXPECT_EQ(out.problems[0],
+              "Could not move '" + root + "a' to '" + root + too_long + "': File name too long");
+    EXPECT_EQ(out.problems[1], "Could not replace '" + root + "folder': it is a folder.");
+    EXPECT_EQ(read_file(root + "a"), "A");
+    EXPECT_EQ(read_file(root + "b"), "B");
+    EXPECT_TRUE(fs::is_directory(root + "folder"));
+
+    auto unpaired = run({core::BatchOp::Move, {root + "c2", root + "b"}, {root + "d"}});
+    EXPECT_EQ(unpaired.items, (Results{ItemResult::Failed, ItemResult::Failed}));
+    EXPECT_TRUE(fs::exists(root + "c2"));
+}
+
+TEST_F(BatchExecutor, ReadOnlyFolderFailsTheItem) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permission bits do not bind root";
+    dir.write("a", "A");
+    fs::create_directory(root + "locked");
+    fs::permissions(root + "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    auto out = run(moves({"a"}, {"locked/a"}));
+    fs::permissions(root + "locked", fs::perms::owner_all);
+    EXPECT_EQ(out.items, (Results{ItemResult::Failed}));
+    ASSERT_EQ(out.problems.size(), 1u);
+    EXPECT_NE(out.problems[0].find("Permission denied"), std::string::npos);
+    EXPECT_EQ(read_file(root + "a"), "A");
+}
+
 TEST_F(BatchExecutor, DeletionGoesToTheTrash) {
     dir.write("d1", "1");
-    auto out = run({core::BatchOp::Delete, {root + "d1", root + "missing"}, {}});
+    std::vector<std::size_t> seen;
+    core::BatchExecutor executor({&prompter, &journal, core::ConflictPolicy::Ask,
+                                  [&](std::size_t i) { seen.push_back(i); }});
+    auto out = executor.run({core::BatchOp::Delete, {root + "d1", root + "missing"}, {}});
     EXPECT_EQ(out.items, (Results{ItemResult::Done, ItemResult::Failed}));
+    EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1}));
+    EXPECT_TRUE(prompter.messages.empty());
     EXPECT_EQ(read_file(dir.path() / "data/Trash/files/d1"), "1");
+    EXPECT_FALSE(fs::exists(root + "d1"));
 }
 
 TEST_F(BatchExecutor, NothingHappensWhenTheJournalCannotBeWritten) {

@@ -64,6 +64,34 @@ TEST(FileMove, CopyKeepsTheSourceAndNeverReplaces) {
     EXPECT_FALSE(leftovers(dir.path()));
 }
 
+TEST(FileMove, FailureNamesBothFilesAndTheReason) {
+    TempDir dir;
+    auto a = dir.write("a.bin", "A");
+    auto plain = dir.write("plain", "");
+    auto moved = core::move_no_replace(a, plain / "a.bin");
+    ASSERT_FALSE(moved);
+    EXPECT_EQ(moved.error().message, "Could not move '" + a.string() + "' to '" +
+                                         (plain / "a.bin").string() + "': Not a directory");
+    moved = core::move_no_replace(a, dir.path() / std::string(300, 'x'));
+    ASSERT_FALSE(moved);
+    EXPECT_NE(moved.error().message.find(": File name too long"), std::string::npos);
+    EXPECT_EQ(read_file(a), "A");
+}
+
+TEST(FileMove, ReadOnlyFolderRefusesAndTheFileStays) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permission bits do not bind root";
+    TempDir dir;
+    auto a = dir.write("a.bin", "A");
+    fs::create_directory(dir.path() / "locked");
+    fs::permissions(dir.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    auto moved = core::move_no_replace(a, dir.path() / "locked" / "a.bin");
+    fs::permissions(dir.path() / "locked", fs::perms::owner_all);
+    ASSERT_FALSE(moved);
+    EXPECT_NE(moved.error().message.find(": Permission denied"), std::string::npos);
+    EXPECT_EQ(read_file(a), "A");
+}
+
 TEST(FileMove, AcrossFileSystemsKeepsContentModeAndTime) {
     TempDir dir;
     fs::path other = other_file_system(dir.path());
@@ -89,6 +117,14 @@ TEST(FileMove, AcrossFileSystemsKeepsContentModeAndTime) {
     EXPECT_EQ(read_file(a), "other");
     EXPECT_EQ(read_file(other / "a.bin"), "rom data");
     EXPECT_FALSE(leftovers(dir.path()));
+
+    // Only plain files are copied across: a folder stays where it is.
+    fs::create_directory(dir.path() / "folder");
+    auto folder = core::move_no_replace(dir.path() / "folder", other / "folder");
+    ASSERT_FALSE(folder);
+    EXPECT_NE(folder.error().message.find(": it is not a plain file"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
+    EXPECT_FALSE(core::path_taken(other / "folder"));
     fs::remove_all(other);
 }
 

@@ -11,6 +11,7 @@
 #include "batch_executor.h"
 #include "progress.h"
 #include "prompter.h"
+#include "recorders.h"
 #include "temp_dir.h"
 #include "trash_home.h"
 #include "undo_journal.h"
@@ -87,6 +88,48 @@ TEST_F(UndoJournal, RunThatDoesNothingKeepsThePreviousRun) {
     EXPECT_TRUE(fs::exists(root + "a"));
 }
 
+TEST_F(UndoJournal, LaterBatchesAreUndoneFirst) {
+    dir.write("a", "A");
+    dir.write("s", "S");
+    dir.write("t", "old t");
+    Replacer prompter;
+    {
+        core::UndoJournal journal(file, "two batches");
+        auto run = executor(journal, prompter);
+        run.run({core::BatchOp::Move, {root + "a"}, {root + "b"}});
+        run.run({core::BatchOp::Delete, {root + "b"}, {}}); // the moved file, deleted
+        run.run({core::BatchOp::Move, {root + "s"}, {root + "t"}});
+        run.run({core::BatchOp::Move, {root + "t"}, {root + "u"}}); // moved on again
+    }
+    auto report = undo();
+    ASSERT_TRUE(report);
+    EXPECT_TRUE(report->problems.empty()) << report->problems[0];
+    EXPECT_EQ(read_file(root + "a"), "A");
+    EXPECT_EQ(read_file(root + "s"), "S");
+    EXPECT_EQ(read_file(root + "t"), "old t");
+    EXPECT_FALSE(fs::exists(root + "b"));
+    EXPECT_FALSE(fs::exists(root + "u"));
+}
+
+// A skipped pair whose source has gone since: its target was never the run's.
+TEST_F(UndoJournal, SkippedTargetsAreNeverMoved) {
+    dir.write("a", "A");
+    dir.write("b", "mine");
+    testsupport::RecordingPrompter skip;
+    skip.script = {Answer::Skip};
+    {
+        core::UndoJournal journal(file, "skip");
+        executor(journal, skip).run({core::BatchOp::Move, {root + "a"}, {root + "b"}});
+    }
+    fs::remove(root + "a");
+    auto report = undo();
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->restored, 0u);
+    EXPECT_TRUE(report->problems.empty());
+    EXPECT_EQ(read_file(root + "b"), "mine");
+    EXPECT_FALSE(fs::exists(root + "a"));
+}
+
 TEST_F(UndoJournal, CopyUndoneOnlyWhileItIsOurCopy) {
     dir.write("a", "A");
     dir.write("b", "B");
@@ -114,6 +157,12 @@ TEST_F(UndoJournal, DamagedJournalChangesNothing) {
         {head + "move\t" + root + "a\\q\t/b\n", 3},   // no such escape
         {head + "rm\t" + root + "a\n", 3},            // no such entry
         {"zelkon undo journal 1\nmove\t/a\t/b\n", 2}, // no run line
+        {head + "move\ta\t/b\n", 3},                  // not a full path
+        // trash entries may only name a trash's files/ and info/ folders
+        {head + "trash\t/r/a\t/t/files/a\t" + root + "a\n", 3},
+        {head + "trash\t/r/a\t/t/files/a\t/t/info/b.trashinfo\n", 3},
+        {head + "replace\t/r/a\t/t/files/../../a\t/t/info/a.trashinfo\n", 3},
+        {"zelkon undo journal 1\n", 2}, // cut short before the run line
     };
     for (const auto& [text, line] : cases) {
         testsupport::write_file(file, text + "move\t/nowhere\t" + root + "a\n");
@@ -136,35 +185,46 @@ TEST_F(UndoJournal, LastLineCutShortByACrashIsLeftOut) {
     EXPECT_EQ(read_file(root + "a"), "B");
 }
 
+long entries(const fs::path& folder) {
+    std::error_code ec;
+    long n = 0;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        ++n;
+    return n;
+}
+
+/// Runs `batch` in a child process that pauses after each item, and kills the child with
+/// SIGKILL once `watch` holds `at_least` entries. Returns how many it holds then.
+long kill_midway(const core::Batch& batch, const fs::path& journal_file, const fs::path& watch,
+                 long at_least) {
+    std::fflush(nullptr);
+    pid_t child = ::fork();
+    if (child == 0) {
+        core::UndoJournal journal(journal_file, "slow");
+        core::BatchExecutor slow({&core::silent_prompter(), &journal, core::ConflictPolicy::Skip,
+                                  [](std::size_t) { ::usleep(1000); }});
+        slow.run(batch);
+        ::_exit(0);
+    }
+    for (int wait = 0; child > 0 && entries(watch) < at_least && wait < 20000; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return entries(watch);
+}
+
 // A run killed in the middle of a batch: every file is at its old or its new place, and
 // undo puts them all back.
 TEST_F(UndoJournal, KilledRunLosesNothingAndUndoRestores) {
-    constexpr int kFiles = 400;
+    constexpr int kFiles = 500;
     core::Batch batch{core::BatchOp::Move, {}, {}};
     for (int i = 0; i < kFiles; ++i) {
         batch.from.push_back(dir.write("old/f" + std::to_string(i), std::to_string(i)).string());
         batch.to.push_back(root + "new/g" + std::to_string(i));
     }
     fs::create_directory(root + "new");
-    std::fflush(nullptr);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        core::UndoJournal journal(file, "slow");
-        core::BatchExecutor slow({&core::silent_prompter(), &journal, core::ConflictPolicy::Skip,
-                                  [](std::size_t) { ::usleep(2000); }});
-        slow.run(batch);
-        ::_exit(0);
-    }
-    auto moved = [&] {
-        return std::distance(fs::directory_iterator(root + "new"), fs::directory_iterator());
-    };
-    for (int wait = 0; moved() < 20 && wait < 5000; ++wait)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    const auto done = moved();
+    const long done = kill_midway(batch, file, root + "new", 20);
     EXPECT_GT(done, 0);
     EXPECT_LT(done, kFiles) << "the run ended before it was killed";
 
@@ -177,6 +237,32 @@ TEST_F(UndoJournal, KilledRunLosesNothingAndUndoRestores) {
     EXPECT_EQ(report->restored, static_cast<std::size_t>(done));
     for (int i = 0; i < kFiles; ++i)
         ASSERT_EQ(read_file(batch.from[i]), std::to_string(i));
+}
+
+// The same for a deletion: each file is in its place or in the trash, and undo brings
+// every one back and leaves no stray info file in the trash.
+TEST_F(UndoJournal, KilledDeletionLosesNothing) {
+    constexpr int kFiles = 200;
+    const fs::path trash = dir.path() / "data" / "Trash";
+    core::Batch batch{core::BatchOp::Delete, {}, {}};
+    for (int i = 0; i < kFiles; ++i)
+        batch.from.push_back(dir.write("d/f" + std::to_string(i), std::to_string(i)).string());
+    const long done = kill_midway(batch, file, trash / "files", 10);
+    EXPECT_GT(done, 0);
+    EXPECT_LT(done, kFiles) << "the run ended before it was killed";
+
+    for (int i = 0; i < kFiles; ++i) {
+        const bool at_old = fs::exists(batch.from[i]);
+        const bool in_trash = fs::exists(trash / "files" / ("f" + std::to_string(i)));
+        ASSERT_NE(at_old, in_trash) << "file " << i;
+    }
+    auto report = undo();
+    ASSERT_TRUE(report) << report.error().message;
+    EXPECT_EQ(report->restored, static_cast<std::size_t>(done));
+    for (int i = 0; i < kFiles; ++i)
+        ASSERT_EQ(read_file(batch.from[i]), std::to_string(i));
+    EXPECT_EQ(entries(trash / "info"), 0);
+    EXPECT_EQ(entries(trash / "files"), 0);
 }
 
 } // namespace
