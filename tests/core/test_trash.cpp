@@ -2,6 +2,13 @@
 
 #include <filesystem>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "posix_io.h"
+
 #include "temp_dir.h"
 #include "trash.h"
 #include "trash_home.h"
@@ -55,6 +62,77 @@ TEST_F(Trash, MissingFileIsAnError) {
     ASSERT_FALSE(trashed);
     EXPECT_NE(trashed.error().message.find("nothing.bin"), std::string::npos);
     EXPECT_FALSE(fs::exists(trash / "info" / "nothing.bin.trashinfo"));
+}
+
+// Another file system's own trash, at the top of its mount. /dev/shm serves as that file
+// system; a lock keeps test runs in other build folders from meeting there.
+class TopTrash : public Trash {
+protected:
+    void SetUp() override {
+        struct stat a {
+        }, b{};
+        if (::stat(dir.path().c_str(), &a) != 0 || ::stat("/dev/shm", &b) != 0 ||
+            a.st_dev == b.st_dev || ::stat("/dev", &a) != 0 || a.st_dev == b.st_dev)
+            GTEST_SKIP() << "/dev/shm is no file system of its own here";
+        lock.reset(::open("/dev/shm/zelkon-trash-test.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        ASSERT_TRUE(lock && ::flock(lock.get(), LOCK_EX) == 0);
+        if (fs::exists(shared) || fs::exists(own))
+            GTEST_SKIP() << "/dev/shm already has a trash";
+        fs::create_directory(folder);
+    }
+    void TearDown() override {
+        if (!made_here)
+            return;
+        fs::remove_all(folder);
+        fs::remove_all(shared);
+        fs::remove_all(own);
+    }
+    fs::path file(const std::string& name) {
+        made_here = true;
+        testsupport::write_file(folder / name, name);
+        return folder / name;
+    }
+
+    const std::string uid = std::to_string(::geteuid());
+    const fs::path top = "/dev/shm";
+    const fs::path folder = top / ("zelkon-trash-" + std::to_string(::getpid()));
+    const fs::path shared = top / ".Trash";
+    const fs::path own = top / (".Trash-" + uid);
+    zelcore::UniqueFd lock;
+    bool made_here = false;
+};
+
+TEST_F(TopTrash, OwnTrashIsMadePrivateWithRelativePaths) {
+    auto trashed = core::move_to_trash(file("a b.bin"));
+    ASSERT_TRUE(trashed) << trashed.error().message;
+    EXPECT_EQ(fs::path(trashed->trashed), own / "files" / "a b.bin");
+    EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_all);
+    const std::string info = read_file(trashed->info);
+    EXPECT_NE(info.find("\nPath=" + folder.filename().string() + "/a%20b.bin\n"), std::string::npos)
+        << info;
+    ASSERT_TRUE(core::restore_from_trash(*trashed));
+    EXPECT_EQ(read_file(folder / "a b.bin"), "a b.bin");
+}
+
+TEST_F(TopTrash, SharedTrashOnlyWhenStickyAndNoLink) {
+    fs::create_directory(shared);
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    auto plain = core::move_to_trash(file("1"));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(fs::path(plain->trashed).parent_path(), own / "files"); // not sticky
+
+    ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+    auto sticky = core::move_to_trash(file("2"));
+    ASSERT_TRUE(sticky);
+    EXPECT_EQ(fs::path(sticky->trashed), shared / uid / "files" / "2");
+
+    fs::rename(shared, top / ".Trash-real");
+    fs::create_directory_symlink(top / ".Trash-real", shared);
+    auto linked = core::move_to_trash(file("3"));
+    fs::remove(shared);
+    fs::rename(top / ".Trash-real", shared);
+    ASSERT_TRUE(linked);
+    EXPECT_EQ(fs::path(linked->trashed).parent_path(), own / "files");
 }
 
 } // namespace
