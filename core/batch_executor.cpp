@@ -84,7 +84,7 @@ private:
         m_outcome.problems.push_back(std::move(text));
         return ItemResult::Failed;
     }
-    Answer ask(Message message) {
+    Answer ask(const Message& message) {
         return m_options.prompter ? m_options.prompter->ask(message)
                                   : silent_prompter().ask(message);
     }

@@ -103,7 +103,9 @@ int claim_info(const TrashPlace& place, const std::string& name, std::string& ch
     const std::string stem = fs::path(name).stem().string();
     const std::string ext = fs::path(name).extension().string();
     for (unsigned n = 1; n < 100000; ++n) {
-        chosen = n == 1 ? name : stem + "." + std::to_string(n) + ext;
+        chosen = n == 1 ? name : stem;
+        if (n > 1)
+            chosen.append(".").append(std::to_string(n)).append(ext);
         if (path_taken(place.folder / "files" / chosen))
             continue;
         const fs::path info = place.folder / "info" / (chosen + ".trashinfo");
