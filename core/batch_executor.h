@@ -27,9 +27,12 @@ struct ExecutorOptions {
 /// Carries out batches on the file system, one item after another, never losing a file:
 /// a move never replaces an existing file (across file systems it is a copy that is
 /// verified and synced before the source goes), a copy never replaces either, a deletion
-/// goes to the desktop trash, and a replacement sends the old file to the trash first.
-/// A target whose folder is missing is asked about once per folder. Every item skipped or
-/// failed gets a line in the outcome's problems.
+/// goes to the desktop trash, and a replacement sends the old file to the trash first (and
+/// brings it back when the move then fails). A target whose folder is missing is asked
+/// about once per folder. Every item skipped or failed gets a line in the outcome's
+/// problems; a batch that could not be recorded in the journal is not carried out at all,
+/// and says so in one line. Never throws for file errors. NOT thread-safe: one batch at a
+/// time per executor; the prompter is called on the thread that runs the batch.
 class BatchExecutor final : public BatchRunner {
 public:
     explicit BatchExecutor(ExecutorOptions options);
