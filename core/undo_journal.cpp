@@ -320,6 +320,11 @@ std::string q(const std::string& path) {
     return quoted(fs::path(path));
 }
 
+// The trash names a replaced target in normal form; the pair as the batch spelled it.
+std::string normal(const std::string& path) {
+    return fs::path(path).lexically_normal().string();
+}
+
 /// Walks the journal newest first. A replaced target waits until the file that took its
 /// place has gone back; pairs the run left alone are passed over.
 class Undoer {
@@ -342,7 +347,7 @@ private:
             m_left.emplace(e.fields[0], e.fields[1]);
             break;
         case Kind::Replace:
-            m_replaced.emplace(e.fields[0], e.trashed());
+            m_replaced.emplace(normal(e.fields[0]), e.trashed());
             break;
         case Kind::Trash:
             untrash(e.trashed());
@@ -364,7 +369,7 @@ private:
             move_back(from, to);
         else
             remove_copy(from, to);
-        auto [first, last] = m_replaced.equal_range(to);
+        auto [first, last] = m_replaced.equal_range(normal(to));
         for (auto it = first; it != last; ++it)
             untrash(it->second);
         m_replaced.erase(first, last);

@@ -111,6 +111,27 @@ TEST_F(UndoJournal, LaterBatchesAreUndoneFirst) {
     EXPECT_FALSE(fs::exists(root + "u"));
 }
 
+// A target named in a roundabout way ("dir/./t") is still the file the replaced one
+// must wait for: it comes back before the earlier batch that put it there is undone.
+TEST_F(UndoJournal, ReplacedTargetNamedTwoWaysComesBackInOrder) {
+    dir.write("w", "W");
+    dir.write("s", "S");
+    Replacer prompter;
+    {
+        core::UndoJournal journal(file, "two names");
+        auto run = executor(journal, prompter);
+        run.run({core::BatchOp::Move, {root + "w"}, {root + "t"}});
+        run.run({core::BatchOp::Move, {root + "s"}, {root + "./t"}});
+    }
+    ASSERT_EQ(read_file(root + "t"), "S");
+    auto report = undo();
+    ASSERT_TRUE(report);
+    EXPECT_TRUE(report->problems.empty()) << report->problems[0];
+    EXPECT_EQ(read_file(root + "w"), "W");
+    EXPECT_EQ(read_file(root + "s"), "S");
+    EXPECT_FALSE(fs::exists(root + "t"));
+}
+
 // A skipped pair whose source has gone since: its target was never the run's.
 TEST_F(UndoJournal, SkippedTargetsAreNeverMoved) {
     dir.write("a", "A");
