@@ -108,8 +108,9 @@ int pair_lines(std::string_view kind, const std::vector<std::string>& from,
 UndoJournal::UndoJournal(fs::path file, std::string description)
     : m_file(std::move(file)), m_description(std::move(description)) {}
 
-// The previous run's journal stays until this run has something to record.
-Status UndoJournal::start() {
+// The previous run's journal stays until this run's first batch is written and synced
+// beside it: the two take its place together, or not at all.
+Status UndoJournal::start(const std::string& lines) {
     fs::path fresh = m_file;
     fresh += ".new";
     std::error_code ec;
@@ -118,12 +119,15 @@ Status UndoJournal::start() {
         ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600));
     if (!fd)
         return write_error(m_file, errno);
-    std::string head = std::string(kFormatLine) + '\n' +
-                       line({"run", m_description, local_time_text("%Y-%m-%d %H:%M:%S")});
-    if (int err = zelcore::write_all(fd.get(), head.data(), head.size()))
+    std::string text = std::string(kFormatLine) + '\n' +
+                       line({"run", m_description, local_time_text("%Y-%m-%d %H:%M:%S")}) + lines;
+    int err = zelcore::write_all(fd.get(), text.data(), text.size());
+    if (!err && (::fdatasync(fd.get()) != 0 || ::rename(fresh.c_str(), m_file.c_str()) != 0))
+        err = errno;
+    if (err) {
+        ::unlink(fresh.c_str());
         return write_error(m_file, err);
-    if (::fdatasync(fd.get()) != 0 || ::rename(fresh.c_str(), m_file.c_str()) != 0)
-        return write_error(m_file, errno);
+    }
     sync_folder(m_file.parent_path());
     m_fd.reset(fd.release());
     return Status::success();
@@ -133,10 +137,15 @@ Status UndoJournal::append(const std::string& lines, bool sync) {
     if (lines.empty())
         return Status::success();
     if (!m_fd)
-        if (auto started = start(); !started)
-            return started;
-    if (int err = zelcore::write_all(m_fd.get(), lines.data(), lines.size()))
+        return start(lines);
+    // A batch cut short (a full disk) is taken back whole, or the next batch's lines would
+    // join its broken last line and leave the whole journal damaged.
+    const off_t before = ::lseek(m_fd.get(), 0, SEEK_END);
+    if (int err = zelcore::write_all(m_fd.get(), lines.data(), lines.size())) {
+        if (before >= 0)
+            (void)::ftruncate(m_fd.get(), before);
         return write_error(m_file, err);
+    }
     if (sync && ::fdatasync(m_fd.get()) != 0)
         return write_error(m_file, errno);
     return Status::success();

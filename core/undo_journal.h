@@ -40,7 +40,7 @@ public:
     Status record_left(const std::vector<std::string>& from, const std::vector<std::string>& to);
 
 private:
-    Status start();
+    Status start(const std::string& lines);
     Status append(const std::string& lines, bool sync = true);
 
     std::filesystem::path m_file;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -111,6 +112,67 @@ TEST_F(UndoJournal, LaterBatchesAreUndoneFirst) {
     EXPECT_FALSE(fs::exists(root + "u"));
 }
 
+// The new journal takes the old one's place together with its first batch: a first batch
+// that cannot be written (here the file size limit stops it) leaves the old run undoable.
+TEST_F(UndoJournal, FirstBatchThatCannotBeWrittenKeepsThePreviousRun) {
+    dir.write("a", "A");
+    Replacer prompter;
+    {
+        core::UndoJournal first(file, "first");
+        executor(first, prompter).run({core::BatchOp::Move, {root + "a"}, {root + "b"}});
+    }
+    const std::string old_text = read_file(file);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const struct rlimit limit = {200, 200}; // room for a journal's head, not its batch
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        core::UndoJournal second(file, "second");
+        auto recorded = second.record_pairs(core::BatchOp::Move, {root + std::string(250, 'x')},
+                                            {root + std::string(250, 'y')});
+        ::_exit(recorded ? 1 : 0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the batch was recorded";
+    EXPECT_EQ(read_file(file), old_text);
+    auto report = undo();
+    ASSERT_TRUE(report) << report.error().message;
+    EXPECT_EQ(report->description, "first");
+    EXPECT_EQ(read_file(root + "a"), "A");
+}
+
+// A batch whose lines did not fit leaves no broken line for the next batch to join.
+TEST_F(UndoJournal, BatchThatCannotBeWrittenLeavesTheJournalWhole) {
+    dir.write("q", "P");
+    dir.write("s", "R");
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const struct rlimit limit = {300, 300};
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        core::UndoJournal journal(file, "full disk");
+        const auto move = core::BatchOp::Move;
+        const bool ok = journal.record_pairs(move, {root + "p"}, {root + "q"}) &&
+                        !journal.record_pairs(move, {root + std::string(250, 'x')},
+                                              {root + std::string(250, 'y')}) &&
+                        journal.record_pairs(move, {root + "r"}, {root + "s"});
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    auto report = undo();
+    ASSERT_TRUE(report) << report.error().message;
+    EXPECT_EQ(report->restored, 2u);
+    EXPECT_EQ(read_file(root + "p"), "P");
+    EXPECT_EQ(read_file(root + "r"), "R");
+}
+
 // A target named in a roundabout way ("dir/./t") is still the file the replaced one
 // must wait for: it comes back before the earlier batch that put it there is undone.
 TEST_F(UndoJournal, ReplacedTargetNamedTwoWaysComesBackInOrder) {
@@ -215,19 +277,22 @@ long entries(const fs::path& folder) {
 }
 
 /// Runs `batch` in a child process that pauses after each item, and kills the child with
-/// SIGKILL once `watch` holds `at_least` entries. Returns how many it holds then.
+/// SIGKILL once `watch` holds `at_least` entries. Returns how many it holds then, or -1
+/// when there is no child: kill(-1) would reach every process there is.
 long kill_midway(const core::Batch& batch, const fs::path& journal_file, const fs::path& watch,
                  long at_least) {
     std::fflush(nullptr);
     pid_t child = ::fork();
+    if (child < 0)
+        return -1;
     if (child == 0) {
         core::UndoJournal journal(journal_file, "slow");
         core::BatchExecutor slow({&core::silent_prompter(), &journal, core::ConflictPolicy::Skip,
-                                  [](std::size_t) { ::usleep(1000); }});
+                                  [](std::size_t) { ::usleep(2000); }});
         slow.run(batch);
         ::_exit(0);
     }
-    for (int wait = 0; child > 0 && entries(watch) < at_least && wait < 20000; ++wait)
+    for (int wait = 0; entries(watch) < at_least && wait < 20000; ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ::kill(child, SIGKILL);
     int status = 0;
@@ -238,7 +303,7 @@ long kill_midway(const core::Batch& batch, const fs::path& journal_file, const f
 // A run killed in the middle of a batch: every file is at its old or its new place, and
 // undo puts them all back.
 TEST_F(UndoJournal, KilledRunLosesNothingAndUndoRestores) {
-    constexpr int kFiles = 500;
+    constexpr int kFiles = 400;
     core::Batch batch{core::BatchOp::Move, {}, {}};
     for (int i = 0; i < kFiles; ++i) {
         batch.from.push_back(dir.write("old/f" + std::to_string(i), std::to_string(i)).string());
@@ -246,6 +311,7 @@ TEST_F(UndoJournal, KilledRunLosesNothingAndUndoRestores) {
     }
     fs::create_directory(root + "new");
     const long done = kill_midway(batch, file, root + "new", 20);
+    ASSERT_GE(done, 0) << "could not fork";
     EXPECT_GT(done, 0);
     EXPECT_LT(done, kFiles) << "the run ended before it was killed";
 
@@ -269,6 +335,7 @@ TEST_F(UndoJournal, KilledDeletionLosesNothing) {
     for (int i = 0; i < kFiles; ++i)
         batch.from.push_back(dir.write("d/f" + std::to_string(i), std::to_string(i)).string());
     const long done = kill_midway(batch, file, trash / "files", 10);
+    ASSERT_GE(done, 0) << "could not fork";
     EXPECT_GT(done, 0);
     EXPECT_LT(done, kFiles) << "the run ended before it was killed";
 
