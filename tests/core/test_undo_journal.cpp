@@ -225,7 +225,8 @@ TEST_F(UndoJournal, CopyUndoneOnlyWhileItIsOurCopy) {
     }
     auto report = undo();
     ASSERT_TRUE(report);
-    EXPECT_FALSE(fs::exists(root + "a2"));        // our copy went to the trash
+    EXPECT_FALSE(fs::exists(root + "a2")); // our copy went to the trash
+    EXPECT_EQ(read_file(dir.path() / "data/Trash/files/a2"), "A");
     EXPECT_EQ(read_file(root + "there"), "mine"); // skipped: it was never ours
     EXPECT_TRUE(report->problems.empty());        // the journal knows the skipped copy stayed
 }
