@@ -53,7 +53,7 @@ private:
     Status record();
     void record_left();
     ItemResult pair(const std::string& from, const std::string& to);
-    bool folder_ready(const std::string& from, const std::string& folder);
+    ItemResult folder_ready(const std::string& from, const std::string& folder);
     ItemResult conflict(const std::string& from, const std::string& to,
                         std::optional<TrashedFile>& replaced);
     ItemResult settled(const std::string& from, const std::string& to, const Status& status);
@@ -92,7 +92,11 @@ private:
     const ExecutorOptions& m_options;
     const Batch& m_batch;
     BatchOutcome m_outcome;
-    std::unordered_map<std::string, bool> m_folders; ///< target folders seen: usable or not
+    struct Folder {
+        bool declined = false;
+        std::string failure; ///< why a folder the user wanted could not be made
+    };
+    std::unordered_map<std::string, Folder> m_folders; ///< target folders seen
     bool m_skip_all = false;
     std::vector<TrashedFile> m_prepared; ///< delete batches: trash places, in item order
     std::vector<std::size_t> m_prepared_items;
@@ -150,26 +154,27 @@ void BatchRun::commit_trash_all() {
     }
 }
 
-bool BatchRun::folder_ready(const std::string& from, const std::string& folder) {
+// Asked once per folder. No skips every item going there; a Yes that fails fails them,
+// each with the reason.
+ItemResult BatchRun::folder_ready(const std::string& from, const std::string& folder) {
     if (folder.empty())
-        return true;
-    auto [it, fresh] = m_folders.try_emplace(folder, false);
+        return ItemResult::Done;
+    auto [it, fresh] = m_folders.try_emplace(folder);
     std::error_code ec;
-    if (fresh && fs::is_directory(folder, ec)) {
-        it->second = true;
-    } else if (fresh) {
+    if (fresh && !fs::is_directory(folder, ec)) {
         Answer answer =
             ask({"The folder " + q(folder) + " does not exist.\r\nDo you want to create it?",
                  "Confirm Folder Create", Message::Icon::Question, Message::Buttons::YesNo});
-        it->second = answer == Answer::Yes && fs::create_directories(folder, ec) && !ec;
-        if (answer == Answer::Yes && !it->second)
-            m_outcome.problems.push_back("Could not create the folder " + q(folder) + ": " +
-                                         ec.message());
+        if (answer != Answer::Yes)
+            it->second.declined = true;
+        else if (!fs::create_directories(folder, ec) && ec)
+            it->second.failure = "Could not create the folder " + q(folder) + ": " + ec.message();
     }
-    if (!it->second)
-        m_outcome.problems.push_back("Skipped " + q(from) + ": the folder " + q(folder) +
-                                     " does not exist.");
-    return it->second;
+    if (it->second.declined)
+        return skipped("Skipped " + q(from) + ": the folder " + q(folder) + " does not exist.");
+    if (!it->second.failure.empty())
+        return failed(it->second.failure);
+    return ItemResult::Done;
 }
 
 Result<TrashedFile> BatchRun::replace(const std::string& to) {
@@ -227,8 +232,8 @@ ItemResult BatchRun::conflict(const std::string& from, const std::string& to,
 ItemResult BatchRun::pair(const std::string& from, const std::string& to) {
     if (from == to)
         return ItemResult::Done;
-    if (!folder_ready(from, to.substr(0, to.rfind('/') + 1)))
-        return ItemResult::Skipped;
+    if (auto ready = folder_ready(from, to.substr(0, to.rfind('/') + 1)); ready != ItemResult::Done)
+        return ready;
     Status status = carry(from, to);
     if (status || status.error().code != Error::Code::Exists)
         return settled(from, to, status);

@@ -74,6 +74,24 @@ TEST_F(BatchExecutor, MissingFolderIsAskedOnceAndMadeOnYes) {
     EXPECT_TRUE(fs::exists(root + "new/b"));
 }
 
+// Yes to a folder that cannot be made (it would lie below a plain file): one line for
+// each item, saying why, and no second question.
+TEST_F(BatchExecutor, FolderThatCannotBeMadeFailsItsItemsOnce) {
+    dir.write("a", "A");
+    dir.write("b", "B");
+    dir.write("plain", "");
+    prompter.fallback = Answer::Yes;
+    auto out = run(moves({"a", "b"}, {"plain/sub/a", "plain/sub/b"}));
+    EXPECT_EQ(out.items, (Results{ItemResult::Failed, ItemResult::Failed}));
+    EXPECT_EQ(prompter.messages.size(), 1u);
+    ASSERT_EQ(out.problems.size(), 2u);
+    for (const auto& line : out.problems)
+        EXPECT_EQ(line.rfind("Could not create the folder '" + root + "plain/sub/': ", 0), 0u)
+            << line;
+    EXPECT_EQ(read_file(root + "a"), "A");
+    EXPECT_EQ(read_file(root + "b"), "B");
+}
+
 TEST_F(BatchExecutor, ExistingTargetsAreAskedAbout) {
     for (auto name : {"s1", "s2", "s3", "s4", "s5", "t1", "t2", "t3", "t4", "t5"})
         dir.write(name, name);
