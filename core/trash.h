@@ -7,7 +7,7 @@
 
 namespace core {
 
-/// A file in the desktop trash (freedesktop.org Trash specification), as the undo journal
+/// A file in the desktop trash (the freedesktop.org trash layout), as the undo journal
 /// records it.
 struct TrashedFile {
     std::string original; ///< where the file was
