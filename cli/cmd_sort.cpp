@@ -39,7 +39,7 @@ void sort_or_unsort(Context& ctx, const SortOptions& opt, const std::string& ver
     auto folder = folder_argument(ctx, opt.folder);
     if (!folder)
         return;
-    sorting::SortJob job{*folder, system->id, system->patterns + ";*.zip", ctx.home / "sort.ini"};
+    sorting::SortJob job{*folder, system->id, core::file_filter(*system), ctx.home / "sort.ini"};
     FileRun run(ctx, {opt.dry_run, false, verb + " " + system->id + " " + core::quoted(*folder)});
     auto report = engine(job, run.prompter(), run.progress(), run.runner());
     run.progress().finish();

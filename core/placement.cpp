@@ -31,6 +31,14 @@ std::string_view extension(std::string_view path) {
     return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
 }
 
+std::string containing_archive(std::string_view path) {
+    std::string parent = parent_folder(path);
+    if (parent.size() < 2)
+        return {};
+    parent.pop_back();
+    return is_zip(parent) ? parent : std::string();
+}
+
 // ---- FolderIndex -------------------------------------------------------------------
 
 FolderIndex::Folder& FolderIndex::folder(const std::string& path) {
@@ -122,11 +130,11 @@ void Placement::queue_move(const std::string& source, std::string& target,
         dupe_folder.clear();
 
     // A member of an archive moves as the archive, which keeps its own extension.
-    std::string item = source;
+    std::string item = containing_archive(source);
     std::string_view ext = extension(target);
-    std::string parent = parent_folder(source);
-    if (!parent.empty() && is_zip(std::string_view(parent).substr(0, parent.size() - 1))) {
-        item = parent.substr(0, parent.size() - 1);
+    if (item.empty()) {
+        item = source;
+    } else {
         std::string renamed = parent_folder(target);
         renamed.append(stem(target)).append(".").append(extension(item));
         target = std::move(renamed);

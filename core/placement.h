@@ -83,5 +83,7 @@ std::string_view file_name(std::string_view path);
 std::string_view stem(std::string_view path);
 /// The text after the last dot of the file name, in its own case ("" when none).
 std::string_view extension(std::string_view path);
+/// The archive a member path ("a.zip/x.bin") lies in; empty for a plain file.
+std::string containing_archive(std::string_view path);
 
 } // namespace core

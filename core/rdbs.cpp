@@ -102,6 +102,10 @@ std::vector<SystemEntry> load_rdbs(const std::filesystem::path& folder, Prompter
     return systems;
 }
 
+std::string file_filter(const SystemEntry& system) {
+    return system.patterns + ";*.zip";
+}
+
 const SystemEntry* find_system(const std::vector<SystemEntry>& systems, std::string_view id) {
     for (const auto& s : systems)
         if (s.id == id)

@@ -30,6 +30,9 @@ struct RdbsOptions {
 std::vector<SystemEntry> load_rdbs(const std::filesystem::path& folder, Prompter& prompter,
                                    Progress& progress, const RdbsOptions& options = {});
 
+/// What a folder shows for a system: its file patterns and ZIP archives ("*.bin;*.zip").
+std::string file_filter(const SystemEntry& system);
+
 /// The listed database whose id equals `id` (exactly, else without regard to case).
 const SystemEntry* find_system(const std::vector<SystemEntry>& systems, std::string_view id);
 

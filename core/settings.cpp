@@ -121,4 +121,9 @@ bool is_unset_folder(std::string_view folder) {
     return folder.empty() || folder == std::string_view(&kSeparator, 1);
 }
 
+bool is_existing_folder(std::string_view folder) {
+    std::error_code ec;
+    return !is_unset_folder(folder) && std::filesystem::is_directory(folder, ec);
+}
+
 } // namespace core

@@ -79,4 +79,7 @@ std::string add_backslash(std::string_view path);
 /// Such a value never means the file-system root.
 bool is_unset_folder(std::string_view folder);
 
+/// True for a folder value that is set and names a folder that exists.
+bool is_existing_folder(std::string_view folder);
+
 } // namespace core

@@ -41,10 +41,7 @@ bool confirmed(core::Prompter& prompter, std::string_view verb, const std::strin
 // The current folder with its trailing separator, or "" when it names no existing folder.
 // An unset value is never taken for the root.
 std::string existing_current_folder(const std::string& folder) {
-    std::error_code ec;
-    if (core::is_unset_folder(folder) || !fs::is_directory(folder, ec))
-        return {};
-    return core::add_backslash(folder);
+    return core::is_existing_folder(folder) ? core::add_backslash(folder) : std::string();
 }
 
 std::string files(std::size_t n) {

@@ -25,11 +25,6 @@ constexpr std::string_view kDone = "done.\r\n";
 constexpr std::string_view kAborted = "aborted.";
 constexpr std::string_view kClearing = "clearing buffer...";
 
-bool folder_exists(const std::string& folder) {
-    std::error_code ec;
-    return !core::is_unset_folder(folder) && std::filesystem::is_directory(folder, ec);
-}
-
 // A database name becomes a file name: it must not reach into other folders.
 std::string safe_file_name(std::string_view name) {
     std::string out(name);
@@ -47,20 +42,11 @@ std::string_view member_file_name(std::string_view stored) {
     return slash == std::string_view::npos ? stored : stored.substr(slash + 1);
 }
 
-std::optional<std::string> archive_of(const std::string& path) {
-    std::string parent = core::parent_folder(path);
-    if (parent.size() < 2)
-        return std::nullopt;
-    parent.pop_back();
-    if (!core::is_zip(parent))
-        return std::nullopt;
-    return parent;
-}
-
 class RenameRun {
 public:
     RenameRun(const RenameJob& job, RenameServices& services)
-        : m_job(job), m_s(job.settings), m_out(services), m_log(services.progress) {}
+        : m_job(job), m_s(job.settings), m_out(services), m_log(services.progress),
+          m_filter(core::file_filter(job.system)) {}
 
     RenameReport run();
 
@@ -87,6 +73,7 @@ private:
     RenameServices& m_out;
     core::Progress& m_log;
     RenameReport m_report;
+    const std::string m_filter; ///< the system's patterns and ZIP archives
 
     core::BatchOp m_op = core::BatchOp::Move;
     std::string m_source, m_target, m_unrecognized, m_dupes;
@@ -108,7 +95,7 @@ void RenameRun::inform(std::string title, std::string text) {
 bool RenameRun::prepare() {
     m_op = m_s.copy_instead ? core::BatchOp::Copy : core::BatchOp::Move;
     m_source = core::add_backslash(m_job.source_folder);
-    if (!folder_exists(m_source)) {
+    if (!core::is_existing_folder(m_source)) {
         inform("Folder not Found",
                "The folder " + core::quoted(m_job.source_folder) + " was not found.");
         return false;
@@ -119,7 +106,7 @@ bool RenameRun::prepare() {
                    : m_source;
     if (m_s.move_unrecognized) {
         m_unrecognized = core::add_backslash(m_s.unrecognized_folder);
-        if (!folder_exists(m_unrecognized)) {
+        if (!core::is_existing_folder(m_unrecognized)) {
             inform("Folder not Found", "The 'unrecognized' folder was not found.\r"
                                        "Unrecognized files will be ignored");
             m_unrecognized.clear();
@@ -127,7 +114,7 @@ bool RenameRun::prepare() {
     }
     if (m_s.move_dupes) {
         m_dupes = core::add_backslash(m_s.dupe_folder);
-        if (!folder_exists(m_dupes)) {
+        if (!core::is_existing_folder(m_dupes)) {
             inform("Dupe Folder not Found",
                    "\"" + m_dupes + "\" was not found.\r\rDupes will be ignored.");
             m_dupes.clear();
@@ -180,18 +167,13 @@ bool RenameRun::load_database() {
     return true;
 }
 
-std::string file_filter(const core::SystemEntry& system) {
-    return system.patterns + ";*.zip";
-}
-
 bool RenameRun::collect_files() {
     m_log.log("Collecting filenames and crc32...");
-    const std::string filter = file_filter(m_job.system);
     std::vector<std::string> found;
     if (m_s.recursive) {
-        core::dive_folder(m_source, filter, found, &m_log);
+        core::dive_folder(m_source, m_filter, found, &m_log);
     } else {
-        for (auto& name : core::list_folder_files(m_source, filter))
+        for (auto& name : core::list_folder_files(m_source, m_filter))
             found.push_back(m_source + name);
     }
     // The header skip is a 16-bit count: only the low bits of the stored number count.
@@ -220,7 +202,7 @@ void RenameRun::collect_one(const std::string& path, core::HashAhead& ahead) {
     std::string entry_path = path;
     if (core::is_zip(path)) {
         // Only archives holding exactly one matching file take part.
-        auto members = core::list_zip(path, file_filter(m_job.system));
+        auto members = core::list_zip(path, m_filter);
         if (!members) {
             m_unreadable.push_back(members.error().message);
             return;
@@ -286,9 +268,9 @@ void RenameRun::plan_match(core::RomEntry& file, const core::RomEntry& rom) {
     if (auto ext = core::extension(file.path); !ext.empty())
         target.append(".").append(ext);
     m_placement.queue_move(file.path, target, m_dupes);
-    auto archive = archive_of(file.path);
-    if (m_s.rename_in_zip && archive && m_out.runner.changes_files()) {
-        if (auto status = m_out.zelcore.rename_inside_zip(*archive, name); !status)
+    const std::string archive = core::containing_archive(file.path);
+    if (m_s.rename_in_zip && !archive.empty() && m_out.runner.changes_files()) {
+        if (auto status = m_out.zelcore.rename_inside_zip(archive, name); !status)
             m_problems.push_back(status.error().message);
     }
 }
@@ -320,7 +302,9 @@ void RenameRun::plan_unrecognized() {
         ++m_report.unrecognized;
         if (m_unrecognized.empty())
             continue;
-        std::string item = archive_of(file.path).value_or(file.path);
+        std::string item = core::containing_archive(file.path);
+        if (item.empty())
+            item = file.path;
         if (m_unrecognized == core::parent_folder(item))
             continue;
         std::string to = m_unrecognized + std::string(core::file_name(item));
