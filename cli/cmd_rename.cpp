@@ -68,18 +68,15 @@ int exit_code_of(const renaming::RenameReport& report) {
 }
 
 void rename(Context& ctx, const RenameOptions& opt) {
-    auto system = find_system_or_complain(ctx, opt.system);
-    if (!system)
+    auto target = folder_target(ctx, opt.system, opt.folder);
+    if (!target)
         return;
-    auto folder = folder_argument(ctx, opt.folder);
-    if (!folder)
-        return;
-    renaming::RenameJob job{*system, *folder, renaming::read_rename_settings(system->id, *folder),
+    renaming::RenameJob job{target->system, target->folder,
+                            renaming::read_rename_settings(target->system.id, target->folder),
                             opt.jobs, nullptr};
     apply_overrides(opt, job.settings);
 
-    FileRun run(ctx,
-                {opt.dry_run, opt.replace, "rename " + system->id + " " + core::quoted(*folder)});
+    FileRun run(ctx, {opt.dry_run, opt.replace, target->describe("rename")});
     renaming::RenameServices services{*ctx.zelcore, run.prompter(), run.progress(), run.runner()};
     auto report = renaming::rename_roms(job, services);
     run.progress().finish();
@@ -89,7 +86,15 @@ void rename(Context& ctx, const RenameOptions& opt) {
 
 } // namespace
 
-std::optional<std::string> folder_argument(Context& ctx, const std::string& given) {
+std::string FolderTarget::describe(const std::string& verb) const {
+    return verb + " " + system.id + " " + core::quoted(folder);
+}
+
+std::optional<FolderTarget> folder_target(Context& ctx, const std::string& system_id,
+                                          const std::string& given) {
+    auto system = find_system_or_complain(ctx, system_id);
+    if (!system)
+        return std::nullopt;
     auto folder = folder_value(given.empty() ? std::string(".") : given);
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) {
@@ -97,7 +102,7 @@ std::optional<std::string> folder_argument(Context& ctx, const std::string& give
         ctx.exit_code = kExitUsage;
         return std::nullopt;
     }
-    return folder;
+    return FolderTarget{std::move(*system), std::move(folder)};
 }
 
 void hint_when_declined_by_default(Context& ctx, const std::string& hint) {

@@ -4,7 +4,6 @@
 #include "context.h"
 #include "dry_run.h"
 #include "sort_engine.h"
-#include "system_lookup.h"
 #include "text.h"
 
 namespace cli {
@@ -33,14 +32,12 @@ int exit_code_of(const sorting::SortReport& report) {
 }
 
 void sort_or_unsort(Context& ctx, const SortOptions& opt, const std::string& verb, Engine engine) {
-    auto system = find_system_or_complain(ctx, opt.system);
-    if (!system)
+    auto target = folder_target(ctx, opt.system, opt.folder);
+    if (!target)
         return;
-    auto folder = folder_argument(ctx, opt.folder);
-    if (!folder)
-        return;
-    sorting::SortJob job{*folder, system->id, core::file_filter(*system), ctx.home / "sort.ini"};
-    FileRun run(ctx, {opt.dry_run, false, verb + " " + system->id + " " + core::quoted(*folder)});
+    sorting::SortJob job{target->folder, target->system.id, core::file_filter(target->system),
+                         ctx.home / "sort.ini"};
+    FileRun run(ctx, {opt.dry_run, false, target->describe(verb)});
     auto report = engine(job, run.prompter(), run.progress(), run.runner());
     run.progress().finish();
     ctx.exit_code = exit_code_of(report);

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "rdbs.h"
+
 namespace CLI {
 class App;
 }
@@ -27,9 +29,19 @@ Command add_sort_command(CLI::App& app, Context& ctx);
 Command add_unsort_command(CLI::App& app, Context& ctx);
 Command add_undo_command(CLI::App& app, Context& ctx);
 
-/// The FOLDER argument of the commands that change a folder: absolute, with a trailing
-/// separator; the current folder when empty. A missing folder is told (exit status: usage).
-std::optional<std::string> folder_argument(Context& ctx, const std::string& given);
+/// What a command that changes a folder works on: the system of --system and the FOLDER
+/// argument (absolute, with a trailing separator; the current folder when empty).
+struct FolderTarget {
+    core::SystemEntry system;
+    std::string folder;
+    /// How the undo journal names a run of `verb` here: "rename SGENESIS '/roms/'".
+    std::string describe(const std::string& verb) const;
+};
+
+/// Nothing after telling the user of an unknown system or a missing folder (exit status:
+/// usage).
+std::optional<FolderTarget> folder_target(Context& ctx, const std::string& system_id,
+                                          const std::string& folder);
 
 /// After a question got the safe answer only because neither --yes nor --no was given,
 /// prints `hint` on stderr.
