@@ -28,6 +28,12 @@ Command add_rename_command(CLI::App& app, Context& ctx);
 Command add_sort_command(CLI::App& app, Context& ctx);
 Command add_unsort_command(CLI::App& app, Context& ctx);
 Command add_undo_command(CLI::App& app, Context& ctx);
+Command add_update_command(CLI::App& app, Context& ctx);
+/// `update check`, a sub-command of `update`.
+Command add_update_check_command(CLI::App& update, Context& ctx);
+Command add_news_command(CLI::App& app, Context& ctx);
+Command add_publish_command(CLI::App& app, Context& ctx);
+Command add_import_command(CLI::App& app, Context& ctx);
 
 /// What a command that changes a folder works on: the system of --system and the FOLDER
 /// argument (absolute, with a trailing separator; the current folder when empty).

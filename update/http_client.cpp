@@ -1,0 +1,221 @@
+#include "http_client.h"
+
+#include <curl/curl.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <unistd.h>
+
+#include "settings.h"
+#include "text.h"
+
+namespace update {
+
+namespace fs = std::filesystem;
+using core::Error;
+
+HttpOptions http_options_from_settings(const fs::path& settings_file) {
+    HttpOptions options;
+    options.proxy_server = core::read_setting("general", "ProxyServer", "", settings_file).text();
+    auto port = core::read_setting("general", "ProxyPort", "80", settings_file).text();
+    try {
+        options.proxy_port = std::stol(port);
+    } catch (const std::exception&) {
+        options.proxy_port = 80;
+    }
+    return options;
+}
+
+std::string encode_spaces(std::string_view url) {
+    std::string out;
+    out.reserve(url.size());
+    for (char c : url)
+        c == ' ' ? out += "%20" : out += c;
+    return out;
+}
+
+namespace {
+
+std::string quoted_url(std::string_view url) {
+    return "'" + std::string(url) + "'";
+}
+
+struct CurlDeleter {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+using Curl = std::unique_ptr<CURL, CurlDeleter>;
+
+/// Where the body goes while a transfer runs, and what stopped it early.
+struct Transfer {
+    std::string* text = nullptr;
+    int fd = -1;
+    std::uint64_t cap = 0;
+    std::uint64_t received = 0;
+    bool too_large = false;
+    int write_errno = 0;
+    const TransferProgress* progress = nullptr;
+    const std::function<bool()>* cancelled = nullptr;
+    bool was_cancelled = false;
+};
+
+std::size_t on_body(char* data, std::size_t, std::size_t n, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    if (t.received + n > t.cap) {
+        t.too_large = true;
+        return 0;
+    }
+    t.received += n;
+    if (t.text) {
+        t.text->append(data, n);
+        return n;
+    }
+    for (std::size_t done = 0; done < n;) {
+        auto w = ::write(t.fd, data + done, n - done);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0) {
+            t.write_errno = w < 0 ? errno : EIO;
+            return 0;
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    return n;
+}
+
+int on_progress(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
+    auto& t = *static_cast<Transfer*>(user);
+    if (t.cancelled && *t.cancelled && (*t.cancelled)()) {
+        t.was_cancelled = true;
+        return 1;
+    }
+    if (t.progress && *t.progress && now > 0)
+        (*t.progress)(static_cast<std::uint64_t>(now), static_cast<std::uint64_t>(total));
+    return 0;
+}
+
+Curl make_handle(const HttpOptions& options, std::string_view url, char* error_text) {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    Curl curl(curl_easy_init());
+    if (!curl)
+        return curl;
+    CURL* h = curl.get();
+    curl_easy_setopt(h, CURLOPT_URL, std::string(url).c_str());
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error_text);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, options.connect_timeout_seconds);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, options.stall_timeout_seconds);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, "zelkon/" ZELKON_VERSION);
+    // The proxy is ours to set: an empty setting means a direct connection, whatever the
+    // environment says, so a run behaves the same from a desktop and from a script.
+    curl_easy_setopt(h, CURLOPT_PROXY, options.proxy_server.c_str());
+    if (!options.proxy_server.empty())
+        curl_easy_setopt(h, CURLOPT_PROXYPORT, options.proxy_port);
+    return curl;
+}
+
+Error failure(CURL* h, CURLcode code, const Transfer& t, std::string_view url,
+              const char* error_text, std::uint64_t cap) {
+    auto where = quoted_url(url);
+    if (t.was_cancelled)
+        return {Error::Code::Cancelled, "the download of " + where + " was stopped"};
+    if (t.too_large)
+        return Error::bad_input("the answer to " + where + " is larger than " +
+                                std::to_string(cap >> 20) + " MiB; it was refused");
+    if (t.write_errno)
+        return Error::failed("cannot write the download of " + where + ": " +
+                             std::strerror(t.write_errno));
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    std::string detail = *error_text ? error_text : curl_easy_strerror(code);
+    switch (code) {
+    case CURLE_HTTP_RETURNED_ERROR:
+        return Error::not_found("the server answered " + std::to_string(status) + " to " + where);
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_TOO_MANY_REDIRECTS:
+        return Error::bad_input("the server sent " + where +
+                                " on to an address we do not follow (" + detail + ")");
+    case CURLE_OPERATION_TIMEDOUT:
+        if (status == 0)
+            return Error::failed("cannot connect to the server for " + where + ": " + detail);
+        return Error::failed("the server stopped sending " + where + ": " + detail);
+    case CURLE_PARTIAL_FILE:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+        return Error::failed("the connection was lost before the whole of " + where +
+                             " arrived: " + detail);
+    default:
+        return Error::failed("cannot connect to the server for " + where + ": " + detail);
+    }
+}
+
+core::Status perform(const HttpOptions& options, std::string_view url, Transfer& t) {
+    char error_text[CURL_ERROR_SIZE] = {};
+    auto curl = make_handle(options, url, error_text);
+    if (!curl)
+        return Error::failed("cannot start a download of " + quoted_url(url));
+    CURL* h = curl.get();
+    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+    if (auto code = curl_easy_perform(h); code != CURLE_OK)
+        return failure(h, code, t, url, error_text, t.cap);
+    return core::Status::success();
+}
+
+} // namespace
+
+HttpClient::HttpClient(HttpOptions options) : m_options(std::move(options)) {}
+
+core::Result<std::string> HttpClient::get_text(std::string_view url, std::uint64_t cap,
+                                               const TransferProgress& progress) const {
+    std::string body;
+    Transfer t{.text = &body, .cap = cap, .progress = &progress, .cancelled = &m_options.cancelled};
+    if (auto status = perform(m_options, url, t); !status)
+        return status.error();
+    return body;
+}
+
+core::Status HttpClient::get_file(std::string_view url, const fs::path& file, std::uint64_t cap,
+                                  const TransferProgress& progress) const {
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return Error::failed("cannot write " + core::quoted(file) + ": " + std::strerror(errno));
+    Transfer t{.fd = fd, .cap = cap, .progress = &progress, .cancelled = &m_options.cancelled};
+    auto status = perform(m_options, url, t);
+    // The file is renamed into place next: its bytes must be on disk before that.
+    if (status && ::fsync(fd) != 0)
+        status = Error::failed("cannot write " + core::quoted(file) + ": " + std::strerror(errno));
+    ::close(fd);
+    if (!status) {
+        std::error_code ec;
+        fs::remove(file, ec);
+    }
+    return status;
+}
+
+core::Status HttpClient::probe(std::string_view url) const {
+    char error_text[CURL_ERROR_SIZE] = {};
+    auto curl = make_handle(m_options, url, error_text);
+    if (!curl)
+        return Error::failed("cannot start a download of " + quoted_url(url));
+    curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
+    auto code = curl_easy_perform(curl.get());
+    if (code == CURLE_OK)
+        return core::Status::success();
+    Transfer none;
+    return failure(curl.get(), code, none, url, error_text, 0);
+}
+
+} // namespace update
