@@ -1,1 +1,145 @@
-// filled in next
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "database_file.h"
+#include "rom_forge.h"
+#include "temp_dir.h"
+#include "zdb.h"
+#include "zdb_writer.h"
+
+namespace {
+namespace fs = std::filesystem;
+using core::Error;
+using testsupport::read_file;
+using testsupport::TempDir;
+
+fs::path make_database(const fs::path& path, const std::string& version, int format = 3) {
+    core::ZdbHeader header;
+    header.system_id = "SGENESIS";
+    header.long_name = "Sega Genesis";
+    header.version = version;
+    header.more_info = "Notes about the set.";
+    const core::RomTable roms = {testsupport::rom_entry(0x12345678, "Sonic", 0x22222222),
+                                 testsupport::rom_entry(0x9abcdef0, "Columns", 0x11111111)};
+    EXPECT_TRUE(core::write_zdb(path, format, header, roms).ok());
+    return path;
+}
+
+void make_read_only(const fs::path& path) {
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
+TEST(CheckDatabaseFile, AcceptsEveryFormat) {
+    TempDir dir;
+    for (int format : {1, 2, 3}) {
+        const fs::path file = make_database(dir.path() / "db.zdb", "1.0", format);
+        EXPECT_TRUE(update::check_database_file(file).ok()) << "format " << format;
+    }
+}
+
+TEST(CheckDatabaseFile, NamesTheErrorPage) {
+    TempDir dir;
+    const auto file = dir.write("page.zdb", "<html><body>404 Not Found</body></html>\r\n");
+    const core::Status status = update::check_database_file(file);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().code, Error::Code::NotFound);
+    EXPECT_NE(status.error().message.find("error page"), std::string::npos);
+    EXPECT_NE(status.error().message.find("'" + file.string() + "'"), std::string::npos);
+}
+
+TEST(CheckDatabaseFile, RefusesWhatIsNoDatabase) {
+    TempDir dir;
+    const std::string whole = read_file(make_database(dir.path() / "good.zdb", "2.0"));
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"empty", ""},
+        {"format 0", std::string(1, '\0') + whole.substr(1)},
+        {"format 4", "\x04" + whole.substr(1)},
+        {"text", "Version 2.0 is not here"},
+        {"header cut short", whole.substr(0, 12)},
+    };
+    for (const auto& c : cases) {
+        const auto file = dir.write("bad.zdb", c.bytes);
+        const core::Status status = update::check_database_file(file);
+        ASSERT_FALSE(status.ok()) << c.name;
+        EXPECT_EQ(status.error().code, Error::Code::BadInput) << c.name;
+        EXPECT_NE(status.error().message.find("not a ROM database"), std::string::npos) << c.name;
+    }
+    EXPECT_FALSE(update::check_database_file(dir.path() / "missing.zdb").ok());
+}
+
+TEST(InstallDatabase, PutsTheDownloadInPlace) {
+    TempDir dir;
+    const fs::path local = make_database(dir.path() / "SGENESIS.zdb", "1.0");
+    const fs::path download = make_database(dir.path() / "SGENESIS.zdb.tmp", "2.0");
+    const std::string fresh = read_file(download);
+
+    ASSERT_TRUE(update::install_database(download, local, false).ok());
+    EXPECT_EQ(read_file(local), fresh);
+    EXPECT_EQ(core::read_zdb_version(local), "2.0");
+    EXPECT_FALSE(fs::exists(download));
+}
+
+TEST(InstallDatabase, MakesANewDatabase) {
+    TempDir dir;
+    const fs::path download = make_database(dir.path() / "NEW.zdb.tmp", "1.0");
+    ASSERT_TRUE(update::install_database(download, dir.path() / "NEW.zdb", false).ok());
+    EXPECT_EQ(core::read_zdb_version(dir.path() / "NEW.zdb"), "1.0");
+    EXPECT_FALSE(fs::exists(download));
+}
+
+TEST(InstallDatabase, LeavesTheLocalFileForABadDownload) {
+    TempDir dir;
+    const fs::path local = make_database(dir.path() / "SGENESIS.zdb", "1.0");
+    const std::string before = read_file(local);
+    for (const char* body : {"<!DOCTYPE html><p>gone</p>", "", "\x07garbage"}) {
+        const fs::path download = dir.write("SGENESIS.zdb.tmp", body);
+        EXPECT_FALSE(update::install_database(download, local, true).ok()) << body;
+        EXPECT_EQ(read_file(local), before);
+        EXPECT_FALSE(fs::exists(download));
+    }
+}
+
+TEST(InstallDatabase, ReplacesAReadOnlyFileOnlyWhenAsked) {
+    TempDir dir;
+    const fs::path local = make_database(dir.path() / "SGENESIS.zdb", "1.0");
+    make_read_only(local);
+    const std::string before = read_file(local);
+
+    fs::path download = make_database(dir.path() / "SGENESIS.zdb.tmp", "2.0");
+    const core::Status refused = update::install_database(download, local, false);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().message.find("read-only"), std::string::npos);
+    EXPECT_EQ(read_file(local), before);
+    EXPECT_FALSE(fs::exists(download));
+
+    download = make_database(dir.path() / "SGENESIS.zdb.tmp", "2.0");
+    ASSERT_TRUE(update::install_database(download, local, true).ok());
+    EXPECT_EQ(core::read_zdb_version(local), "2.0");
+}
+
+TEST(InstallDatabase, NeverReplacesAFolder) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "SGENESIS.zdb" / "inside");
+    const fs::path download = make_database(dir.path() / "SGENESIS.zdb.tmp", "2.0");
+    EXPECT_FALSE(update::install_database(download, dir.path() / "SGENESIS.zdb", true).ok());
+    EXPECT_TRUE(fs::is_directory(dir.path() / "SGENESIS.zdb" / "inside"));
+    EXPECT_FALSE(fs::exists(download));
+}
+
+TEST(InstallDatabase, AFailedRenameRemovesTheDownload) {
+    TempDir dir;
+    const fs::path download = make_database(dir.path() / "X.zdb.tmp", "2.0");
+    const fs::path local = dir.path() / "no-such-folder" / "X.zdb";
+    const core::Status status = update::install_database(download, local, true);
+    ASSERT_FALSE(status.ok());
+    EXPECT_NE(status.error().message.find("cannot replace"), std::string::npos);
+    EXPECT_FALSE(fs::exists(download));
+    EXPECT_FALSE(fs::exists(local));
+}
+
+} // namespace
