@@ -17,15 +17,32 @@ namespace update {
 namespace fs = std::filesystem;
 using core::Error;
 
+namespace {
+
+/// A port is 1 to 65535 in decimal digits, blanks around allowed. Anything else (a typo,
+/// "8080x", a negative number) falls back to the default rather than to half a number.
+long port_or_default(std::string_view text) {
+    constexpr long kDefaultPort = 80;
+    text = core::trim_spaces(text);
+    if (text.empty() || text.size() > 5)
+        return kDefaultPort;
+    long port = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return kDefaultPort;
+        port = port * 10 + (c - '0');
+    }
+    return port >= 1 && port <= 65535 ? port : kDefaultPort;
+}
+
+} // namespace
+
 HttpOptions http_options_from_settings(const fs::path& settings_file) {
     HttpOptions options;
-    options.proxy_server = core::read_setting("general", "ProxyServer", "", settings_file).text();
-    auto port = core::read_setting("general", "ProxyPort", "80", settings_file).text();
-    try {
-        options.proxy_port = std::stol(port);
-    } catch (const std::exception&) {
-        options.proxy_port = 80;
-    }
+    options.proxy_server = std::string(
+        core::trim_spaces(core::read_setting("general", "ProxyServer", "", settings_file).text()));
+    options.proxy_port =
+        port_or_default(core::read_setting("general", "ProxyPort", "80", settings_file).text());
     return options;
 }
 
@@ -42,6 +59,21 @@ namespace {
 std::string quoted_url(std::string_view url) {
     return "'" + std::string(url) + "'";
 }
+
+/// "1 MiB", "64 KiB", "100 bytes": caps are round numbers, so whole units read best.
+std::string size_text(std::uint64_t bytes) {
+    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0)
+        return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= 1024 && bytes % 1024 == 0)
+        return std::to_string(bytes >> 10) + " KiB";
+    return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+std::string seconds_text(long seconds) {
+    return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+constexpr long kMaxRedirects = 5;
 
 struct CurlDeleter {
     void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
@@ -109,7 +141,7 @@ Curl make_handle(const HttpOptions& options, std::string_view url, char* error_t
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, options.connect_timeout_seconds);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, options.stall_timeout_seconds);
@@ -117,19 +149,42 @@ Curl make_handle(const HttpOptions& options, std::string_view url, char* error_t
     // The proxy is ours to set: an empty setting means a direct connection, whatever the
     // environment says, so a run behaves the same from a desktop and from a script.
     curl_easy_setopt(h, CURLOPT_PROXY, options.proxy_server.c_str());
-    if (!options.proxy_server.empty())
+    if (!options.proxy_server.empty()) {
         curl_easy_setopt(h, CURLOPT_PROXYPORT, options.proxy_port);
+        // An empty list also keeps $no_proxy from bypassing the proxy the user chose.
+        curl_easy_setopt(h, CURLOPT_NOPROXY, "");
+    }
     return curl;
 }
 
-Error failure(CURL* h, CURLcode code, const Transfer& t, std::string_view url,
-              const char* error_text, std::uint64_t cap) {
+long redirects(CURL* h) {
+    long count = 0;
+    curl_easy_getinfo(h, CURLINFO_REDIRECT_COUNT, &count);
+    return count;
+}
+
+bool connected(CURL* h) {
+    curl_off_t connect_time = 0;
+    curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connect_time);
+    return connect_time > 0;
+}
+
+Error timed_out(CURL* h, const HttpOptions& options, const std::string& where) {
+    if (!connected(h))
+        return Error::failed("cannot connect to the server for " + where + ": no answer within " +
+                             seconds_text(options.connect_timeout_seconds));
+    return Error::failed("the server stopped sending " + where + ": nothing arrived for " +
+                         seconds_text(options.stall_timeout_seconds));
+}
+
+Error failure(CURL* h, CURLcode code, const Transfer& t, const HttpOptions& options,
+              std::string_view url, const char* error_text) {
     auto where = quoted_url(url);
     if (t.was_cancelled)
         return {Error::Code::Cancelled, "the download of " + where + " was stopped"};
-    if (t.too_large)
-        return Error::bad_input("the answer to " + where + " is larger than " +
-                                std::to_string(cap >> 20) + " MiB; it was refused");
+    if (t.too_large || code == CURLE_FILESIZE_EXCEEDED)
+        return Error::bad_input("the answer to " + where + " is larger than " + size_text(t.cap) +
+                                "; it was refused");
     if (t.write_errno)
         return Error::failed("cannot write the download of " + where + ": " +
                              std::strerror(t.write_errno));
@@ -140,13 +195,15 @@ Error failure(CURL* h, CURLcode code, const Transfer& t, std::string_view url,
     case CURLE_HTTP_RETURNED_ERROR:
         return Error::not_found("the server answered " + std::to_string(status) + " to " + where);
     case CURLE_UNSUPPORTED_PROTOCOL:
-    case CURLE_TOO_MANY_REDIRECTS:
+        if (redirects(h) == 0)
+            return Error::bad_input(where + " is not an http or https address");
         return Error::bad_input("the server sent " + where +
                                 " on to an address we do not follow (" + detail + ")");
+    case CURLE_TOO_MANY_REDIRECTS:
+        return Error::bad_input("the server sent " + where + " on more than " +
+                                std::to_string(kMaxRedirects) + " times; we do not follow");
     case CURLE_OPERATION_TIMEDOUT:
-        if (status == 0)
-            return Error::failed("cannot connect to the server for " + where + ": " + detail);
-        return Error::failed("the server stopped sending " + where + ": " + detail);
+        return timed_out(h, options, where);
     case CURLE_PARTIAL_FILE:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
@@ -169,8 +226,10 @@ core::Status perform(const HttpOptions& options, std::string_view url, Transfer&
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+    // An announced length over the cap is refused before any of the body is read.
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t.cap));
     if (auto code = curl_easy_perform(h); code != CURLE_OK)
-        return failure(h, code, t, url, error_text, t.cap);
+        return failure(h, code, t, options, url, error_text);
     return core::Status::success();
 }
 
@@ -191,7 +250,8 @@ core::Status HttpClient::get_file(std::string_view url, const fs::path& file, st
                                   const TransferProgress& progress) const {
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
-        return Error::failed("cannot write " + core::quoted(file) + ": " + std::strerror(errno));
+        return Error::failed("cannot create " + core::quoted(file) + " for the download of " +
+                             quoted_url(url) + ": " + std::strerror(errno));
     Transfer t{.fd = fd, .cap = cap, .progress = &progress, .cancelled = &m_options.cancelled};
     auto status = perform(m_options, url, t);
     // The file is renamed into place next: its bytes must be on disk before that.
@@ -215,7 +275,7 @@ core::Status HttpClient::probe(std::string_view url) const {
     if (code == CURLE_OK)
         return core::Status::success();
     Transfer none;
-    return failure(curl.get(), code, none, url, error_text, 0);
+    return failure(curl.get(), code, none, m_options, url, error_text);
 }
 
 } // namespace update
