@@ -1,14 +1,61 @@
-// filled in next
 #include <CLI/CLI.hpp>
+#include <memory>
+#include <ostream>
 
 #include "commands.h"
 #include "context.h"
+#include "dat_import.h"
 
 namespace cli {
+namespace {
+
+void import(Context& ctx, const update::ImportOptions& options) {
+    // A system id or folder the command cannot use is a usage error, like an unknown system
+    // elsewhere; a list that cannot make a database is a file error.
+    if (auto ok = update::check_import_options(options); !ok) {
+        ctx.error(ok.error().message);
+        if (ok.error().code == core::Error::Code::Exists)
+            ctx.error("add --force to replace it");
+        ctx.exit_code = ok.error().code == core::Error::Code::Exists ? kExitFileError : kExitUsage;
+        return;
+    }
+    auto report = update::import_dat(options);
+    if (!report) {
+        ctx.error(report.error().message);
+        ctx.exit_code = kExitFileError;
+        return;
+    }
+    for (const auto& line : report->summary())
+        ctx.out << line << '\n';
+}
+
+} // namespace
 
 Command add_import_command(CLI::App& app, Context& ctx) {
-    auto* sub = app.add_subcommand("import", "Makes a database from a DAT file");
-    return {sub, [&ctx] { ctx.error("not built yet"); }};
+    auto* sub = app.add_subcommand("import", "Make a database (DIR/ID.zdb) from a DAT file or a "
+                                             "software list");
+    sub->footer(
+        "Every ROM with a CRC becomes an entry: a game with one ROM gets its description (else "
+        "its name), a game with several gets one entry per ROM, 'title (ROM file)'. Names are "
+        "made legal file names on Windows and Linux; ROMs without a CRC are skipped and counted. "
+        "The database has format 3, or format 1 when the list gives second CRCs (crc2).");
+    auto opt = std::make_shared<update::ImportOptions>();
+    sub->add_option("FILE", opt->dat_file, "The DAT file (<datafile>) or software list")
+        ->required();
+    sub->add_option("--system", opt->system_id, "The system id, also the database's file name")
+        ->required();
+    sub->add_option("--name", opt->long_name,
+                    "The system's long name (default: the list's description or name)");
+    sub->add_option("--version", opt->version,
+                    "The database version (default: the list's version, else its date)");
+    sub->add_option("--patterns", opt->patterns,
+                    "File patterns such as \"*.bin;*.gen\" (default: the ROM files' extensions "
+                    "when there are few, else *.*)");
+    sub->add_option("--skip", opt->header_skip,
+                    "Leading bytes of every ROM file the CRC leaves out (default 0)");
+    sub->add_option("--out", opt->out_folder, "The folder to write ID.zdb into")->required();
+    sub->add_flag("--force", opt->replace_existing, "Replace an existing ID.zdb");
+    return {sub, [&ctx, opt] { import(ctx, *opt); }};
 }
 
 } // namespace cli

@@ -1,1 +1,426 @@
-// filled in next
+#include "dat_import.h"
+
+#include <algorithm>
+#include <array>
+#include <ctime>
+#include <set>
+
+#include <sys/stat.h>
+
+#include "cp1252.h"
+#include "text.h"
+#include "update_server.h"
+#include "zdb_writer.h"
+
+namespace update {
+namespace {
+
+namespace fs = std::filesystem;
+using core::Error;
+using core::quoted;
+
+constexpr char32_t kInvalid = 0xFFFD;
+constexpr std::size_t kMaxShortText = 255;
+constexpr std::size_t kMaxMoreInfo = 32767;
+constexpr std::size_t kMaxDefaultPatterns = 8;
+
+// The plain letters of U+0100-U+017F (Latin Extended-A), the accented letters of the
+// Central European and Baltic languages that Windows-1252 lacks.
+constexpr std::string_view kLatinExtendedA =
+    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkkLlLlLlL"
+    "lLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
+
+// Reads one code point of UTF-8 at `i` and moves past it; a broken sequence gives
+// kInvalid and moves one byte.
+char32_t next_code_point(std::string_view text, std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80         ? 1
+                               : (lead >> 5) == 6  ? 2
+                               : (lead >> 4) == 14 ? 3
+                               : (lead >> 3) == 30 ? 4
+                                                   : 0;
+    if (length == 0 || i + length > text.size()) {
+        ++i;
+        return kInvalid;
+    }
+    char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto byte = static_cast<unsigned char>(text[i + k]);
+        if ((byte & 0xC0) != 0x80) {
+            ++i;
+            return kInvalid;
+        }
+        cp = (cp << 6) | (byte & 0x3F);
+    }
+    i += length;
+    return cp;
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool in_cp1252(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+        return true;
+    std::string one;
+    append_utf8(one, cp);
+    return cp != kInvalid && core::utf8_to_cp1252(one).has_value();
+}
+
+bool is_control(char32_t cp) {
+    return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0);
+}
+
+// A character Windows-1252 can store standing in for `cp`, or nothing.
+std::optional<char32_t> stand_in(char32_t cp) {
+    if (in_cp1252(cp))
+        return cp;
+    if (cp >= 0x100 && cp < 0x180)
+        return static_cast<char32_t>(kLatinExtendedA[cp - 0x100]);
+    if (cp >= 0xFF01 && cp <= 0xFF5E) // full-width ASCII
+        return cp - 0xFEE0;
+    if (cp == 0x3000)
+        return U' ';
+    if (cp == 0x2010 || cp == 0x2011 || cp == 0x2012 || cp == 0x2212)
+        return U'-';
+    return std::nullopt;
+}
+
+// The characters of `name` with the ones no file name may hold replaced.
+std::string replace_characters(std::string_view name) {
+    std::string out;
+    bool drop_blank = false; // a '?' or '*' went: do not leave two blanks in its place
+    for (std::size_t i = 0; i < name.size();) {
+        const char32_t cp = next_code_point(name, i);
+        const bool blank_follows = i < name.size() && name[i] == ' ';
+        if (cp == U' ' && drop_blank) {
+            drop_blank = false;
+            continue;
+        }
+        drop_blank = false;
+        if (is_control(cp))
+            out += ' ';
+        else if (cp == U':')
+            out += blank_follows && !out.ends_with(' ') ? " -" : "-";
+        else if (cp == U'/' || cp == U'\\' || cp == U'|')
+            out += '-';
+        else if (cp == U'"')
+            out += '\'';
+        else if (cp == U'<' || cp == U'>')
+            out += cp == U'<' ? '(' : ')';
+        else if (cp == U'?' || cp == U'*')
+            drop_blank = out.empty() || out.ends_with(' ');
+        else
+            append_utf8(out, stand_in(cp).value_or(U'_'));
+    }
+    return out;
+}
+
+void trim_ends(std::string& name) {
+    name.erase(0, name.find_first_not_of(' '));
+    while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        name.pop_back();
+}
+
+// The length of the device word `name` starts with when Windows reserves it, else 0.
+std::size_t reserved_device_length(std::string_view name) {
+    std::string_view base = name.substr(0, name.find('.'));
+    while (base.ends_with(' '))
+        base.remove_suffix(1);
+    static constexpr std::array<std::string_view, 6> kPlain = {"CON", "PRN",    "AUX",
+                                                               "NUL", "CONIN$", "CONOUT$"};
+    for (auto word : kPlain)
+        if (core::iequals(base, word))
+            return base.size();
+    if (base.size() >= 4 &&
+        (core::iequals(base.substr(0, 3), "COM") || core::iequals(base.substr(0, 3), "LPT"))) {
+        const std::string_view digit = base.substr(3);
+        const bool one_digit = digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9';
+        if (one_digit || digit == "\u00B9" || digit == "\u00B2" || digit == "\u00B3")
+            return base.size();
+    }
+    return 0;
+}
+
+void cut_to(std::string& name, std::size_t limit) {
+    if (name.size() <= limit)
+        return;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+        --end;
+    name.resize(end);
+}
+
+// A text from the list made storable in a header field: every character Windows-1252
+// lacks becomes its stand-in or '?', then it is cut to `limit` bytes.
+std::string storable(std::string_view text, std::size_t limit, bool keep_lines = false) {
+    std::string out;
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < text.size() && bytes < limit; ++bytes) {
+        char32_t cp = next_code_point(text, i);
+        if (is_control(cp) && !(keep_lines && (cp == U'\r' || cp == U'\n')))
+            cp = U' ';
+        append_utf8(out, stand_in(cp).value_or(U'?'));
+    }
+    return out;
+}
+
+std::optional<core::CrcText> parse_crc(std::string_view text) {
+    if (text.empty() || text.size() > 8)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (char c : text) {
+        const char lower = static_cast<char>(c | 0x20);
+        if (c >= '0' && c <= '9')
+            value = (value << 4) | static_cast<std::uint32_t>(c - '0');
+        else if (lower >= 'a' && lower <= 'f')
+            value = (value << 4) | static_cast<std::uint32_t>(lower - 'a' + 10);
+        else
+            return std::nullopt;
+    }
+    return core::CrcText::from_value(value);
+}
+
+std::string_view file_part(std::string_view rom_name) {
+    const auto slash = rom_name.find_last_of("/\\");
+    return slash == std::string_view::npos ? rom_name : rom_name.substr(slash + 1);
+}
+
+std::string_view without_extension(std::string_view file) {
+    const auto dot = file.rfind('.');
+    return dot == std::string_view::npos || dot == 0 ? file : file.substr(0, dot);
+}
+
+std::string entry_name(std::string_view title, std::string_view rom_name, bool only_rom) {
+    const std::string_view file = file_part(rom_name);
+    const std::string_view stem = without_extension(file);
+    if (title.empty())
+        return std::string(only_rom ? stem : file);
+    if (only_rom || stem.starts_with(title))
+        return std::string(only_rom ? title : stem);
+    return std::string(title) + " (" + std::string(file) + ")";
+}
+
+struct UsableRom {
+    const DatRom* rom;
+    core::CrcText crc;
+    std::optional<core::CrcText> crc2;
+};
+
+// The ROMs of a game that have a CRC; the others are counted.
+std::vector<UsableRom> usable_roms(const DatGame& game, ImportTable& table) {
+    std::vector<UsableRom> usable;
+    for (const auto& rom : game.roms) {
+        if (rom.crc.empty()) {
+            ++table.without_crc;
+            continue;
+        }
+        auto crc = parse_crc(rom.crc);
+        auto crc2 = rom.crc2.empty() ? std::nullopt : parse_crc(rom.crc2);
+        if (!crc || (!rom.crc2.empty() && !crc2)) {
+            ++table.bad_crc;
+            continue;
+        }
+        usable.push_back({&rom, *crc, crc2});
+    }
+    return usable;
+}
+
+void add_entries(const DatGame& game, ImportTable& table,
+                 std::set<std::pair<core::CrcText, std::string>>& seen) {
+    const std::string& title = game.description.empty() ? game.name : game.description;
+    const auto usable = usable_roms(game, table);
+    for (const auto& u : usable) {
+        const std::string listed = entry_name(title, u.rom->name, usable.size() == 1);
+        std::string name = legal_file_name(listed);
+        if (name.empty()) {
+            ++table.without_name;
+            continue;
+        }
+        if (!seen.emplace(u.crc, name).second) {
+            ++table.duplicates;
+            continue;
+        }
+        if (name != listed)
+            table.renamed.emplace_back(listed, name);
+        core::RomEntry entry;
+        entry.crc = u.crc;
+        if (u.crc2)
+            entry.crc2 = *u.crc2;
+        table.two_crcs = table.two_crcs || u.crc2.has_value();
+        entry.name = std::move(name);
+        table.roms.push_back(std::move(entry));
+    }
+}
+
+// "*.bin;*.md" from the extensions of the ROM files, when they are few enough to be the
+// system's own; a list of chip names (".ic1", ".u2", ...) gives "*.*".
+std::string default_patterns(const DatFile& dat) {
+    std::set<std::string> extensions;
+    for (const auto& game : dat.games)
+        for (const auto& rom : game.roms)
+            if (!rom.crc.empty())
+                extensions.insert(core::lower_extension(file_part(rom.name)));
+    std::string patterns;
+    for (const auto& ext : extensions) {
+        if (ext.empty() || ext != legal_file_name(ext) || ext.find(';') != std::string::npos)
+            return "*.*";
+        patterns += (patterns.empty() ? "*." : ";*.") + ext;
+    }
+    if (extensions.empty() || extensions.size() > kMaxDefaultPatterns ||
+        storable(patterns, kMaxShortText) != patterns)
+        return "*.*";
+    return patterns;
+}
+
+// The day the list was last changed, "20221229", for a list that names no version.
+std::string file_date(const fs::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0)
+        return "";
+    std::tm day{};
+    ::gmtime_r(&st.st_mtime, &day);
+    char text[16];
+    return std::strftime(text, sizeof text, "%Y%m%d", &day) ? text : "";
+}
+
+std::string more_info_of(const DatHeader& h) {
+    std::string info;
+    const std::pair<const char*, const std::string*> lines[] = {
+        {"Date: ", &h.date}, {"Homepage: ", &h.homepage}, {"URL: ", &h.url}, {"", &h.comment}};
+    for (const auto& [label, text] : lines)
+        if (!text->empty())
+            info += (info.empty() ? "" : "\r\n") + std::string(label) + *text;
+    return storable(info, kMaxMoreInfo, true);
+}
+
+fs::path database_path(const ImportOptions& o) {
+    return o.out_folder / (o.system_id + ".zdb");
+}
+
+} // namespace
+
+std::string legal_file_name(std::string_view name) {
+    std::string legal = replace_characters(name);
+    trim_ends(legal);
+    if (const auto device = reserved_device_length(legal))
+        legal.insert(device, "_");
+    cut_to(legal, kMaxEntryNameBytes);
+    trim_ends(legal);
+    return legal;
+}
+
+bool is_legal_system_id(std::string_view id) {
+    // '[' and ']' would break the settings section the id names.
+    return is_plain_file_name(id) && id.find_first_of("[]") == std::string_view::npos &&
+           id.size() <= kMaxShortText && legal_file_name(id) == id;
+}
+
+ImportTable import_table(const DatFile& dat) {
+    ImportTable table;
+    std::set<std::pair<core::CrcText, std::string>> seen;
+    for (const auto& game : dat.games)
+        add_entries(game, table, seen);
+    // Format 1 matches a file against either CRC: a ROM with one CRC stores it twice.
+    if (table.two_crcs)
+        for (auto& rom : table.roms)
+            if (rom.crc2 == core::CrcText::none())
+                rom.crc2 = rom.crc;
+    return table;
+}
+
+core::ZdbHeader import_header(const DatFile& dat, const ImportTable& table,
+                              const ImportOptions& options) {
+    const DatHeader& h = dat.header;
+    core::ZdbHeader header;
+    header.system_id = options.system_id;
+    const std::string& listed_name = h.description.empty() ? h.name : h.description;
+    header.long_name = options.long_name.value_or(
+        storable(listed_name.empty() ? options.system_id : listed_name, kMaxShortText));
+    header.version = options.version.value_or(
+        h.version.empty() ? file_date(options.dat_file) : storable(h.version, kMaxShortText));
+    header.credit = storable(h.author, kMaxShortText);
+    header.notes =
+        storable("Imported from " + quoted(options.dat_file.filename()) + ".", kMaxShortText);
+    header.more_info = more_info_of(h);
+    header.patterns = options.patterns.value_or(default_patterns(dat));
+    header.number = options.header_skip;
+    header.crc_count = table.two_crcs ? 2 : 1;
+    return header;
+}
+
+core::Status check_import_options(const ImportOptions& o) {
+    if (!is_legal_system_id(o.system_id))
+        return Error::bad_input(
+            "the system id '" + o.system_id +
+            "' cannot name a database file: it must be a plain file name without separators, "
+            "'..', control characters, any of < > : \" | ? * [ ], a trailing dot or space, and "
+            "not a device name such as CON");
+    if (o.header_skip < 0)
+        return Error::bad_input("the header skip must be 0 or more, not " +
+                                std::to_string(o.header_skip));
+    std::error_code ec;
+    if (!fs::exists(o.out_folder, ec))
+        return Error::not_found("the output folder " + quoted(o.out_folder) + " does not exist");
+    if (!fs::is_directory(o.out_folder, ec))
+        return Error::bad_input(quoted(o.out_folder) + " is not a folder");
+    const auto target = database_path(o);
+    if (!o.replace_existing && fs::symlink_status(target, ec).type() != fs::file_type::not_found)
+        return Error::exists(quoted(target) + " exists already; nothing was written");
+    return core::Status::success();
+}
+
+core::Result<ImportReport> import_dat(const ImportOptions& options) {
+    if (auto ok = check_import_options(options); !ok)
+        return ok.error();
+    auto dat = read_dat_file(options.dat_file);
+    if (!dat)
+        return dat.error();
+    ImportReport report;
+    report.database = database_path(options);
+    report.table = import_table(*dat);
+    const ImportTable& t = report.table;
+    if (t.roms.empty())
+        return Error::bad_input(quoted(options.dat_file) + " lists no ROM with a usable CRC (" +
+                                std::to_string(t.without_crc) + " without a CRC, " +
+                                std::to_string(t.bad_crc) + " with a bad CRC, " +
+                                std::to_string(t.without_name) +
+                                " without a usable name); nothing was written");
+    report.format = t.two_crcs ? 1 : 3;
+    const auto header = import_header(*dat, t, options);
+    report.patterns = header.patterns;
+    if (auto ok = core::write_zdb(report.database, report.format, header, t.roms); !ok)
+        return Error{ok.error().code, "cannot write " + quoted(report.database) + ": " +
+                                          ok.error().message + "; nothing was written"};
+    return report;
+}
+
+std::vector<std::string> ImportReport::summary() const {
+    return {
+        "Wrote " + quoted(database) + " (format " + std::to_string(format) + ").",
+        "Entries written: " + std::to_string(table.roms.size()),
+        "Skipped without a CRC: " + std::to_string(table.without_crc),
+        "Skipped with a bad CRC: " + std::to_string(table.bad_crc),
+        "Skipped without a usable name: " + std::to_string(table.without_name),
+        "Duplicates left out: " + std::to_string(table.duplicates),
+        "Names changed to be legal: " + std::to_string(table.renamed.size()),
+        "File patterns: " + patterns,
+    };
+}
+
+} // namespace update

@@ -1,1 +1,88 @@
-// filled in next
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dat_reader.h"
+#include "result.h"
+#include "zdb.h"
+
+namespace update {
+
+/// The longest entry name, in UTF-8 bytes. The rename engine appends "." and the file's
+/// extension (and " {D01}" for a duplicate), and the result must stay within the 255
+/// bytes a Linux file name may have; Windows-1252 needs no more bytes than UTF-8.
+inline constexpr std::size_t kMaxEntryNameBytes = 240;
+
+/// A name made a legal file name on both Windows and Linux, Windows-1252 only:
+/// - control characters become a space; ": " becomes " - " and any other ':' a '-';
+///   '/', '\' and '|' become '-'; '"' becomes '\''; '<' and '>' become '(' and ')';
+///   '?' and '*' are dropped (with the blank before them when one follows);
+/// - a character outside Windows-1252 becomes its plain Latin letter when it has one
+///   ("Ō" -> "O"), a full-width form its ASCII twin, anything else '_';
+/// - leading spaces and trailing dots and spaces are removed;
+/// - a reserved device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9, also before a dot and in
+///   any letter case) gets a '_' after the device word: "Con.x" -> "Con_.x";
+/// - the name is cut to kMaxEntryNameBytes at a character boundary.
+/// "" when nothing usable remains.
+std::string legal_file_name(std::string_view name);
+
+/// True when `id` can be the base name of a database file and the name of its settings
+/// section as it stands.
+bool is_legal_system_id(std::string_view id);
+
+struct ImportOptions {
+    std::filesystem::path dat_file;
+    std::string system_id;
+    std::optional<std::string> long_name; ///< default: the list's description or name
+    std::optional<std::string> version;   ///< default: the list's version, else its date
+    std::optional<std::string> patterns;  ///< default: from the ROM names' extensions
+    std::int32_t header_skip = 0;
+    std::filesystem::path out_folder;
+    bool replace_existing = false;
+};
+
+/// What the entries of a list became, before anything is written.
+struct ImportTable {
+    core::RomTable roms;
+    bool two_crcs = false; ///< some ROM gives a second CRC: the database is format 1
+    std::size_t without_crc = 0;
+    std::size_t bad_crc = 0;
+    std::size_t without_name = 0;
+    std::size_t duplicates = 0;
+    std::vector<std::pair<std::string, std::string>> renamed; ///< {as listed, as written}
+};
+
+/// One entry per ROM with a CRC. A game with one such ROM gives its title (description,
+/// else name) without extension, since the rename engine adds each file's own; in a game
+/// with several, each ROM is named by its file name without extension when that begins
+/// with the title (track files of a disc), else "title (ROM file name)".
+ImportTable import_table(const DatFile& dat);
+
+/// The header of the database `options` and the list ask for.
+core::ZdbHeader import_header(const DatFile& dat, const ImportTable& table,
+                              const ImportOptions& options);
+
+/// Refuses a system id, header skip or output folder that cannot be used, and an existing
+/// database unless it may be replaced.
+core::Status check_import_options(const ImportOptions& options);
+
+struct ImportReport {
+    std::filesystem::path database;
+    int format = 3;
+    std::string patterns;
+    ImportTable table;
+
+    /// The lines a front end shows after the import.
+    std::vector<std::string> summary() const;
+};
+
+/// Reads the list and writes <out_folder>/<system_id>.zdb. Nothing is written when the
+/// options, the list or its entries cannot make a database.
+core::Result<ImportReport> import_dat(const ImportOptions& options);
+
+} // namespace update
