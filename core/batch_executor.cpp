@@ -53,7 +53,7 @@ private:
     Status record();
     void record_left();
     ItemResult pair(const std::string& from, const std::string& to);
-    ItemResult folder_ready(const std::string& from, const std::string& folder);
+    ItemResult folder_ready(const std::string& from, std::string_view folder);
     ItemResult conflict(const std::string& from, const std::string& to,
                         std::optional<TrashedFile>& replaced);
     ItemResult settled(const std::string& from, const std::string& to, const Status& status);
@@ -97,6 +97,7 @@ private:
         std::string failure; ///< why a folder the user wanted could not be made
     };
     std::unordered_map<std::string, Folder> m_folders; ///< target folders seen
+    std::string m_last_ready; ///< the folder the last item went to, known to be there
     bool m_skip_all = false;
     std::vector<TrashedFile> m_prepared; ///< delete batches: trash places, in item order
     std::vector<std::size_t> m_prepared_items;
@@ -156,24 +157,26 @@ void BatchRun::commit_trash_all() {
 
 // Asked once per folder. No skips every item going there; a Yes that fails fails them,
 // each with the reason.
-ItemResult BatchRun::folder_ready(const std::string& from, const std::string& folder) {
-    if (folder.empty())
+ItemResult BatchRun::folder_ready(const std::string& from, std::string_view folder) {
+    if (folder.empty() || folder == m_last_ready)
         return ItemResult::Done;
-    auto [it, fresh] = m_folders.try_emplace(folder);
+    auto [it, fresh] = m_folders.try_emplace(std::string(folder));
+    const std::string& name = it->first;
     std::error_code ec;
-    if (fresh && !fs::is_directory(folder, ec)) {
+    if (fresh && !fs::is_directory(name, ec)) {
         Answer answer =
-            ask({"The folder " + q(folder) + " does not exist.\r\nDo you want to create it?",
+            ask({"The folder " + q(name) + " does not exist.\r\nDo you want to create it?",
                  "Confirm Folder Create", Message::Icon::Question, Message::Buttons::YesNo});
         if (answer != Answer::Yes)
             it->second.declined = true;
-        else if (!fs::create_directories(folder, ec) && ec)
-            it->second.failure = "Could not create the folder " + q(folder) + ": " + ec.message();
+        else if (!fs::create_directories(name, ec) && ec)
+            it->second.failure = "Could not create the folder " + q(name) + ": " + ec.message();
     }
     if (it->second.declined)
-        return skipped("Skipped " + q(from) + ": the folder " + q(folder) + " does not exist.");
+        return skipped("Skipped " + q(from) + ": the folder " + q(name) + " does not exist.");
     if (!it->second.failure.empty())
         return failed(it->second.failure);
+    m_last_ready = name;
     return ItemResult::Done;
 }
 
@@ -232,7 +235,8 @@ ItemResult BatchRun::conflict(const std::string& from, const std::string& to,
 ItemResult BatchRun::pair(const std::string& from, const std::string& to) {
     if (from == to)
         return ItemResult::Done;
-    if (auto ready = folder_ready(from, to.substr(0, to.rfind('/') + 1)); ready != ItemResult::Done)
+    if (auto ready = folder_ready(from, std::string_view(to).substr(0, to.rfind('/') + 1));
+        ready != ItemResult::Done)
         return ready;
     Status status = carry(from, to);
     if (status || status.error().code != Error::Code::Exists)
@@ -260,6 +264,10 @@ ItemResult BatchRun::settled(const std::string& from, const std::string& to, con
 }
 
 Status BatchRun::carry(const std::string& from, const std::string& to) {
+    // Most moves are one rename in place; that case builds no path objects. Anything else
+    // (a taken name, another file system) is tried again below, where it is told apart.
+    if (m_batch.op == BatchOp::Move && rename_no_replace(from.c_str(), to.c_str()) == 0)
+        return Status::success();
     return m_batch.op == BatchOp::Copy ? copy_no_replace(from, to) : move_no_replace(from, to);
 }
 

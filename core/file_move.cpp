@@ -115,7 +115,7 @@ Status copy_into_place(const fs::path& from, const fs::path& to, const char* ver
     if (!err)
         err = compare_data(in.get(), out.get());
     if (!err)
-        err = rename_no_replace(*part, to);
+        err = rename_no_replace(part->c_str(), to.c_str());
     if (err)
         return failure(verb, from, to, err);
     cleanup.release();
@@ -143,18 +143,18 @@ int renameat2_no_replace(const char* from, const char* to) {
 
 } // namespace
 
-int rename_no_replace(const fs::path& from, const fs::path& to) {
-    if (renameat2_no_replace(from.c_str(), to.c_str()) == 0)
+int rename_no_replace(const char* from, const char* to) {
+    if (renameat2_no_replace(from, to) == 0)
         return 0;
     int err = errno;
     if (err != EINVAL && err != ENOSYS)
         return err;
     // File systems without the flag: a hard link fails when the name is taken.
-    if (::link(from.c_str(), to.c_str()) != 0)
+    if (::link(from, to) != 0)
         return errno;
-    if (::unlink(from.c_str()) != 0) {
+    if (::unlink(from) != 0) {
         err = errno;
-        ::unlink(to.c_str());
+        ::unlink(to);
         return err;
     }
     return 0;
@@ -179,7 +179,7 @@ void sync_folder(const fs::path& folder) {
 }
 
 Status move_no_replace(const fs::path& from, const fs::path& to) {
-    int err = rename_no_replace(from, to);
+    int err = rename_no_replace(from.c_str(), to.c_str());
     if (err == 0)
         return Status::success();
     if (err != EXDEV)

@@ -26,6 +26,6 @@ bool path_taken(const std::filesystem::path& path);
 void sync_folder(const std::filesystem::path& folder);
 
 /// rename(2) that never replaces its target; 0 or an errno value.
-int rename_no_replace(const std::filesystem::path& from, const std::filesystem::path& to);
+int rename_no_replace(const char* from, const char* to);
 
 } // namespace core

@@ -152,7 +152,7 @@ Result<TrashedFile> prepare_trash(const fs::path& file) {
 }
 
 Status commit_trash(const TrashedFile& file) {
-    int err = rename_no_replace(file.original, file.trashed);
+    int err = rename_no_replace(file.original.c_str(), file.trashed.c_str());
     // One device seen through two mounts (a bind mount) still refuses a plain rename.
     if (err == EXDEV && move_no_replace(file.original, file.trashed))
         err = 0;
