@@ -1,7 +1,8 @@
 #include "placement.h"
 
-#include <filesystem>
-#include <system_error>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "identify.h"
 #include "settings.h"
@@ -41,18 +42,45 @@ std::string containing_archive(std::string_view path) {
 
 // ---- FolderIndex -------------------------------------------------------------------
 
-FolderIndex::Folder& FolderIndex::folder(const std::string& path) {
-    auto [it, fresh] = m_folders.try_emplace(path);
-    if (!fresh)
-        return it->second;
-    std::error_code ec;
-    std::filesystem::directory_iterator entries(path.empty() ? "." : path, ec), end;
-    for (; !ec && entries != end; entries.increment(ec)) {
-        std::error_code type_ec;
-        if (!entries->is_directory(type_ec) || entries->is_symlink(type_ec))
-            add_name(it->second, fold_case(entries->path().filename().string()));
+namespace {
+
+std::string_view folder_of(std::string_view path) {
+    auto slash = path.rfind(kSeparator);
+    return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+}
+
+/// Calls `take` with the name of every entry of `path` that is not a folder (a link to a
+/// folder counts as a name too). readdir's own file types spare a stat per entry.
+template <class Take> void each_name(std::string_view path, Take take) {
+    const std::string folder = path.empty() ? std::string(".") : std::string(path);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st {};
+            if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+        }
+        if (type != DT_DIR)
+            take(name);
     }
-    return it->second;
+    ::closedir(dir);
+}
+
+} // namespace
+
+FolderIndex::Folder& FolderIndex::folder(std::string_view path) {
+    if (auto it = m_folders.find(path); it != m_folders.end())
+        return it->second;
+    Folder& f = m_folders[std::string(path)];
+    each_name(path, [&f](std::string_view name) { add_name(f, fold_case(name)); });
+    return f;
 }
 
 // A name counts for every stem it could be "stem.*" of: "Game.v1.bin" for "Game" and
@@ -61,27 +89,36 @@ void FolderIndex::add_name(Folder& f, std::string folded) {
     auto [it, inserted] = f.names.insert(std::move(folded));
     if (!inserted)
         return;
-    const std::string& name = *it;
-    for (auto dot = name.find('.'); dot != std::string::npos; dot = name.find('.', dot + 1))
-        ++f.stems[name.substr(0, dot)];
-    ++f.stems[name];
+    const std::string_view name = *it;
+    auto count = [&f](std::string_view key) {
+        if (auto s = f.stems.find(key); s != f.stems.end())
+            ++s->second;
+        else
+            f.stems.emplace(std::string(key), 1);
+    };
+    for (auto dot = name.find('.'); dot != std::string_view::npos; dot = name.find('.', dot + 1))
+        count(name.substr(0, dot));
+    count(name);
 }
 
-void FolderIndex::remove_name(Folder& f, const std::string& folded) {
-    if (f.names.erase(folded) == 0)
+void FolderIndex::remove_name(Folder& f, std::string_view folded) {
+    auto named = f.names.find(folded);
+    if (named == f.names.end())
         return;
-    auto drop = [&f](const std::string& key) {
+    auto drop = [&f](std::string_view key) {
         auto it = f.stems.find(key);
         if (it != f.stems.end() && --it->second == 0)
             f.stems.erase(it);
     };
-    for (auto dot = folded.find('.'); dot != std::string::npos; dot = folded.find('.', dot + 1))
+    for (auto dot = folded.find('.'); dot != std::string_view::npos;
+         dot = folded.find('.', dot + 1))
         drop(folded.substr(0, dot));
     drop(folded);
+    f.names.erase(named); // last: `folded` may be the stored name itself
 }
 
 bool FolderIndex::has_file(const std::string& path) {
-    return folder(parent_folder(path)).names.count(fold_case(file_name(path))) != 0;
+    return folder(folder_of(path)).names.count(fold_case(file_name(path))) != 0;
 }
 
 bool FolderIndex::has_stem(const std::string& folder_path, std::string_view stem_text) {
@@ -89,11 +126,11 @@ bool FolderIndex::has_stem(const std::string& folder_path, std::string_view stem
 }
 
 void FolderIndex::added(const std::string& path) {
-    add_name(folder(parent_folder(path)), fold_case(file_name(path)));
+    add_name(folder(folder_of(path)), fold_case(file_name(path)));
 }
 
 void FolderIndex::removed(const std::string& path) {
-    remove_name(folder(parent_folder(path)), fold_case(file_name(path)));
+    remove_name(folder(folder_of(path)), fold_case(file_name(path)));
 }
 
 // ---- Placement ---------------------------------------------------------------------

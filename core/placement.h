@@ -27,15 +27,24 @@ public:
     void removed(const std::string& path);
 
 private:
-    struct Folder {
-        std::unordered_set<std::string> names;                ///< folded file names
-        std::unordered_map<std::string, std::uint32_t> stems; ///< folded name prefixes before a dot
+    /// Lets the sets be asked with a string_view, so a lookup builds no string.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
     };
-    Folder& folder(const std::string& path);
+    template <class V>
+    using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
+    struct Folder {
+        std::unordered_set<std::string, TextHash, std::equal_to<>> names; ///< folded file names
+        TextMap<std::uint32_t> stems; ///< folded name prefixes before a dot
+    };
+    Folder& folder(std::string_view path);
     static void add_name(Folder& f, std::string folded);
-    static void remove_name(Folder& f, const std::string& folded);
+    static void remove_name(Folder& f, std::string_view folded);
 
-    std::unordered_map<std::string, Folder> m_folders;
+    TextMap<Folder> m_folders;
 };
 
 /// Plans where files go: the pending move and delete lists of a run, the duplicate and
