@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "raw_zelcore.h"
@@ -67,6 +68,21 @@ TEST(FileCrc32, EmptyAndBadRanges) {
     EXPECT_EQ(raw().file_crc32(path.c_str(), 0, 4097), 0u);
     EXPECT_EQ(raw().file_crc32(path.c_str(), -512, 100), 0u);
     EXPECT_EQ(raw().file_crc32((dir.path() / "missing.bin").c_str(), 0, 1), 0u);
+}
+
+// Rehashing a collection must leave its files as they were, access times included.
+TEST(FileCrc32, LeavesTheAccessTimeAlone) {
+    TempDir dir;
+    const auto path = dir.write("rom.bin", rom_with_crc(4096, 0xCAFEF00D));
+    // An access time before the change time is one that any reading would bring forward.
+    const timespec times[2] = {{1000000000, 0}, {0, UTIME_OMIT}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    std::uint32_t crc = 0;
+    ASSERT_EQ(range_code(path, 0, 4096, &crc), ZELCORE_OK);
+    EXPECT_EQ(crc, 0xCAFEF00Du);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_atim.tv_sec, 1000000000);
 }
 
 TEST(FileCrc32, OffsetsBeyondFourGiB) {
