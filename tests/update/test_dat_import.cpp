@@ -1,1 +1,260 @@
-// filled in next
+#include "dat_import.h"
+
+#include <gtest/gtest.h>
+
+#include "temp_dir.h"
+#include "text.h"
+#include "zdb.h"
+
+using testsupport::read_file;
+using testsupport::TempDir;
+using update::legal_file_name;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kLogiqx = R"xml(<?xml version="1.0"?>
+<datafile>
+  <header><name>Sega - Mega Drive</name><description>Sega Mega Drive (2024)</description>
+    <version>20240101</version><author>The Dumpers</author><homepage>dumpers.example</homepage>
+  </header>
+  <game name="sonic"><description>Sonic: The Hedgehog (USA)</description>
+    <rom name="Sonic (USA).md" size="524288" crc="F9394E97"/></game>
+  <machine name="Alpha (World)"><rom name="Alpha (World).md" size="4" crc="abcd"/></machine>
+  <game name="CON"><rom name="con.bin" size="4" crc="11111111"/></game>
+  <game name="Nodump"><rom name="x.md" size="4" status="nodump"/></game>
+  <game name="Broken"><rom name="y.md" size="4" crc="12345678z"/></game>
+  <game name="Again (World)"><rom name="a.md" size="4" crc="22222222"/>
+    <rom name="a.md" size="4" crc="22222222"/></game>
+</datafile>)xml";
+
+// Two ROMs of a cartridge, a loading step without a name, a disc with its tracks.
+constexpr const char* kSoftwareList = R"xml(<?xml version="1.0"?>
+<!DOCTYPE softwarelist SYSTEM "softwarelist.dtd">
+<softwarelist name="jaguar" description="Atari Jaguar cartridges">
+  <software name="aircars94"><description>Air Cars (1994 version)</description>
+    <part name="cart"><dataarea name="rom">
+      <rom name="aircars94.u1" size="0x100000" crc="bbd4c4bd" offset="0"/>
+      <rom size="0x100000" offset="0x100000" loadflag="continue"/>
+    </dataarea><dataarea name="extra">
+      <rom name="aircars94.u2" size="0x100000" crc="d9958c79" offset="2"/>
+    </dataarea></part>
+  </software>
+  <software name="disc"><description>Disc &amp; Tracks (Japan)</description>
+    <part name="cd"><dataarea name="rom">
+      <rom name="Disc &amp; Tracks (Japan) (Track 1).bin" size="9" crc="00000001"/>
+      <rom name="Disc &amp; Tracks (Japan) (Track 2).bin" size="9" crc="00000002"/>
+    </dataarea></part>
+  </software>
+</softwarelist>)xml";
+
+struct Loaded {
+    core::ZdbHeader header;
+    core::RomTable roms;
+};
+
+class DatImport : public ::testing::Test {
+protected:
+    update::ImportOptions options(std::string_view xml, const std::string& id = "SGENESIS") {
+        update::ImportOptions o;
+        o.dat_file = dir.write("list.xml", xml);
+        o.system_id = id;
+        o.out_folder = out;
+        return o;
+    }
+    Loaded load(const std::string& id = "SGENESIS") const {
+        Loaded l;
+        l.header = core::load_zdb(out / (id + ".zdb"), core::kZdbFull, &l.roms);
+        return l;
+    }
+    void expect_refused(const update::ImportOptions& o, const std::string& part) {
+        auto r = update::import_dat(o);
+        ASSERT_FALSE(r) << part;
+        EXPECT_NE(r.error().message.find(part), std::string::npos) << r.error().message;
+        EXPECT_TRUE(fs::is_empty(out)) << part;
+    }
+
+    TempDir dir;
+    fs::path out = dir.path() / "out";
+    void SetUp() override { fs::create_directories(out); }
+};
+
+TEST(LegalFileName, ReplacesWhatWindowsOrLinuxRefuse) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Sonic (USA, Europe)", "Sonic (USA, Europe)"},
+        {"Star Wars: Rebel", "Star Wars - Rebel"},
+        {"12:30 A : B", "12-30 A - B"},
+        {"AC/DC \\ x | y", "AC-DC - x - y"},
+        {"Say \"Hi\" <Beta>", "Say 'Hi' (Beta)"},
+        {"Who? Me * Q*bert?", "Who Me Qbert"},
+        {"Tab\there\x01", "Tab here"},
+        {"  Dots... . ", "Dots"},
+        {"...", ""},
+        {"?", ""},
+    };
+    for (const auto& [in, expected] : cases)
+        EXPECT_EQ(legal_file_name(in), expected) << in;
+}
+
+TEST(LegalFileName, KeepsDeviceNamesOffWindows) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"CON", "CON_"},         {"nul.txt", "nul_.txt"},        {"Com1", "Com1_"},
+        {"LPT9 .x", "LPT9_ .x"}, {"COM\u00B9", "COM\u00B9_"},    {"Console", "Console"},
+        {"COM10", "COM10"},      {"AUX (Japan)", "AUX (Japan)"},
+    };
+    for (const auto& [in, expected] : cases)
+        EXPECT_EQ(legal_file_name(in), expected) << in;
+}
+
+TEST(LegalFileName, StoresOnlyWindows1252AndFitsTheLength) {
+    EXPECT_EQ(legal_file_name("Ast\u00E9rix \u014Ckami \u016B"), "Ast\u00E9rix Okami u");
+    EXPECT_EQ(legal_file_name("\uFF21\uFF22 \u4E2D\u570B"), "AB __");
+    EXPECT_EQ(legal_file_name("a\xFF"
+                              "b\xC0"),
+              "a_b_");
+
+    std::string long_name;
+    for (int i = 0; i < 300; ++i)
+        long_name += "\u00E9"; // two bytes each: the cut must not split one
+    const auto cut = legal_file_name(long_name);
+    EXPECT_EQ(cut.size(), 240u);
+    EXPECT_EQ(cut, long_name.substr(0, 240));
+    EXPECT_EQ(legal_file_name(std::string(239, 'x') + " yz"), std::string(239, 'x'));
+}
+
+TEST(DatReader, ReadsBothShapesAndSaysWhereMalformedXmlBreaks) {
+    auto logiqx = update::parse_dat(kLogiqx, "a.dat");
+    ASSERT_TRUE(logiqx) << logiqx.error().message;
+    EXPECT_EQ(logiqx->format, update::DatFormat::Logiqx);
+    EXPECT_EQ(logiqx->header.author, "The Dumpers");
+    ASSERT_EQ(logiqx->games.size(), 6u); // <machine> counts as a game
+    EXPECT_EQ(logiqx->games[1].name, "Alpha (World)");
+
+    auto list = update::parse_dat(kSoftwareList, "b.xml");
+    ASSERT_TRUE(list) << list.error().message;
+    EXPECT_EQ(list->header.description, "Atari Jaguar cartridges");
+    ASSERT_EQ(list->games[0].roms.size(), 2u); // both data areas, not the loading step
+    EXPECT_EQ(list->games[0].roms[1].crc, "d9958c79");
+    EXPECT_EQ(list->games[1].roms[0].name, "Disc & Tracks (Japan) (Track 1).bin");
+
+    auto bad = update::parse_dat("<datafile>\n<game name='x'>\n  </gam>\n", "c.dat");
+    ASSERT_FALSE(bad);
+    EXPECT_NE(bad.error().message.find("'c.dat' is not well-formed XML (line 3, column"),
+              std::string::npos)
+        << bad.error().message;
+    auto other = update::parse_dat("<mame><machine/></mame>", "d.xml");
+    ASSERT_FALSE(other);
+    EXPECT_NE(other.error().message.find("root element is <mame>"), std::string::npos);
+}
+
+TEST_F(DatImport, LogiqxRoundTripsWithCountsAndSummary) {
+    auto o = options(kLogiqx);
+    o.header_skip = 512;
+    auto r = update::import_dat(o);
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_EQ(r->format, 3);
+    const auto db = load();
+    ASSERT_TRUE(db.header.usable()) << db.header.error;
+    EXPECT_EQ(db.header.system_id, "SGENESIS");
+    EXPECT_EQ(db.header.long_name, "Sega Mega Drive (2024)");
+    EXPECT_EQ(db.header.version, "20240101");
+    EXPECT_EQ(db.header.credit, "The Dumpers");
+    EXPECT_EQ(db.header.notes, "Imported from 'list.xml'.");
+    EXPECT_EQ(db.header.more_info, "Homepage: dumpers.example");
+    EXPECT_EQ(db.header.patterns, "*.bin;*.md");
+    EXPECT_EQ(db.header.number, 512);
+    ASSERT_EQ(db.roms.size(), 4u);
+    EXPECT_EQ(db.roms[0].name, "Sonic - The Hedgehog (USA)");
+    EXPECT_EQ(db.roms[0].crc, "f9394e97");
+    EXPECT_EQ(db.roms[1].name, "Alpha (World)");
+    EXPECT_EQ(db.roms[1].crc, "0000abcd");
+    EXPECT_EQ(db.roms[2].name, "CON_");
+    EXPECT_EQ(db.roms[3].name, "Again (World) (a.md)");
+
+    const std::vector<std::string> expected = {
+        "Wrote " + core::quoted(out / "SGENESIS.zdb") + " (format 3).",
+        "Entries written: 4",
+        "Skipped without a CRC: 1",
+        "Skipped with a bad CRC: 1",
+        "Skipped without a usable name: 0",
+        "Duplicates left out: 1",
+        "Names changed to be legal: 2",
+        "File patterns: *.bin;*.md",
+    };
+    EXPECT_EQ(r->summary(), expected);
+}
+
+TEST_F(DatImport, SoftwareListGivesOneEntryPerRomOfASoftware) {
+    auto o = options(kSoftwareList, "JAGUAR");
+    o.long_name = "Atari Jaguar";
+    o.version = "7";
+    o.patterns = "*.j64;*.rom";
+    ASSERT_TRUE(update::import_dat(o));
+    const auto db = load("JAGUAR");
+    EXPECT_EQ(db.header.long_name, "Atari Jaguar");
+    EXPECT_EQ(db.header.version, "7");
+    EXPECT_EQ(db.header.patterns, "*.j64;*.rom");
+    EXPECT_EQ(db.header.crc_count, 1);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"bbd4c4bd", "Air Cars (1994 version) (aircars94.u1)"},
+        {"d9958c79", "Air Cars (1994 version) (aircars94.u2)"},
+        {"00000001", "Disc & Tracks (Japan) (Track 1)"},
+        {"00000002", "Disc & Tracks (Japan) (Track 2)"},
+    };
+    ASSERT_EQ(db.roms.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(db.roms[i].crc, expected[i].first);
+        EXPECT_EQ(db.roms[i].name, expected[i].second);
+    }
+}
+
+TEST_F(DatImport, SecondCrcsMakeAFormat1Database) {
+    auto r = update::import_dat(options(R"(<datafile>
+        <game name="Both"><rom name="b.bin" crc="11111111" crc2="22222222"/></game>
+        <game name="One"><rom name="o.bin" crc="33333333"/></game></datafile>)"));
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_EQ(r->format, 1);
+    const auto db = load();
+    EXPECT_EQ(db.header.crc_count, 2);
+    ASSERT_EQ(db.roms.size(), 2u);
+    EXPECT_EQ(db.roms[0].crc2, "22222222");
+    EXPECT_EQ(db.roms[1].crc2, "33333333"); // matched by either CRC: the one it has
+}
+
+TEST_F(DatImport, RefusesWhatCannotMakeADatabaseAndWritesNothing) {
+    auto missing = options(kLogiqx);
+    missing.dat_file = dir.path() / "nowhere.dat";
+    expect_refused(missing, "cannot open '" + missing.dat_file.string() + "'");
+    expect_refused(options("<datafile><game>"), "is not well-formed XML (line 1, column");
+    expect_refused(options("<html/>"), "root element is <html>");
+    expect_refused(options("<datafile><game name='a'><rom name='a.bin'/></game></datafile>"),
+                   "no ROM with a usable CRC (1 without a CRC, 0 with a bad CRC");
+    for (const char* id : {"../x", "a/b", "CON", "A]", "", "x."})
+        expect_refused(options(kLogiqx, id), "cannot name a database file");
+    auto skip = options(kLogiqx);
+    skip.header_skip = -1;
+    expect_refused(skip, "the header skip must be 0 or more");
+    auto no_folder = options(kLogiqx);
+    no_folder.out_folder = dir.path() / "absent";
+    expect_refused(no_folder, "does not exist");
+    EXPECT_FALSE(fs::exists(no_folder.out_folder));
+    auto unstorable = options(kLogiqx);
+    unstorable.long_name = "\u4E2D";
+    expect_refused(unstorable, "Windows-1252 cannot store");
+}
+
+TEST_F(DatImport, ReplacesAnExistingDatabaseOnlyWhenAsked) {
+    const auto target = out / "SGENESIS.zdb";
+    testsupport::write_file(target, "old");
+    auto o = options(kLogiqx);
+    auto refused = update::import_dat(o);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().code, core::Error::Code::Exists);
+    EXPECT_EQ(read_file(target), "old");
+    o.replace_existing = true;
+    ASSERT_TRUE(update::import_dat(o));
+    EXPECT_EQ(load().roms.size(), 4u);
+}
+
+} // namespace
