@@ -1,15 +1,54 @@
-// filled in next
 #include <CLI/CLI.hpp>
+#include <ostream>
 
 #include "commands.h"
 #include "context.h"
+#include "publish.h"
 
 namespace cli {
+namespace {
+
+struct PublishOptions {
+    std::string source;
+    std::string site;
+    std::string base_url;
+};
+
+void publish(Context& ctx, const PublishOptions& opt) {
+    auto report = update::publish_databases({opt.source, opt.site, opt.base_url});
+    if (!report) {
+        ctx.error(report.error().message);
+        ctx.exit_code =
+            report.error().code == core::Error::Code::Failed ? kExitFileError : kExitUsage;
+        return;
+    }
+    for (const auto& problem : report->problems)
+        ctx.error(problem);
+    for (const auto& db : report->published)
+        ctx.out << db.name << '\t' << db.version << '\n';
+    ctx.out << report->summary() << '\n';
+    if (!report->problems.empty())
+        ctx.exit_code = kExitFileError;
+}
+
+} // namespace
 
 Command add_publish_command(CLI::App& app, Context& ctx) {
     auto* sub =
         app.add_subcommand("publish", "Writes an update-server tree from a folder of databases");
-    return {sub, [&ctx] { ctx.error("not built yet"); }};
+    sub->footer("Every .zdb file of DIR goes to SITE/zelkon/zdb/ with its version file; "
+                "SITE/zelkon/list.php lists them, and empty news files are added when missing. "
+                "Serve SITE with any static web server at the --base-url address, and point "
+                "clients at it with ZELKON_UPDATE_ROOT=<base-url>zelkon/. The server must "
+                "match names without regard to letter case for clients that ask in upper case.");
+    auto opt = std::make_shared<PublishOptions>();
+    sub->add_option("DIR", opt->source, "The folder of .zdb files to publish")->required();
+    sub->add_option("--out", opt->site, "The folder of the site (created when missing)")
+        ->required();
+    sub->add_option("--base-url", opt->base_url,
+                    "The address SITE is served at, starting with http:// or https://")
+        ->required();
+    return {sub, [&ctx, opt] { publish(ctx, *opt); }};
 }
 
 } // namespace cli

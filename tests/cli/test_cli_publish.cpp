@@ -1,1 +1,101 @@
-// filled in next
+#include "cli.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "rom_forge.h"
+#include "temp_dir.h"
+#include "zdb_writer.h"
+
+using testsupport::read_file;
+using testsupport::rom_entry;
+using testsupport::TempDir;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class CliPublish : public ::testing::Test {
+protected:
+    void SetUp() override {
+        core::ZdbHeader gen;
+        gen.system_id = "SGENESIS";
+        gen.long_name = "Sega Genesis";
+        gen.version = "1.2";
+        ASSERT_TRUE(core::write_zdb(dbs.path() / "SGENESIS.zdb", 3, gen,
+                                    {rom_entry(0x11111111, "Alpha"), rom_entry(0x2222, "Beta")}));
+    }
+
+    struct Run {
+        int code;
+        std::string out;
+        std::string err;
+    };
+
+    Run run(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--home", home.path().string(), "publish"});
+        std::ostringstream out, err;
+        int code = cli::run_cli(args, {out, err, {}});
+        return {code, out.str(), err.str()};
+    }
+
+    fs::path site() const { return home.path() / "site"; }
+
+    TempDir home;
+    TempDir dbs;
+};
+
+} // namespace
+
+TEST_F(CliPublish, WritesTheTreeAndPrintsWhatWasPublished) {
+    auto r =
+        run({dbs.path().string(), "--out", site().string(), "--base-url", "http://127.0.0.1:8765"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "SGENESIS\t1.2\nPublished 1 database to '" + site().string() +
+                         "' (served at http://127.0.0.1:8765/).\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(read_file(site() / "zelkon/list.php"),
+              "Name\tVersion\tSystem\tROMs\r\nSGENESIS\t1.2\tSega Genesis\t2\r\n");
+    EXPECT_EQ(read_file(site() / "zelkon/zdb/sgenesis.txt"),
+              "1.2 http://127.0.0.1:8765/zelkon/zdb/");
+}
+
+TEST_F(CliPublish, SkippedFilesAreNamedOnStderrAndSetTheExitStatus) {
+    auto broken = dbs.write("BROKEN.zdb", "\x05");
+    auto r = run({dbs.path().string(), "--out", site().string(), "--base-url", "http://h/"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(contains(r.err, "zelkon-cli: skipped '" + broken.string() + "': ")) << r.err;
+    EXPECT_TRUE(contains(r.out, "\nSkipped 1 file that is not a readable database.\n")) << r.out;
+    EXPECT_TRUE(fs::exists(site() / "zelkon/zdb/SGENESIS.zdb"));
+    EXPECT_FALSE(fs::exists(site() / "zelkon/zdb/BROKEN.zdb"));
+}
+
+TEST_F(CliPublish, BadUsageWritesNothing) {
+    auto bad_url = run({dbs.path().string(), "--out", site().string(), "--base-url", "ftp://h/"});
+    EXPECT_EQ(bad_url.code, 2);
+    EXPECT_EQ(bad_url.err,
+              "zelkon-cli: the base address 'ftp://h/' must start with http:// or https://\n");
+
+    auto no_folder = run(
+        {(dbs.path() / "missing").string(), "--out", site().string(), "--base-url", "http://h/"});
+    EXPECT_EQ(no_folder.code, 2);
+    EXPECT_TRUE(contains(no_folder.err, "is not a folder")) << no_folder.err;
+
+    auto no_url = run({dbs.path().string(), "--out", site().string()});
+    EXPECT_EQ(no_url.code, 2);
+    EXPECT_TRUE(contains(no_url.err, "--base-url")) << no_url.err;
+    EXPECT_FALSE(fs::exists(site()));
+}
+
+TEST_F(CliPublish, ASiteThatCannotBeWrittenIsAFileError) {
+    testsupport::write_file(site(), "a file where the site should be");
+    auto r = run({dbs.path().string(), "--out", site().string(), "--base-url", "http://h/"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(contains(r.err, "zelkon-cli: cannot create the folder '" + site().string() + "'"))
+        << r.err;
+    EXPECT_EQ(read_file(site()), "a file where the site should be");
+}
