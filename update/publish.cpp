@@ -11,7 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "database_file.h"
 #include "text.h"
 #include "update_server.h"
 #include "zdb.h"
@@ -140,6 +139,12 @@ bool is_zdb_file(const fs::directory_entry& entry) {
     return entry.is_regular_file(ec) && core::lower_extension(entry.path().string()) == "zdb";
 }
 
+/// The file name without its ".zdb"; "" for a file named only ".zdb" (refused later).
+std::string base_name(const fs::path& file) {
+    auto name = file.filename().string();
+    return name.substr(0, name.size() - 4);
+}
+
 core::Result<std::vector<Candidate>> list_candidates(const fs::path& source) {
     std::error_code ec;
     if (!fs::is_directory(source, ec))
@@ -147,7 +152,7 @@ core::Result<std::vector<Candidate>> list_candidates(const fs::path& source) {
     std::vector<Candidate> out;
     for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec))
         if (is_zdb_file(*it))
-            out.push_back({it->path(), it->path().stem().string()});
+            out.push_back({it->path(), base_name(it->path())});
     if (ec)
         return Error::failed("cannot read the folder " + quoted(source) + ": " + ec.message());
     std::sort(out.begin(), out.end(), [](const Candidate& a, const Candidate& b) {
@@ -200,8 +205,6 @@ struct Checked {
 Checked check_candidate(const Candidate& c) {
     if (!is_plain_file_name(c.name))
         return {{}, "refused " + quoted(c.file) + ": its name cannot be a file name on the server"};
-    if (auto readable = check_database_file(c.file); !readable)
-        return {{}, "skipped " + quoted(c.file) + ": " + readable.error().message, true};
     core::RomTable roms;
     auto header = core::load_zdb(c.file, core::kZdbFull, &roms);
     if (!header.usable())

@@ -137,10 +137,11 @@ TEST_F(Publish, NamesAndVersionsAServerCannotCarryAreRefused) {
     database("TAB\tNAME.zdb", "Odd", "1");
     database("SPACED.zdb", "Spaced", "1 beta");
     database("NOVERSION.zdb", "None", "");
+    database(".zdb", "Nameless", "1");
 
     auto report = publish();
     ASSERT_TRUE(report) << report.error().message;
-    EXPECT_EQ(report->refused, 6u);
+    EXPECT_EQ(report->refused, 7u);
     std::string all;
     for (const auto& p : report->problems)
         all += p + "\n";
@@ -151,7 +152,7 @@ TEST_F(Publish, NamesAndVersionsAServerCannotCarryAreRefused) {
     EXPECT_EQ(read_file(site() / "zelkon" / "list.php"),
               "Name\tVersion\tSystem\tROMs\r\nSGENESIS\t1.2\tSega Genesis\t2\r\n");
     EXPECT_EQ(names_in(zdb()), (std::vector<std::string>{"SGENESIS.zdb", "news", "sgenesis.txt"}));
-    EXPECT_TRUE(contains(report->summary(), "\nRefused 6 databases."));
+    EXPECT_TRUE(contains(report->summary(), "\nRefused 7 databases."));
 }
 
 TEST_F(Publish, ATabOrLineBreakInTheSystemNameCannotBreakTheList) {
