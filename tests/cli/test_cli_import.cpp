@@ -1,1 +1,88 @@
-// filled in next
+#include "cli.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "temp_dir.h"
+#include "zdb.h"
+
+using testsupport::TempDir;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kList = R"xml(<softwarelist name="pce" description="PC Engine cards">
+  <software name="bomber"><description>Bomberman: Panic Bomber (Japan)</description>
+    <part name="cart"><dataarea name="rom">
+      <rom name="bomber.pce" size="4" crc="1f041166"/></dataarea></part></software>
+  <software name="proto"><description>Proto</description>
+    <part name="cart"><dataarea name="rom"><rom name="proto.pce" size="4"/></dataarea></part>
+  </software>
+</softwarelist>)xml";
+
+class CliImport : public ::testing::Test {
+protected:
+    struct Run {
+        int code;
+        std::string out, err;
+    };
+    Run run(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--home", home.path().string(), "import"});
+        std::ostringstream out_text, err_text;
+        int code = cli::run_cli(args, {out_text, err_text, {}});
+        return {code, out_text.str(), err_text.str()};
+    }
+    std::vector<std::string> import_args(const std::string& id = "TURBOGFX") const {
+        return {list.string(), "--system", id, "--out", out.string()};
+    }
+
+    TempDir home;
+    fs::path list = home.write("pce.xml", kList);
+    fs::path out = home.path() / "out";
+    void SetUp() override { fs::create_directories(out); }
+};
+
+TEST_F(CliImport, WritesTheDatabaseAndPrintsTheSummary) {
+    auto args = import_args();
+    args.insert(args.end(), {"--name", "TurboGrafx-16", "--patterns", "*.pce", "--skip", "512"});
+    auto r = run(args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Entries written: 1\nSkipped without a CRC: 1\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Names changed to be legal: 1\nFile patterns: *.pce\n"), std::string::npos)
+        << r.out;
+    core::RomTable roms;
+    auto header = core::load_zdb(out / "TURBOGFX.zdb", core::kZdbFull, &roms);
+    EXPECT_EQ(header.long_name, "TurboGrafx-16");
+    EXPECT_EQ(header.number, 512);
+    ASSERT_EQ(roms.size(), 1u);
+    EXPECT_EQ(roms[0].name, "Bomberman - Panic Bomber (Japan)");
+    EXPECT_EQ(roms[0].crc, "1f041166");
+}
+
+TEST_F(CliImport, RefusalsSayWhyAndLeaveTheFolderAlone) {
+    auto bad_id = run(import_args("../TURBOGFX"));
+    EXPECT_EQ(bad_id.code, cli::kExitUsage);
+    EXPECT_NE(bad_id.err.find("cannot name a database file"), std::string::npos) << bad_id.err;
+    EXPECT_TRUE(fs::is_empty(out));
+    EXPECT_FALSE(fs::exists(home.path() / "TURBOGFX.zdb"));
+
+    testsupport::write_file(list, "<softwarelist><software>");
+    auto malformed = run(import_args());
+    EXPECT_EQ(malformed.code, cli::kExitFileError);
+    EXPECT_NE(malformed.err.find("is not well-formed XML (line 1"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(out));
+
+    testsupport::write_file(list, kList);
+    ASSERT_EQ(run(import_args()).code, 0);
+    auto again = run(import_args());
+    EXPECT_EQ(again.code, cli::kExitFileError);
+    EXPECT_NE(again.err.find("exists already; nothing was written"), std::string::npos);
+    EXPECT_NE(again.err.find("add --force to replace it"), std::string::npos);
+    auto forced = import_args();
+    forced.push_back("--force");
+    EXPECT_EQ(run(forced).code, 0);
+}
+
+} // namespace
