@@ -72,15 +72,6 @@ TEST_F(HttpClientTest, BodyArrivesInMemoryAndInAFileWithProgress) {
     EXPECT_EQ(calls.back(), std::make_pair(std::uint64_t{10000}, std::uint64_t{10000}));
 }
 
-TEST_F(HttpClientTest, AnEmptyBodyIsAnEmptyTextAndAnEmptyFile) {
-    server.on("/empty", Reply{200, ""});
-    auto text = http.get_text(server.url("/empty"));
-    ASSERT_TRUE(text) << text.error().message;
-    EXPECT_EQ(*text, "");
-    ASSERT_TRUE(http.get_file(server.url("/empty"), target()));
-    EXPECT_EQ(fs::file_size(target()), 0u);
-}
-
 TEST_F(HttpClientTest, ErrorPageIsNotFoundAndLeavesNoFile) {
     auto e = failed_file("/zelkon/zdb/MISSING.zdb"); // the server's HTML 404 page
     EXPECT_EQ(e.code, Error::Code::NotFound);

@@ -75,13 +75,13 @@ protected:
 
 TEST_F(Publish, WritesListVersionFilesDatabasesAndNews) {
     auto gen = database("SGENESIS.zdb", "Sega Genesis", "1.2", 3);
-    database("Jaguar.zdb", "Atari Jaguar", "2024-01", 1);
+    database("Jaguar.zdb", "Atari\tJaguar\r\n", "2024-01", 1); // must not break the list
     source.write("readme.txt", "not a database, not looked at");
 
     auto report = publish();
     ASSERT_TRUE(report) << report.error().message;
     EXPECT_EQ(read_file(site() / "zelkon" / "list.php"), "Name\tVersion\tSystem\tROMs\r\n"
-                                                         "Jaguar\t2024-01\tAtari Jaguar\t1\r\n"
+                                                         "Jaguar\t2024-01\tAtari Jaguar  \t1\r\n"
                                                          "SGENESIS\t1.2\tSega Genesis\t3\r\n");
     EXPECT_EQ(read_file(zdb() / "sgenesis.txt"), "1.2 http://dbs.example.org/retro/zelkon/zdb/");
     EXPECT_EQ(read_file(zdb() / "jaguar.txt"), "2024-01 http://dbs.example.org/retro/zelkon/zdb/");
@@ -153,13 +153,6 @@ TEST_F(Publish, NamesAndVersionsAServerCannotCarryAreRefused) {
               "Name\tVersion\tSystem\tROMs\r\nSGENESIS\t1.2\tSega Genesis\t2\r\n");
     EXPECT_EQ(names_in(zdb()), (std::vector<std::string>{"SGENESIS.zdb", "news", "sgenesis.txt"}));
     EXPECT_TRUE(contains(report->summary(), "\nRefused 7 databases."));
-}
-
-TEST_F(Publish, ATabOrLineBreakInTheSystemNameCannotBreakTheList) {
-    database("SGENESIS.zdb", "Sega\tGenesis\r\nX", "1.2");
-    ASSERT_TRUE(publish());
-    EXPECT_EQ(read_file(site() / "zelkon" / "list.php"),
-              "Name\tVersion\tSystem\tROMs\r\nSGENESIS\t1.2\tSega Genesis  X\t2\r\n");
 }
 
 TEST_F(Publish, NothingPublishableLeavesTheSiteAsItWas) {
@@ -298,8 +291,6 @@ TEST_F(Publish, APublishedTreeServedByAStaticServerFeedsTheClients) {
     EXPECT_EQ(roms.size(), 5u);
     EXPECT_EQ(read_file(download), read_file(gen));
 
-    auto spaced = http.get_text(update::encode_spaces(server_at.database_file("Neo Geo")));
-    ASSERT_TRUE(spaced) << spaced.error().message;
     auto spaced_version = http.get_text(update::encode_spaces(server_at.version_file("Neo Geo")));
     ASSERT_TRUE(spaced_version) << spaced_version.error().message;
     EXPECT_EQ(*spaced_version, "7 " + server_at.database_folder());
