@@ -30,6 +30,10 @@ constexpr std::string_view kLatinExtendedA =
     "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkkLlLlLlL"
     "lLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
 
+// U+01CD-U+01DC, the third-tone and u-umlaut vowels of Pinyin (Chinese titles in Latin
+// letters).
+constexpr std::string_view kPinyin = "AaIiOoUuUuUuUuUu";
+
 // Reads one code point of UTF-8 at `i` and moves past it; a broken sequence gives
 // kInvalid and moves one byte.
 char32_t next_code_point(std::string_view text, std::size_t& i) {
@@ -92,6 +96,8 @@ std::optional<char32_t> stand_in(char32_t cp) {
         return cp;
     if (cp >= 0x100 && cp < 0x180)
         return static_cast<char32_t>(kLatinExtendedA[cp - 0x100]);
+    if (cp >= 0x1CD && cp <= 0x1DC)
+        return static_cast<char32_t>(kPinyin[cp - 0x1CD]);
     if (cp >= 0xFF01 && cp <= 0xFF5E) // full-width ASCII
         return cp - 0xFEE0;
     if (cp == 0x3000)
@@ -245,6 +251,8 @@ void add_entries(const DatGame& game, ImportTable& table,
                  std::set<std::pair<core::CrcText, std::string>>& seen) {
     const std::string& title = game.description.empty() ? game.name : game.description;
     const auto usable = usable_roms(game, table);
+    if (usable.size() == 1)
+        table.extensions.insert(core::lower_extension(file_part(usable[0].rom->name)));
     for (const auto& u : usable) {
         const std::string listed = entry_name(title, u.rom->name, usable.size() == 1);
         std::string name = legal_file_name(listed);
@@ -268,21 +276,16 @@ void add_entries(const DatGame& game, ImportTable& table,
     }
 }
 
-// "*.bin;*.md" from the extensions of the ROM files, when they are few enough to be the
-// system's own; a list of chip names (".ic1", ".u2", ...) gives "*.*".
-std::string default_patterns(const DatFile& dat) {
-    std::set<std::string> extensions;
-    for (const auto& game : dat.games)
-        for (const auto& rom : game.roms)
-            if (!rom.crc.empty())
-                extensions.insert(core::lower_extension(file_part(rom.name)));
+// "*.bin;*.md" from the extensions of the ROM files of one-ROM games, when they are few
+// enough to be the system's own; a list of chip names (".ic1", ".u2", ...) gives "*.*".
+std::string default_patterns(const ImportTable& table) {
     std::string patterns;
-    for (const auto& ext : extensions) {
+    for (const auto& ext : table.extensions) {
         if (ext.empty() || ext != legal_file_name(ext) || ext.find(';') != std::string::npos)
             return "*.*";
         patterns += (patterns.empty() ? "*." : ";*.") + ext;
     }
-    if (extensions.empty() || extensions.size() > kMaxDefaultPatterns ||
+    if (table.extensions.empty() || table.extensions.size() > kMaxDefaultPatterns ||
         storable(patterns, kMaxShortText) != patterns)
         return "*.*";
     return patterns;
@@ -358,7 +361,7 @@ core::ZdbHeader import_header(const DatFile& dat, const ImportTable& table,
     header.notes =
         storable("Imported from " + quoted(options.dat_file.filename()) + ".", kMaxShortText);
     header.more_info = more_info_of(h);
-    header.patterns = options.patterns.value_or(default_patterns(dat));
+    header.patterns = options.patterns.value_or(default_patterns(table));
     header.number = options.header_skip;
     header.crc_count = table.two_crcs ? 2 : 1;
     return header;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,7 +41,7 @@ struct ImportOptions {
     std::string system_id;
     std::optional<std::string> long_name; ///< default: the list's description or name
     std::optional<std::string> version;   ///< default: the list's version, else its date
-    std::optional<std::string> patterns;  ///< default: from the ROM names' extensions
+    std::optional<std::string> patterns;  ///< default: the extensions of one-ROM games' files
     std::int32_t header_skip = 0;
     std::filesystem::path out_folder;
     bool replace_existing = false;
@@ -55,6 +56,7 @@ struct ImportTable {
     std::size_t without_name = 0;
     std::size_t duplicates = 0;
     std::vector<std::pair<std::string, std::string>> renamed; ///< {as listed, as written}
+    std::set<std::string> extensions; ///< of the ROM files of games with one ROM
 };
 
 /// One entry per ROM with a CRC. A game with one such ROM gives its title (description,

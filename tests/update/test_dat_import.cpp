@@ -110,6 +110,7 @@ TEST(LegalFileName, KeepsDeviceNamesOffWindows) {
 TEST(LegalFileName, StoresOnlyWindows1252AndFitsTheLength) {
     EXPECT_EQ(legal_file_name("Ast\u00E9rix \u014Ckami \u016B"), "Ast\u00E9rix Okami u");
     EXPECT_EQ(legal_file_name("\uFF21\uFF22 \u4E2D\u570B"), "AB __");
+    EXPECT_EQ(legal_file_name("Xi\u01CEo M\u00F3n\u01DA"), "Xiao M\u00F3nu");
     EXPECT_EQ(legal_file_name("a\xFF"
                               "b\xC0"),
               "a_b_");
@@ -195,6 +196,11 @@ TEST_F(DatImport, SoftwareListGivesOneEntryPerRomOfASoftware) {
     EXPECT_EQ(db.header.long_name, "Atari Jaguar");
     EXPECT_EQ(db.header.version, "7");
     EXPECT_EQ(db.header.patterns, "*.j64;*.rom");
+    // Chip names of several-ROM cartridges say nothing about the system's files.
+    auto dat = update::parse_dat(kSoftwareList, "b.xml");
+    ASSERT_TRUE(dat);
+    o.patterns.reset();
+    EXPECT_EQ(update::import_header(*dat, update::import_table(*dat), o).patterns, "*.*");
     EXPECT_EQ(db.header.crc_count, 1);
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"bbd4c4bd", "Air Cars (1994 version) (aircars94.u1)"},
@@ -217,6 +223,7 @@ TEST_F(DatImport, SecondCrcsMakeAFormat1Database) {
     EXPECT_EQ(r->format, 1);
     const auto db = load();
     EXPECT_EQ(db.header.crc_count, 2);
+    EXPECT_EQ(db.header.patterns, "*.bin");
     ASSERT_EQ(db.roms.size(), 2u);
     EXPECT_EQ(db.roms[0].crc2, "22222222");
     EXPECT_EQ(db.roms[1].crc2, "33333333"); // matched by either CRC: the one it has
