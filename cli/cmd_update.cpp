@@ -1,14 +1,168 @@
-// filled in next
 #include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "commands.h"
 #include "context.h"
+#include "database_list.h"
+#include "interrupt.h"
+#include "terminal_progress.h"
 
 namespace cli {
+namespace {
+
+struct GetOptions {
+    std::vector<std::string> names;
+    bool marked = false;
+};
+
+update::DatabaseList server_list() {
+    update::HttpOptions options = update::http_options_from_settings();
+    options.cancelled = interrupted;
+    return update::DatabaseList(update::ServerAddresses(update::update_root()),
+                                update::HttpClient(std::move(options)));
+}
+
+// Letters, not bytes, so that names with accents line up too.
+std::size_t shown_width(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::vector<std::size_t> column_widths(const update::DatabaseList& list) {
+    std::vector<std::size_t> widths;
+    for (const auto& title : list.columns())
+        widths.push_back(shown_width(title));
+    for (std::size_t r = 0; r < list.rows().size(); ++r)
+        for (std::size_t c = 0; c < widths.size(); ++c)
+            widths[c] = std::max(widths[c], shown_width(list.cell(r, c)));
+    return widths;
+}
+
+// One line of the table: "* " before a marked row, the cells padded to their column.
+void print_line(std::ostream& out, bool marked, const std::vector<std::string_view>& cells,
+                const std::vector<std::size_t>& widths) {
+    std::string line = marked ? "* " : "  ";
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        line += cells[c];
+        if (c + 1 < cells.size())
+            line += std::string(widths[c] - shown_width(cells[c]) + 2, ' ');
+    }
+    out << line << '\n';
+}
+
+void print_table(std::ostream& out, const update::DatabaseList& list) {
+    const auto widths = column_widths(list);
+    std::vector<std::string_view> cells(list.columns().begin(), list.columns().end());
+    print_line(out, false, cells, widths);
+    for (std::size_t r = 0; r < list.rows().size(); ++r) {
+        for (std::size_t c = 0; c < cells.size(); ++c)
+            cells[c] = list.cell(r, c);
+        print_line(out, list.rows()[r].marked, cells, widths);
+    }
+    out << list.rows().size() << " databases on the server, " << list.marked_count()
+        << " marked (*) as new or out of date\n";
+}
+
+void run_list(Context& ctx) {
+    auto list = server_list();
+    if (!list.refresh_list(*ctx.prompter)) {
+        ctx.exit_code = kExitFileError;
+        return;
+    }
+    print_table(ctx.out, list);
+}
+
+// Marks exactly the databases named; false when one is not listed or may not be fetched.
+bool mark_named(Context& ctx, update::DatabaseList& list, const std::vector<std::string>& names) {
+    list.uncheck_all();
+    bool all = true;
+    for (const auto& name : names) {
+        auto row = list.find(name);
+        if (!row) {
+            ctx.error("the server lists no database '" + name + "'");
+            all = false;
+        } else if (!list.set_marked(*row, true)) {
+            ctx.error("'" + list.rows()[*row].name +
+                      "' cannot be downloaded: " + list.rows()[*row].status);
+            all = false;
+        }
+    }
+    return all;
+}
+
+std::string summary(const update::UpdateReport& report) {
+    std::string text =
+        "Downloaded " + std::to_string(report.replaced.size()) + " of " +
+        std::to_string(report.replaced.size() + report.failed.size() + report.not_tried.size()) +
+        " databases";
+    if (!report.failed.empty())
+        text += "; " + std::to_string(report.failed.size()) + " failed";
+    if (!report.not_tried.empty())
+        text += "; " + std::to_string(report.not_tried.size()) + " not tried";
+    return text + ".";
+}
+
+int exit_code_of(const update::UpdateReport& report) {
+    if (report.end == update::UpdateReport::End::Cancelled)
+        return kExitInterrupted;
+    return report.ok() ? kExitOk : kExitFileError;
+}
+
+void run_get(Context& ctx, const GetOptions& opt) {
+    if (opt.names.empty() && !opt.marked) {
+        ctx.error("name the databases to download, or give --marked for those the list marks");
+        ctx.exit_code = kExitUsage;
+        return;
+    }
+    auto list = server_list();
+    if (!list.refresh_list(*ctx.prompter)) {
+        ctx.exit_code = kExitFileError;
+        return;
+    }
+    const bool all_named = opt.marked || mark_named(ctx, list, opt.names);
+    if (!all_named && list.marked_count() == 0) {
+        ctx.exit_code = kExitFileError;
+        return;
+    }
+    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    ScreenPrompter prompter(*ctx.prompter, progress, false);
+    const update::UpdateReport report = list.update_marked(prompter, progress);
+    if (report.end != update::UpdateReport::End::NothingToDo)
+        progress.print_line(summary(report));
+    progress.finish();
+    ctx.exit_code = all_named ? exit_code_of(report) : kExitFileError;
+}
+
+} // namespace
 
 Command add_update_command(CLI::App& app, Context& ctx) {
     auto* sub = app.add_subcommand("update", "Lists the server's databases and downloads them");
-    return {sub, [&ctx] { ctx.error("not built yet"); }};
+    sub->require_subcommand(1);
+    auto* list_sub = sub->add_subcommand(
+        "list", "Shows the server's databases; * marks those that are new or out of date");
+    auto* get_sub = sub->add_subcommand("get", "Downloads databases from the server");
+    get_sub->footer("A database replaces the local one only when it reads as a database. "
+                    "Exit status 1 when any could not be downloaded.");
+    auto opt = std::make_shared<GetOptions>();
+    auto* names = get_sub->add_option("NAME", opt->names,
+                                      "Databases as the list names them (any letter case)");
+    get_sub->add_flag("--marked", opt->marked, "Those the list marks as new or out of date")
+        ->excludes(names);
+    Command check = add_update_check_command(*sub, ctx);
+    return {sub, [&ctx, list_sub, get_sub, opt, check] {
+                if (list_sub->parsed())
+                    run_list(ctx);
+                else if (get_sub->parsed())
+                    run_get(ctx, *opt);
+                else if (check.sub->parsed())
+                    check.run();
+            }};
 }
 
 } // namespace cli
