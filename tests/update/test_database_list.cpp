@@ -368,14 +368,8 @@ TEST_F(DatabaseListTest, ASpaceIsRequestedAsPercent20) {
     EXPECT_EQ(core::read_zdb_version(local("Sega CD")), "1");
 }
 
-TEST(DatabaseListGuard, ARefreshAskedForDuringARefreshDoesNothing) {
-    TempDir home, site;
-    fs::create_directories(home.path() / "databases");
-    core::set_app_home(home.path());
-    LocalServer server;
-    server.serve_folder(site.path());
-    site.write("zelkon/list.php", "Name\tVersion\r\nA\t1\r\n");
-    testsupport::RecordingPrompter prompter;
+TEST_F(DatabaseListTest, ARefreshAskedForDuringARefreshDoesNothing) {
+    list_body("Name\tVersion\r\nA\t1\r\n");
     update::DatabaseList* inner = nullptr;
     bool nested_ok = false;
     UpdateReport::End nested_update{};
@@ -383,18 +377,19 @@ TEST(DatabaseListGuard, ARefreshAskedForDuringARefreshDoesNothing) {
     options.cancelled = [&] {
         if (inner && inner->refreshing()) {
             nested_ok = inner->refresh_list(prompter).ok();
-            nested_update = inner->update_marked(prompter, core::null_progress()).end;
+            nested_update = inner->update_marked(prompter, progress).end;
         }
         return false;
     };
-    update::DatabaseList list{update::ServerAddresses(server.root()), update::HttpClient(options)};
-    inner = &list;
-    ASSERT_TRUE(list.refresh_list(prompter).ok());
+    update::DatabaseList guarded{update::ServerAddresses(server.root()),
+                                 update::HttpClient(options)};
+    inner = &guarded;
+    ASSERT_TRUE(guarded.refresh_list(prompter).ok());
     EXPECT_TRUE(nested_ok);
     EXPECT_EQ(nested_update, UpdateReport::End::Busy);
     EXPECT_EQ(server.paths(), std::vector<std::string>{"/zelkon/list.php"});
-    EXPECT_EQ(list.rows().size(), 1u);
-    EXPECT_FALSE(list.refreshing());
+    EXPECT_EQ(guarded.rows().size(), 1u);
+    EXPECT_FALSE(guarded.refreshing());
 }
 
 } // namespace
