@@ -1,7 +1,9 @@
 #include "platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <system_error>
 #include <thread>
 
@@ -126,6 +128,35 @@ bool run_and_wait(const std::vector<std::string>& argv, const fs::path& working_
         std::this_thread::sleep_for(kPollInterval);
     }
     return true;
+}
+
+namespace {
+
+std::vector<std::string> split_at_blanks(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while ((at = text.find_first_not_of(" \t", at)) != std::string_view::npos) {
+        const std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+        words.emplace_back(text.substr(at, end - at));
+        at = end;
+    }
+    return words;
+}
+
+} // namespace
+
+bool open_in_text_viewer(const fs::path& file) {
+    // A viewer is a program of its own: we only wait to learn that it started.
+    constexpr auto kNoWait = std::chrono::milliseconds(0);
+    if (const char* visual = std::getenv("VISUAL")) {
+        auto argv = split_at_blanks(visual);
+        if (!argv.empty()) {
+            argv.push_back(file.string());
+            if (run_and_wait(argv, {}, kNoWait))
+                return true;
+        }
+    }
+    return run_and_wait({"xdg-open", file.string()}, {}, kNoWait);
 }
 
 std::string get_short_path(std::string_view path) {

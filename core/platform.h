@@ -19,6 +19,11 @@ std::string_view strip_at_nul(std::string_view text);
 bool run_and_wait(const std::vector<std::string>& argv, const std::filesystem::path& working_folder,
                   std::chrono::milliseconds timeout);
 
+/// Opens a text file in the desktop's viewer without waiting for it: $VISUAL (split at
+/// blanks, the file added as the last argument), else `xdg-open`. No shell is involved.
+/// False when no viewer could be started.
+bool open_in_text_viewer(const std::filesystem::path& file);
+
 /// The platform's short form of a path: here the path itself.
 std::string get_short_path(std::string_view path);
 

@@ -1,1 +1,161 @@
-// filled in next
+#include "news.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include <unistd.h>
+
+#include "settings.h"
+#include "text.h"
+
+namespace update {
+namespace fs = std::filesystem;
+using core::Error;
+
+namespace {
+
+constexpr std::size_t kMaxSettingChars = 254; // what a setting keeps of a value
+
+// A private name beside `target`, so that the rename into place stays on one file system.
+core::Result<fs::path> temp_beside(const fs::path& target) {
+    std::string pattern =
+        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        return Error::failed("cannot create a temporary file beside " + core::quoted(target) +
+                             ": " + std::strerror(errno));
+    ::close(fd);
+    return fs::path(pattern);
+}
+
+core::Result<std::string> read_whole(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return Error::failed("cannot open " + core::quoted(file) + ": " + std::strerror(errno));
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return Error::failed("cannot read " + core::quoted(file));
+    return text;
+}
+
+bool is_blank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// Cuts to at most `limit` characters without splitting a UTF-8 sequence.
+std::string cut_characters(std::string_view text, std::size_t limit) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            continue;
+        if (chars++ == limit)
+            return std::string(text.substr(0, i));
+    }
+    return std::string(text);
+}
+
+AutoNews failed(std::string* reason, const Error& error) {
+    if (reason)
+        *reason = error.message;
+    return AutoNews::Failed;
+}
+
+} // namespace
+
+core::Message news_failure_message() {
+    return {"Unable to get the news.", "Unable to connect...", core::Message::Icon::Critical,
+            core::Message::Buttons::Ok};
+}
+
+std::string news_first_line(std::string_view text) {
+    text = text.substr(0, text.find_first_of(std::string_view("\r\n\0", 3)));
+    // A longer line would be stored cut and then never equal itself again.
+    return cut_characters(text, kMaxSettingChars);
+}
+
+NewsClient::NewsClient(ServerAddresses server, HttpClient http, fs::path home,
+                       fs::path settings_file)
+    : m_server(std::move(server)), m_http(std::move(http)), m_home(std::move(home)),
+      m_settings_file(std::move(settings_file)) {}
+
+core::Status NewsClient::fetch(const std::string& url, const fs::path& file) const {
+    auto temp = temp_beside(file);
+    if (!temp)
+        return temp.error();
+    // News is a page of text: anything near the cap is not news.
+    if (auto got = m_http.get_file(url, *temp, kSmallBodyCap); !got)
+        return got.error();
+    std::error_code ec;
+    fs::rename(*temp, file, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(*temp, ignored);
+        return Error::failed("cannot put the news in " + core::quoted(file) + ": " + ec.message());
+    }
+    return core::Status::success();
+}
+
+core::Status NewsClient::check_for_news(TextViewer& viewer) const {
+    const fs::path file = m_home / kNewsFile;
+    if (auto got = fetch(m_server.standard_news(), file); !got)
+        return got;
+    if (!viewer.show(file))
+        return Error::failed("cannot show " + core::quoted(file));
+    return core::Status::success();
+}
+
+core::Status NewsClient::read_news(TextViewer& viewer, core::Prompter& prompter) const {
+    auto shown = check_for_news(viewer);
+    if (!shown)
+        prompter.ask(news_failure_message());
+    return shown;
+}
+
+AutoNews NewsClient::check_for_auto_news(TextViewer& viewer, std::string* reason) const {
+    const fs::path file = m_home / kAutoNewsFile;
+    if (auto got = fetch(m_server.auto_news(), file); !got)
+        return failed(reason, got.error());
+    auto text = read_whole(file);
+    if (!text)
+        return failed(reason, text.error());
+    // A server with nothing to say (a freshly published site) has no news to show.
+    if (is_blank(*text))
+        return AutoNews::Unchanged;
+    const std::string line = news_first_line(*text);
+    if (core::read_setting("general", "LastNews", "0", m_settings_file) == line)
+        return AutoNews::Unchanged;
+    // Shown before it is remembered: news the viewer could not show comes again next time.
+    if (!viewer.show(file))
+        return failed(reason, Error::failed("cannot show " + core::quoted(file)));
+    if (auto saved = core::write_setting("general", "LastNews", line, m_settings_file); !saved)
+        return failed(reason, saved.error());
+    return AutoNews::Shown;
+}
+
+AutoNewsRun AutoNewsOnce::on_activation(TextViewer& viewer) {
+    if (m_ran)
+        return AutoNewsRun::AlreadyRan;
+    // Read at every activation: the user may allow the news later in this run.
+    if (core::read_setting("general", "CheckForNews", "1", m_client.settings_file()) != "1")
+        return AutoNewsRun::NotAllowed;
+    m_ran = true;
+    m_reason.clear();
+    m_last = m_client.check_for_auto_news(viewer, &m_reason);
+    return AutoNewsRun::Ran;
+}
+
+fs::path whats_new_path(const fs::path& home) {
+    return home / kWhatsNewFile;
+}
+
+bool show_whats_new(TextViewer& viewer, const fs::path& home) {
+    const fs::path file = whats_new_path(home);
+    std::error_code ec;
+    return fs::is_regular_file(file, ec) && viewer.show(file);
+}
+
+} // namespace update
