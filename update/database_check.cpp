@@ -1,1 +1,226 @@
-// filled in next
+#include "database_check.h"
+
+#include <system_error>
+
+#include "app_home.h"
+#include "database_file.h"
+#include "text.h"
+#include "zdb.h"
+
+namespace update {
+namespace fs = std::filesystem;
+using core::Error;
+using State = DatabaseCheck::State;
+
+namespace {
+
+std::string quoted_url(std::string_view url) {
+    return "'" + std::string(url) + "'";
+}
+
+bool is_web_address(std::string_view url) {
+    auto starts = [&](std::string_view scheme) {
+        return url.size() > scheme.size() && core::iequals(url.substr(0, scheme.size()), scheme);
+    };
+    return starts("http://") || starts("https://");
+}
+
+// A version file is one line; a line end left by a hand-written file is not part of the
+// address, and no address may hold one.
+std::string_view without_line_end(std::string_view body) {
+    while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
+        body.remove_suffix(1);
+    return body;
+}
+
+DatabaseCheck failed(DatabaseCheck check, std::string reason) {
+    check.state = State::Failed;
+    check.reason = std::move(reason);
+    return check;
+}
+
+CheckReport ended(CheckReport::End end, std::string reason,
+                  std::vector<DatabaseCheck> checked = {}) {
+    return {end, std::move(reason), std::move(checked)};
+}
+
+std::string named(const DatabaseCheck& check) {
+    return check.long_name + " (" + check.id + ")";
+}
+
+// The check a single-database run tells about: a failure first, then an update.
+const DatabaseCheck* telling(const std::vector<DatabaseCheck>& checks) {
+    const DatabaseCheck* told = nullptr;
+    for (const auto& c : checks) {
+        if (c.state == State::Failed)
+            return &c;
+        if (!told || c.state == State::Updated)
+            told = &c;
+    }
+    return told;
+}
+
+} // namespace
+
+bool CheckReport::any_failed() const {
+    if (end != End::Completed)
+        return true;
+    for (const auto& d : databases)
+        if (d.state == State::Failed)
+            return true;
+    return false;
+}
+
+std::string describe(const DatabaseCheck& check) {
+    switch (check.state) {
+    case State::Current:
+        return named(check) + ": current, version " + check.old_version;
+    case State::Updated:
+        if (check.old_version.empty())
+            return named(check) + ": updated to version " + check.new_version +
+                   " (there was no local copy)";
+        return named(check) + ": updated from version " + check.old_version + " to " +
+               check.new_version;
+    case State::Failed:
+        break;
+    }
+    return named(check) + ": not updated: " + check.reason;
+}
+
+core::Message check_message(const DatabaseCheck& check) {
+    using Icon = core::Message::Icon;
+    switch (check.state) {
+    case State::Current:
+        return {"The database did not need to be updated", "No Update Necessary",
+                Icon::Information};
+    case State::Updated:
+        return {"The database has been upgraded from version " + check.old_version + " to " +
+                    check.new_version,
+                "Updated", Icon::Information};
+    case State::Failed:
+        break;
+    }
+    return {"There was an error when attempting to get the database\r\r" + check.reason,
+            "Unable To Update", Icon::Exclamation};
+}
+
+core::Message unreachable_message(std::string_view description) {
+    return {"Could not connect to the server.\r\r" + std::string(description), "Arg",
+            core::Message::Icon::Exclamation};
+}
+
+DatabaseChecker::DatabaseChecker(ServerAddresses server, HttpClient http)
+    : m_server(std::move(server)), m_http(std::move(http)) {}
+
+core::Result<DatabaseChecker::VersionFile>
+DatabaseChecker::fetch_version_file(const std::string& id) const {
+    const std::string url = encode_spaces(m_server.version_file(id));
+    auto body = m_http.get_text(url, kSmallBodyCap);
+    if (!body)
+        return body.error();
+    const std::string_view text = without_line_end(*body);
+    if (!text.empty() && text.front() == '<')
+        return Error::not_found("the server's answer to " + quoted_url(url) +
+                                " is an error page, not a version file");
+    const auto blank = text.find(' ');
+    if (blank == std::string_view::npos)
+        return Error::bad_input("the version file " + quoted_url(url) +
+                                " holds no blank between the version and the download address");
+    return VersionFile{std::string(text.substr(0, blank)),
+                       std::string(text.substr(blank + 1)) + id + ".zdb"};
+}
+
+void DatabaseChecker::download(const core::SystemEntry& system, const VersionFile& offer,
+                               DatabaseCheck& check, core::Progress& progress) const {
+    const std::string url = encode_spaces(offer.download);
+    if (!is_web_address(url)) {
+        check = failed(check, "the version file names a download address that is not an http "
+                              "or https address: " +
+                                  quoted_url(url));
+        return;
+    }
+    progress.status("Getting new " + system.long_name + " database...");
+    const fs::path local = local_database_path(system.id);
+    const fs::path fresh = fs::path(local.string() + ".new");
+    std::error_code ignored;
+    fs::remove(fresh, ignored); // a leftover of an earlier run is never taken for this one
+    if (auto got = m_http.get_file(url, fresh, kDatabaseBodyCap); !got) {
+        check = failed(check, got.error().message);
+        return;
+    }
+    // An error page, a cut-short file or a read-only database never replaces the local file.
+    if (auto put = install_database(fresh, local, false); !put) {
+        check = failed(check, put.error().message);
+        return;
+    }
+    check.state = State::Updated;
+}
+
+DatabaseCheck DatabaseChecker::check_one(const core::SystemEntry& system,
+                                         core::Progress& progress) const {
+    DatabaseCheck check{system.id, system.long_name};
+    // The id comes from a database's header: it must not lead a path out of the folder.
+    if (!is_plain_file_name(system.id))
+        return failed(check, "the id " + quoted_url(system.id) + " cannot name a database file");
+    auto offer = fetch_version_file(system.id);
+    if (!offer)
+        return failed(check, offer.error().message);
+    check.new_version = offer->version;
+    const fs::path local = local_database_path(system.id);
+    std::error_code ec;
+    if (fs::exists(local, ec))
+        check.old_version = core::read_zdb_version(local);
+    check.state = State::Current;
+    if (check.new_version != check.old_version)
+        download(system, *offer, check, progress);
+    return check;
+}
+
+CheckReport DatabaseChecker::update_databases(const std::vector<core::SystemEntry>& systems,
+                                              std::string_view id, core::Prompter& prompter,
+                                              core::Progress& progress) const {
+    CheckReport report;
+    std::vector<const core::SystemEntry*> chosen;
+    for (const auto& s : systems)
+        if (id.empty() || s.id == id)
+            chosen.push_back(&s);
+    if (!id.empty() && chosen.empty())
+        return ended(CheckReport::End::UnknownId,
+                     "no loaded database has the id " + quoted_url(id));
+    if (auto reached = m_http.probe(m_server.database_folder()); !reached) {
+        if (reached.error().code == Error::Code::Cancelled)
+            return ended(CheckReport::End::Cancelled, reached.error().message);
+        prompter.ask(unreachable_message(reached.error().message));
+        return ended(CheckReport::End::Unreachable, reached.error().message);
+    }
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (stopped(progress))
+            return ended(CheckReport::End::Cancelled, "the check was stopped",
+                         std::move(report.databases));
+        progress.status("Checking " + chosen[i]->long_name + "...");
+        progress.step(i + 1, chosen.size());
+        report.databases.push_back(check_one(*chosen[i], progress));
+    }
+    // A transfer stopped midway has failed already; it is no failure to tell about.
+    if (stopped(progress))
+        return ended(CheckReport::End::Cancelled, "the check was stopped",
+                     std::move(report.databases));
+    if (!id.empty())
+        prompter.ask(check_message(*telling(report.databases)));
+    return report;
+}
+
+bool DatabaseChecker::stopped(const core::Progress& progress) const {
+    const auto& cancelled = m_http.options().cancelled;
+    return progress.stop_requested() || (cancelled && cancelled());
+}
+
+CheckReport DatabaseChecker::update_databases(std::string_view id, core::Prompter& prompter,
+                                              core::Progress& progress) const {
+    // Checking reads headers only: the desktop program's first-load notices stay as they are.
+    auto systems = core::load_rdbs(core::databases_folder(), prompter, progress,
+                                   {.reset_first_load_notice = false});
+    return update_databases(systems, id, prompter, progress);
+}
+
+} // namespace update

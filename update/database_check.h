@@ -1,1 +1,82 @@
-// filled in next
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "http_client.h"
+#include "progress.h"
+#include "prompter.h"
+#include "rdbs.h"
+#include "update_server.h"
+
+namespace update {
+
+/// How the check of one database ended.
+struct DatabaseCheck {
+    enum class State { Current, Updated, Failed };
+    std::string id;
+    std::string long_name;
+    State state = State::Failed;
+    std::string old_version; ///< the local version; "" without a local file
+    std::string new_version; ///< the server's version; "" when the version file failed
+    std::string reason;      ///< why it failed
+};
+
+/// One line for a database of an all-databases check.
+std::string describe(const DatabaseCheck& check);
+
+struct CheckReport {
+    enum class End {
+        Completed,
+        Unreachable, ///< the probe failed; nothing was checked
+        Cancelled,   ///< stopped by the user; the database being fetched is untouched
+        UnknownId,   ///< no listed database has the id; nothing asked of the server
+    };
+    End end = End::Completed;
+    std::string reason; ///< why the run did not complete
+    std::vector<DatabaseCheck> databases;
+
+    bool any_failed() const;
+};
+
+/// The database check: each database's version file against the local version, and a
+/// newer database downloaded beside the local one (".new") and put in its place.
+class DatabaseChecker {
+public:
+    DatabaseChecker(ServerAddresses server, HttpClient http);
+
+    /// Checks the listed database whose id equals `id` (case-sensitive), or every one when
+    /// `id` is empty. With an id the outcome is told through `prompter` ("Updated", "No
+    /// Update Necessary", "Unable To Update"); without one nothing is told but an
+    /// unreachable server. The report holds every database checked.
+    CheckReport update_databases(const std::vector<core::SystemEntry>& systems, std::string_view id,
+                                 core::Prompter& prompter, core::Progress& progress) const;
+
+    /// The same over the databases of the home.
+    CheckReport update_databases(std::string_view id, core::Prompter& prompter,
+                                 core::Progress& progress) const;
+
+    /// One database, without messages.
+    DatabaseCheck check_one(const core::SystemEntry& system, core::Progress& progress) const;
+
+private:
+    struct VersionFile {
+        std::string version;
+        std::string download;
+    };
+    core::Result<VersionFile> fetch_version_file(const std::string& id) const;
+    bool stopped(const core::Progress& progress) const;
+    void download(const core::SystemEntry& system, const VersionFile& offer, DatabaseCheck& check,
+                  core::Progress& progress) const;
+
+    ServerAddresses m_server;
+    HttpClient m_http;
+};
+
+/// The closing message of a single-database check.
+core::Message check_message(const DatabaseCheck& check);
+/// The message of a server that cannot be reached.
+core::Message unreachable_message(std::string_view description);
+
+} // namespace update
