@@ -1,13 +1,12 @@
 #include "ini_file.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "posix_io.h"
+#include "atomic_file.h"
 #include "text.h"
 
 namespace core {
@@ -50,19 +49,6 @@ std::string value_of(std::string_view line) {
 
 std::string errno_text() {
     return std::strerror(errno);
-}
-
-// Creates a new file beside `target` with a name no other file has, for an atomic replace.
-int open_temp_beside(const std::filesystem::path& target, mode_t mode, std::string& name) {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target.string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-               std::to_string(counter.fetch_add(1));
-        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
 }
 
 } // namespace
@@ -200,43 +186,7 @@ Status IniFile::save(const std::filesystem::path& path) const {
     if (exists && ::access(target.c_str(), W_OK) != 0)
         return Error::failed("cannot write '" + target.string() + "': " + errno_text());
 
-    // A new file gets 0666 less the umask, applied by the kernel; a replaced one keeps its
-    // mode. (Reading the umask with umask() would change it for other threads meanwhile.)
-    std::string tmp;
-    int fd = open_temp_beside(target, exists ? (st.st_mode & 07777) : 0666, tmp);
-    if (fd < 0)
-        return Error::failed("cannot write '" + target.string() + "': " + errno_text());
-    auto fail = [&](const std::string& what) {
-        int saved = errno;
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        errno = saved;
-        return Status(Error::failed(what + " '" + target.string() + "': " + errno_text()));
-    };
-    const std::string data = serialize();
-    if (int err = zelcore::write_all(fd, data.data(), data.size()); err != 0) {
-        errno = err;
-        return fail("cannot write");
-    }
-    if ((exists && ::fchmod(fd, st.st_mode & 07777) != 0) || ::fsync(fd) != 0)
-        return fail("cannot write");
-    if (::close(fd) != 0) {
-        ::unlink(tmp.c_str());
-        return Error::failed("cannot write '" + target.string() + "': " + errno_text());
-    }
-    if (::rename(tmp.c_str(), target.c_str()) != 0) {
-        int saved = errno;
-        ::unlink(tmp.c_str());
-        return Error::failed("cannot replace '" + target.string() + "': " + std::strerror(saved));
-    }
-    // Make the rename itself durable.
-    int dir = ::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
-                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return Status::success();
+    return write_file_atomically(target, serialize());
 }
 
 } // namespace core

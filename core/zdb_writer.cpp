@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "atomic_file.h"
 #include "cp1252.h"
 
 namespace core {
@@ -117,51 +118,6 @@ Result<std::string> encode_database(int format, const ZdbHeader& h, const RomTab
     return out;
 }
 
-std::string os_error(std::string_view what, const std::filesystem::path& path, int err) {
-    return "cannot " + std::string(what) + " '" + path.string() + "': " + std::strerror(err);
-}
-
-// Writes `bytes` to a new file beside `path` and renames it over `path`, so a reader
-// never sees half a database and a failed write leaves the old one in place.
-Status write_atomically(const std::filesystem::path& path, std::string_view bytes) {
-    const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string temp = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return Error::failed(os_error("create a file in", folder, errno));
-
-    // mkstemp makes the file private; a database is an ordinary document.
-    struct stat st {};
-    mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    ::fchmod(fd, mode);
-
-    int err = 0;
-    for (std::size_t done = 0; done < bytes.size() && err == 0;) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno != EINTR)
-            err = errno;
-    }
-    if (err == 0 && ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && err == 0)
-        err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return Error::failed(os_error("write", path, err));
-    }
-    // Make the rename itself durable.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return Status::success();
-}
-
 } // namespace
 
 Status write_zdb(const std::filesystem::path& path, int format, const ZdbHeader& header,
@@ -174,7 +130,7 @@ Status write_zdb(const std::filesystem::path& path, int format, const ZdbHeader&
     auto bytes = encode_database(format, header, roms);
     if (!bytes)
         return bytes.error();
-    return write_atomically(path, *bytes);
+    return write_file_atomically(path, *bytes);
 }
 
 } // namespace core

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "atomic_file.h"
 #include "text.h"
 #include "update_server.h"
 #include "zdb.h"
@@ -51,35 +52,10 @@ std::string plural(std::size_t n, std::string_view one, std::string_view many) {
 
 // --- writing inside the site -------------------------------------------------------------
 
-/// Writes `bytes` to a new file beside `path` and renames it over `path`: a web server
-/// that serves the tree meanwhile hands out the old file or the new one, never half of one.
+/// Files a web server must be able to read, written so that a server serving the tree
+/// meanwhile hands out the old file or the new one, never half of one.
 core::Status write_atomically(const fs::path& path, std::string_view bytes) {
-    std::string temp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return Error::failed("cannot create a file in " + quoted(path.parent_path()) + ": " +
-                             std::strerror(errno));
-    // mkstemp makes the file private; the web server must be able to read it.
-    ::fchmod(fd, 0644);
-    int err = 0;
-    for (std::size_t done = 0; done < bytes.size() && err == 0;) {
-        auto n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
-            done += static_cast<std::size_t>(n);
-        else if (n < 0 && errno != EINTR)
-            err = errno;
-    }
-    if (err == 0 && ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && err == 0)
-        err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return Error::failed("cannot write " + quoted(path) + ": " + std::strerror(err));
-    }
-    return core::Status::success();
+    return core::write_file_atomically(path, bytes, 0644);
 }
 
 /// Creates `folder` when missing. A symbolic link in its place is refused: following it
