@@ -131,9 +131,7 @@ int compare_lower(std::string_view a, std::string_view b) {
     return 0;
 }
 
-namespace {
-
-void append_utf8(std::string& out, std::uint32_t cp) {
+void append_utf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -150,8 +148,6 @@ void append_utf8(std::string& out, std::uint32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-} // namespace
 
 std::string fold_case(std::string_view text) {
     std::string out;

@@ -26,6 +26,9 @@ int compare_lower(std::string_view a, std::string_view b);
 /// their folded forms are equal, so folded texts can key a hash table.
 std::string fold_case(std::string_view text);
 
+/// Appends the UTF-8 form of one code point.
+void append_utf8(std::string& out, char32_t cp);
+
 /// True when name matches one wildcard pattern (`*`, `?`) without regard to case.
 bool wildcard_match(std::string_view pattern, std::string_view name);
 /// True when name matches any of the `;`-separated patterns (empty parts are ignored).

@@ -60,29 +60,11 @@ char32_t next_code_point(std::string_view text, std::size_t& i) {
     return cp;
 }
 
-void append_utf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 bool in_cp1252(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
         return true;
     std::string one;
-    append_utf8(one, cp);
+    core::append_utf8(one, cp);
     return cp != kInvalid && core::utf8_to_cp1252(one).has_value();
 }
 
@@ -132,7 +114,7 @@ std::string replace_characters(std::string_view name) {
         else if (cp == U'?' || cp == U'*')
             drop_blank = out.empty() || out.ends_with(' ');
         else
-            append_utf8(out, stand_in(cp).value_or(U'_'));
+            core::append_utf8(out, stand_in(cp).value_or(U'_'));
     }
     return out;
 }
@@ -181,7 +163,7 @@ std::string storable(std::string_view text, std::size_t limit, bool keep_lines =
         char32_t cp = next_code_point(text, i);
         if (is_control(cp) && !(keep_lines && (cp == U'\r' || cp == U'\n')))
             cp = U' ';
-        append_utf8(out, stand_in(cp).value_or(U'?'));
+        core::append_utf8(out, stand_in(cp).value_or(U'?'));
     }
     return out;
 }
