@@ -201,7 +201,7 @@ CheckReport DatabaseChecker::update_databases(const std::vector<core::SystemEntr
         progress.step(i + 1, chosen.size());
         report.databases.push_back(check_one(*chosen[i], progress));
     }
-    // A transfer stopped midway has failed already; it is no failure to tell about.
+    // A stop during the last database ends the run as a stop between them does: no message.
     if (stopped(progress))
         return ended(CheckReport::End::Cancelled, "the check was stopped",
                      std::move(report.databases));
