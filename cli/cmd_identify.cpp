@@ -69,7 +69,7 @@ void identify(Context& ctx, const IdentifyOptions& opt) {
     auto files = expand_file_args(ctx, opt.files, opt.recursive);
     // The header skip is a 16-bit count: only the low bits of the stored number count.
     auto skip = static_cast<std::uint16_t>(header.number & 0xFFFF);
-    core::HashAhead ahead(*identifier, files, skip,
+    core::HashAhead ahead(*identifier, {files.begin(), files.end()}, skip,
                           opt.jobs ? opt.jobs : core::HashAhead::default_threads());
     for (const auto& file : files) {
         if (interrupted()) {

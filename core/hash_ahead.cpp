@@ -4,7 +4,7 @@
 
 namespace core {
 
-HashAhead::HashAhead(const Identifier& identifier, std::vector<std::filesystem::path> paths,
+HashAhead::HashAhead(const Identifier& identifier, std::vector<std::string> paths,
                      std::uint16_t skip, unsigned threads, std::size_t window)
     : m_identifier(identifier), m_paths(std::move(paths)), m_skip(skip),
       m_window(std::max<std::size_t>(window, 1)),

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -25,8 +26,10 @@ namespace core {
 /// the workers after the files they are hashing.
 class HashAhead {
 public:
-    HashAhead(const Identifier& identifier, std::vector<std::filesystem::path> paths,
-              std::uint16_t skip, unsigned threads = default_threads(), std::size_t window = 256);
+    /// `paths` are kept as plain strings: a path object per file would cost a collection of
+    /// 100,000 files some 30 MiB and half a million allocations before the first hash.
+    HashAhead(const Identifier& identifier, std::vector<std::string> paths, std::uint16_t skip,
+              unsigned threads = default_threads(), std::size_t window = 256);
     ~HashAhead();
     HashAhead(const HashAhead&) = delete;
     HashAhead& operator=(const HashAhead&) = delete;
@@ -34,6 +37,7 @@ public:
     /// The result for the next path in list order.
     Result<CrcText> next();
     std::size_t size() const { return m_paths.size(); }
+    const std::string& path(std::size_t index) const { return m_paths[index]; }
 
     /// One thread per core, at least one.
     static unsigned default_threads();
@@ -51,7 +55,7 @@ private:
     void work();
 
     const Identifier& m_identifier;
-    std::vector<std::filesystem::path> m_paths;
+    std::vector<std::string> m_paths;
     std::uint16_t m_skip;
     std::size_t m_window;
     std::unique_ptr<Slot[]> m_slots;

@@ -178,14 +178,14 @@ bool RenameRun::collect_files() {
     }
     // The header skip is a 16-bit count: only the low bits of the stored number count.
     const auto skip = static_cast<std::uint16_t>(m_header.number & 0xFFFF);
-    std::vector<std::filesystem::path> paths(found.begin(), found.end());
-    core::HashAhead ahead(*m_identifier, std::move(paths), skip,
+    core::HashAhead ahead(*m_identifier, std::move(found), skip,
                           m_job.threads ? m_job.threads : core::HashAhead::default_threads());
-    for (std::size_t i = 0; i < found.size() && !stopped(); ++i) {
-        if (found.size() > 1)
-            m_log.step(i + 1, found.size());
+    const std::size_t total = ahead.size();
+    for (std::size_t i = 0; i < total && !stopped(); ++i) {
+        if (total > 1)
+            m_log.step(i + 1, total);
         m_log.pump();
-        collect_one(found[i], ahead);
+        collect_one(ahead.path(i), ahead);
     }
     if (stopped()) {
         m_log.log(kAborted);

@@ -18,11 +18,12 @@ protected:
         for (std::uint32_t i = 0; i < 300; ++i) {
             auto crc = 0x10000000u + i * 7919u;
             paths.push_back(dir.write("f" + std::to_string(i) + ".nes",
-                                      testsupport::rom_with_crc(100 + i, crc, i)));
+                                      testsupport::rom_with_crc(100 + i, crc, i))
+                                .string());
             expected.push_back(core::CrcText::from_value(crc).str());
         }
         // A file that cannot be read keeps its place in the order.
-        paths.insert(paths.begin() + 150, dir.path() / "missing.nes");
+        paths.insert(paths.begin() + 150, (dir.path() / "missing.nes").string());
         expected.insert(expected.begin() + 150, "error");
     }
 
@@ -39,7 +40,7 @@ protected:
 
     testsupport::TempDir dir;
     std::optional<core::Identifier> identifier;
-    std::vector<std::filesystem::path> paths;
+    std::vector<std::string> paths;
     std::vector<std::string> expected;
 };
 
