@@ -16,7 +16,7 @@ say() { printf '%s\n' "$*" >&2; }
 
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZELKON_BUILD_BENCH=ON \
     -DZELKON_BUILD_TESTS=OFF -DZELKON_WERROR=OFF >/dev/null
-cmake --build build-bench --target rename_probe zelcore >&2
+cmake --build build-bench --target rename_probe syscall_floor zelcore >&2
 
 # probe N: the median per-file time (us), whole time (s) and the largest peak RSS (MiB).
 probe() {
@@ -47,6 +47,17 @@ check() { # NAME VALUE LIMIT
 check "per file 100,000 / per file 20,000" \
     "$(awk -v a="${per_file[100000]}" -v b="${per_file[20000]}" 'BEGIN { print a / b }')" 1.2
 check "peak memory at 100,000 (MiB)" "${peak[100000]}" 200
+
+# The kernel's own work per file (list, open, stat, read, close, rename three in five) at
+# both sizes, on one thread: the growth no change of ours can take away.
+floor_work=$(mktemp -d /tmp/zelkon-floor-bench.XXXXXX)
+for n in 20000 100000; do
+    "$BIN/rename_probe" --files "$n" --make-only "$floor_work/$n" >/dev/null
+    "$BIN/syscall_floor" "$floor_work/$n/roms" >/dev/null # into the page cache
+    printf 'kernel floor: %s\n' "$("$BIN/syscall_floor" "$floor_work/$n/roms")"
+    rm -rf "${floor_work:?}/$n"
+done
+rmdir "$floor_work"
 
 if command -v rhash >/dev/null; then
     work=$(mktemp -d /tmp/zelkon-rename-bench.XXXXXX)
