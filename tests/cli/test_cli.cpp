@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "cli_run.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -12,15 +13,13 @@
 using testsupport::rom_with_crc;
 using testsupport::TempDir;
 
+using clitest::CliRun;
+using clitest::contains;
+using clitest::run_cli_in;
+
 namespace {
 
 using testsupport::rom_entry;
-
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
 
 class CliTest : public ::testing::Test {
 protected:
@@ -52,10 +51,7 @@ protected:
     }
 
     CliRun run(std::vector<std::string> args, std::filesystem::path zelcore = {}) const {
-        args.insert(args.begin(), {"--home", dir.path().string()});
-        std::ostringstream out, err;
-        int code = cli::run_cli(args, {out, err, zelcore});
-        return {code, out.str(), err.str()};
+        return run_cli_in(dir.path(), std::move(args), zelcore);
     }
 
     TempDir dir;

@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "cli_run.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -7,6 +8,10 @@
 #include "zdb.h"
 
 using testsupport::TempDir;
+
+using clitest::CliRun;
+using clitest::contains;
+using clitest::run_cli_in;
 
 namespace {
 
@@ -23,15 +28,9 @@ constexpr const char* kList = R"xml(<softwarelist name="pce" description="PC Eng
 
 class CliImport : public ::testing::Test {
 protected:
-    struct Run {
-        int code;
-        std::string out, err;
-    };
-    Run run(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--home", home.path().string(), "import"});
-        std::ostringstream out_text, err_text;
-        int code = cli::run_cli(args, {out_text, err_text, {}});
-        return {code, out_text.str(), err_text.str()};
+    CliRun run(std::vector<std::string> args) const {
+        args.insert(args.begin(), "import");
+        return run_cli_in(home.path(), std::move(args));
     }
     std::vector<std::string> import_args(const std::string& id = "TURBOGFX") const {
         return {list.string(), "--system", id, "--out", out.string()};

@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "cli_run.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -14,19 +15,13 @@
 using testsupport::Reply;
 using testsupport::TempDir;
 
+using clitest::CliRun;
+using clitest::contains;
+using clitest::run_cli_in;
+
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 void write_database(const fs::path& path, const std::string& version) {
     core::ZdbHeader header;
@@ -59,10 +54,7 @@ protected:
         write_database(site.path() / "zelkon/zdb" / (id + ".zdb"), version);
     }
     CliRun run(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--home", home.path().string()});
-        std::ostringstream out, err;
-        int code = cli::run_cli(args, {out, err, {}});
-        return {code, out.str(), err.str()};
+        return run_cli_in(home.path(), std::move(args));
     }
 
     TempDir home, site;

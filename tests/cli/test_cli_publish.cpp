@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "cli_run.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -11,13 +12,13 @@ using testsupport::read_file;
 using testsupport::rom_entry;
 using testsupport::TempDir;
 
+using clitest::CliRun;
+using clitest::contains;
+using clitest::run_cli_in;
+
 namespace {
 
 namespace fs = std::filesystem;
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 class CliPublish : public ::testing::Test {
 protected:
@@ -30,17 +31,9 @@ protected:
                                     {rom_entry(0x11111111, "Alpha"), rom_entry(0x2222, "Beta")}));
     }
 
-    struct Run {
-        int code;
-        std::string out;
-        std::string err;
-    };
-
-    Run run(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--home", home.path().string(), "publish"});
-        std::ostringstream out, err;
-        int code = cli::run_cli(args, {out, err, {}});
-        return {code, out.str(), err.str()};
+    CliRun run(std::vector<std::string> args) const {
+        args.insert(args.begin(), "publish");
+        return run_cli_in(home.path(), std::move(args));
     }
 
     fs::path site() const { return home.path() / "site"; }

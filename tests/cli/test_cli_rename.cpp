@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "cli_run.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -15,19 +16,13 @@ using testsupport::rom_entry;
 using testsupport::rom_with_crc;
 using testsupport::TempDir;
 
+using clitest::CliRun;
+using clitest::contains;
+using clitest::run_cli_in;
+
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 std::size_t entries_in(const fs::path& folder) {
     std::error_code ec;
@@ -68,10 +63,7 @@ protected:
     }
 
     CliRun run(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"--home", home.path().string()});
-        std::ostringstream out, err;
-        int code = cli::run_cli(args, {out, err, {}});
-        return {code, out.str(), err.str()};
+        return run_cli_in(home.path(), std::move(args));
     }
 
     TempDir home;
