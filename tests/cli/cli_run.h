@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "cli.h"
+#include "rom_forge.h"
+#include "zdb_writer.h"
 
 namespace clitest {
 
@@ -27,6 +31,16 @@ inline CliRun run_cli_in(const std::filesystem::path& home, std::vector<std::str
 
 inline bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+/// A database of one ROM at `path` (its id the file's stem) with the version text given.
+inline void write_database(const std::filesystem::path& path, const std::string& version) {
+    core::ZdbHeader header;
+    header.system_id = path.stem().string();
+    header.long_name = header.system_id + " games";
+    header.version = version;
+    std::filesystem::create_directories(path.parent_path());
+    ASSERT_TRUE(core::write_zdb(path, 3, header, {testsupport::rom_entry(0x1234, "Game")}).ok());
 }
 
 } // namespace clitest

@@ -9,9 +9,7 @@
 
 using testsupport::TempDir;
 
-using clitest::CliRun;
-using clitest::contains;
-using clitest::run_cli_in;
+using namespace clitest; // NOLINT(google-build-using-namespace): the tests' own helpers
 
 namespace {
 

@@ -15,22 +15,11 @@
 using testsupport::Reply;
 using testsupport::TempDir;
 
-using clitest::CliRun;
-using clitest::contains;
-using clitest::run_cli_in;
+using namespace clitest; // NOLINT(google-build-using-namespace): the tests' own helpers
 
 namespace {
 
 namespace fs = std::filesystem;
-
-void write_database(const fs::path& path, const std::string& version) {
-    core::ZdbHeader header;
-    header.system_id = path.stem().string();
-    header.long_name = header.system_id + " games";
-    header.version = version;
-    fs::create_directories(path.parent_path());
-    ASSERT_TRUE(core::write_zdb(path, 3, header, {testsupport::rom_entry(0x1234, "Game")}).ok());
-}
 
 // A home and a server tree on a local server that ZELKON_UPDATE_ROOT names.
 class CliNews : public ::testing::Test {

@@ -12,9 +12,7 @@ using testsupport::read_file;
 using testsupport::rom_entry;
 using testsupport::TempDir;
 
-using clitest::CliRun;
-using clitest::contains;
-using clitest::run_cli_in;
+using namespace clitest; // NOLINT(google-build-using-namespace): the tests' own helpers
 
 namespace {
 

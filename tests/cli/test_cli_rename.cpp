@@ -16,9 +16,7 @@ using testsupport::rom_entry;
 using testsupport::rom_with_crc;
 using testsupport::TempDir;
 
-using clitest::CliRun;
-using clitest::contains;
-using clitest::run_cli_in;
+using namespace clitest; // NOLINT(google-build-using-namespace): the tests' own helpers
 
 namespace {
 
