@@ -1,0 +1,63 @@
+#include "filters.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "text.h"
+
+namespace lists {
+
+std::vector<Filter> parse_filters(std::string_view text) {
+    std::vector<Filter> filters;
+    while (!text.empty() && filters.size() < kMaxFilters) {
+        auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        auto colon = line.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        filters.push_back(
+            {std::string(line.substr(0, colon)), core::split_list(line.substr(colon + 1), ';')});
+    }
+    return filters;
+}
+
+core::Result<std::vector<Filter>> load_filter(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        return std::vector<Filter>{};
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    if (!in || !(text << in.rdbuf()))
+        return core::Error::failed("cannot read " + core::quoted(file) + ": " +
+                                   std::strerror(errno));
+    return parse_filters(text.str());
+}
+
+bool hidden_by_filters(std::string_view text, const std::vector<Filter>& filters) {
+    std::string lower;
+    bool folded = false;
+    for (const auto& filter : filters) {
+        if (filter.shown)
+            continue;
+        if (!folded) {
+            lower = core::fold_case(text);
+            folded = true;
+        }
+        for (const auto& pattern : filter.patterns)
+            if (lower.find(pattern) != std::string::npos)
+                return true;
+    }
+    return false;
+}
+
+void show_all(std::vector<Filter>& filters) {
+    for (auto& filter : filters)
+        filter.shown = true;
+}
+
+} // namespace lists
