@@ -1,1 +1,327 @@
-// filled in next
+#include "hash_cache.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <system_error>
+
+#include "app_home.h"
+#include "text.h"
+
+namespace core {
+namespace {
+
+// "ZLKC": tells our cache files from any other SQLite file a user might have put here.
+constexpr int kApplicationId = 0x5A4C4B43;
+constexpr int kSchemaVersion = 1;
+constexpr int kBusyTimeoutMs = 1000;
+// A writer of another run waits at most the busy timeout: never hold the lock much longer.
+constexpr auto kMaxTransactionAge = std::chrono::milliseconds(500);
+
+constexpr const char* kLeftAlone = "; it is left as it is";
+
+constexpr const char* kCreateSchema = "CREATE TABLE IF NOT EXISTS crc ("
+                                      " path BLOB NOT NULL, system TEXT NOT NULL,"
+                                      " skip INTEGER NOT NULL, member TEXT NOT NULL,"
+                                      " size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
+                                      " inode INTEGER NOT NULL, device INTEGER NOT NULL,"
+                                      " crc TEXT NOT NULL,"
+                                      " PRIMARY KEY (path, system, skip, member)"
+                                      ") WITHOUT ROWID";
+
+constexpr const char* kLookup = "SELECT size, mtime_ns, inode, device, crc FROM crc"
+                                " WHERE path = ?1 AND system = ?2 AND skip = ?3 AND member = ?4";
+constexpr const char* kStore = "INSERT OR REPLACE INTO crc"
+                               " (path, system, skip, member, size, mtime_ns, inode, device, crc)"
+                               " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
+constexpr const char* kMove = "UPDATE OR REPLACE crc SET path = ?2 WHERE path = ?1";
+
+std::string reason_for(int code, sqlite3* db) {
+    const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+    switch (code & 0xFF) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return std::string("it is not a database (the file is damaged or of another kind)") +
+               kLeftAlone;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return "it is locked by another program";
+    case SQLITE_CANTOPEN:
+        return "it cannot be opened (" + detail + ")";
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+        return "it cannot be written (" + detail + ")";
+    default:
+        return detail;
+    }
+}
+
+void bind_text(sqlite3_stmt* s, int index, const std::string& text) {
+    sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+// Paths are bytes on this platform, not necessarily UTF-8.
+void bind_path(sqlite3_stmt* s, int index, const std::string& path) {
+    sqlite3_bind_blob(s, index, path.data(), static_cast<int>(path.size()), SQLITE_TRANSIENT);
+}
+
+void bind_rule(sqlite3_stmt* s, const CacheKey& key) {
+    bind_path(s, 1, key.path);
+    bind_text(s, 2, key.system);
+    sqlite3_bind_int(s, 3, key.skip);
+    bind_text(s, 4, key.member);
+}
+
+FileStamp stamp_in_row(sqlite3_stmt* s) {
+    return {sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
+            static_cast<std::uint64_t>(sqlite3_column_int64(s, 2)),
+            static_cast<std::uint64_t>(sqlite3_column_int64(s, 3))};
+}
+
+} // namespace
+
+std::optional<FileStamp> stamp_of(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileStamp{static_cast<std::int64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                         st.st_mtim.tv_nsec,
+                     static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
+}
+
+std::filesystem::path HashCache::default_file() {
+    return app_home() / "checksums.sqlite";
+}
+
+HashCache::HashCache(std::filesystem::path file)
+    : m_file(file.empty() ? default_file() : std::move(file)) {
+    const std::lock_guard lock(m_mutex);
+    if (open_file() && check_schema())
+        prepare_statements();
+}
+
+HashCache::~HashCache() {
+    close();
+}
+
+bool HashCache::open_file() {
+    std::error_code ignored;
+    std::filesystem::create_directories(m_file.parent_path(), ignored);
+    const int code =
+        sqlite3_open_v2(m_file.c_str(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (code != SQLITE_OK) {
+        fail(code);
+        return false;
+    }
+    sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+    return true;
+}
+
+// Only reads until it knows the file is ours: a file of anyone else is never written.
+bool HashCache::check_schema() {
+    sqlite3_stmt* s = nullptr;
+    int code = sqlite3_prepare_v2(m_db,
+                                  "SELECT (SELECT count(*) FROM sqlite_master),"
+                                  " (SELECT application_id FROM pragma_application_id),"
+                                  " (SELECT user_version FROM pragma_user_version)",
+                                  -1, &s, nullptr);
+    if (code == SQLITE_OK)
+        code = sqlite3_step(s);
+    if (code != SQLITE_ROW) {
+        sqlite3_finalize(s);
+        fail(code);
+        return false;
+    }
+    const auto objects = sqlite3_column_int64(s, 0);
+    const int id = sqlite3_column_int(s, 1);
+    const int version = sqlite3_column_int(s, 2);
+    sqlite3_finalize(s);
+    if (objects == 0 && id == 0)
+        return create_schema();
+    if (id != kApplicationId) {
+        turn_off(std::string("it holds something other than checksums of this program") +
+                 kLeftAlone);
+        return false;
+    }
+    if (version != kSchemaVersion) {
+        turn_off("it was written by another version of this program (schema " +
+                 std::to_string(version) + ")" + kLeftAlone);
+        return false;
+    }
+    return exec("PRAGMA journal_mode = WAL") && exec("PRAGMA synchronous = NORMAL");
+}
+
+bool HashCache::create_schema() {
+    const std::string pragmas = "PRAGMA application_id = " + std::to_string(kApplicationId) +
+                                "; PRAGMA user_version = " + std::to_string(kSchemaVersion);
+    return exec("BEGIN IMMEDIATE") && exec(kCreateSchema) && exec(pragmas.c_str()) &&
+           exec("COMMIT") && exec("PRAGMA journal_mode = WAL") &&
+           exec("PRAGMA synchronous = NORMAL");
+}
+
+bool HashCache::prepare_statements() {
+    for (auto [sql, statement] :
+         {std::pair{kLookup, &m_lookup}, std::pair{kStore, &m_store}, std::pair{kMove, &m_move}}) {
+        const int code = sqlite3_prepare_v2(m_db, sql, -1, statement, nullptr);
+        if (code != SQLITE_OK) {
+            fail(code);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HashCache::exec(const char* sql) {
+    const int code = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK) {
+        fail(code);
+        return false;
+    }
+    return true;
+}
+
+bool HashCache::begin_if_needed() {
+    if (m_in_transaction)
+        return true;
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    m_in_transaction = true;
+    m_pending = 0;
+    m_transaction_start = std::chrono::steady_clock::now();
+    return true;
+}
+
+bool HashCache::commit() {
+    if (!m_in_transaction)
+        return true;
+    m_in_transaction = false;
+    return exec("COMMIT");
+}
+
+bool HashCache::write_step(sqlite3_stmt* statement) {
+    const int code = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    if (code != SQLITE_DONE) {
+        fail(code);
+        return false;
+    }
+    return true;
+}
+
+void HashCache::fail(int code) {
+    turn_off(reason_for(code, m_db));
+}
+
+void HashCache::turn_off(std::string reason) {
+    if (m_problem.empty())
+        m_problem = "the checksum cache " + quoted(m_file) +
+                    " is not used in this run: " + std::move(reason);
+    finalize_statements();
+    if (m_db) {
+        // What was not committed is dropped: nothing half-written stays behind.
+        if (m_in_transaction)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    m_in_transaction = false;
+}
+
+void HashCache::finalize_statements() {
+    for (auto** statement : {&m_lookup, &m_store, &m_move}) {
+        sqlite3_finalize(*statement);
+        *statement = nullptr;
+    }
+}
+
+std::optional<CrcText> HashCache::lookup(const CacheKey& key) {
+    const std::lock_guard lock(m_mutex);
+    if (!m_db)
+        return std::nullopt;
+    bind_rule(m_lookup, key);
+    std::optional<CrcText> found;
+    const int code = sqlite3_step(m_lookup);
+    if (code == SQLITE_ROW && stamp_in_row(m_lookup) == key.stamp &&
+        sqlite3_column_bytes(m_lookup, 4) == 8) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_lookup, 4));
+        found = CrcText(std::string_view(text, 8));
+    }
+    sqlite3_reset(m_lookup);
+    sqlite3_clear_bindings(m_lookup);
+    if (code != SQLITE_ROW && code != SQLITE_DONE)
+        fail(code);
+    return found;
+}
+
+void HashCache::store(const CacheKey& key, const CrcText& crc) {
+    const std::lock_guard lock(m_mutex);
+    if (!m_db || !begin_if_needed())
+        return;
+    bind_rule(m_store, key);
+    sqlite3_bind_int64(m_store, 5, key.stamp.size);
+    sqlite3_bind_int64(m_store, 6, key.stamp.mtime_ns);
+    sqlite3_bind_int64(m_store, 7, static_cast<sqlite3_int64>(key.stamp.inode));
+    sqlite3_bind_int64(m_store, 8, static_cast<sqlite3_int64>(key.stamp.device));
+    const auto text = crc.view();
+    sqlite3_bind_text(m_store, 9, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    if (!write_step(m_store))
+        return;
+    if (++m_pending >= kStoresPerCommit ||
+        std::chrono::steady_clock::now() - m_transaction_start > kMaxTransactionAge)
+        commit();
+}
+
+void HashCache::moved(const std::string& from, const std::string& to) {
+    const std::lock_guard lock(m_mutex);
+    if (!m_db || !begin_if_needed())
+        return;
+    bind_path(m_move, 1, from);
+    bind_path(m_move, 2, to);
+    write_step(m_move);
+}
+
+std::optional<std::size_t> HashCache::clear() {
+    const std::lock_guard lock(m_mutex);
+    if (!m_db || !begin_if_needed() || !exec("DELETE FROM crc"))
+        return std::nullopt;
+    const auto removed = static_cast<std::size_t>(sqlite3_changes64(m_db));
+    if (!commit())
+        return std::nullopt;
+    return removed;
+}
+
+void HashCache::close() {
+    const std::lock_guard lock(m_mutex);
+    if (!m_db)
+        return;
+    if (!commit())
+        return;
+    finalize_statements();
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+bool HashCache::usable() const {
+    const std::lock_guard lock(m_mutex);
+    return m_db != nullptr;
+}
+
+std::optional<std::string> HashCache::take_problem() {
+    const std::lock_guard lock(m_mutex);
+    if (m_problem.empty() || m_problem_taken)
+        return std::nullopt;
+    m_problem_taken = true;
+    return m_problem;
+}
+
+std::string HashCache::problem() const {
+    const std::lock_guard lock(m_mutex);
+    return m_problem;
+}
+
+} // namespace core

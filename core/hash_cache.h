@@ -1,1 +1,107 @@
-// filled in next
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "crc_text.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace core {
+
+/// What a stat of a file says about its contents without reading them: a file whose stamp
+/// is unchanged is taken to hold the same bytes.
+struct FileStamp {
+    std::int64_t size = 0;
+    std::int64_t mtime_ns = 0; ///< modification time, nanoseconds since the epoch
+    std::uint64_t inode = 0;
+    std::uint64_t device = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+/// Which file, in which state, under which identification rule a CRC text was made.
+struct CacheKey {
+    std::string path; ///< absolute; for a ZIP archive the archive itself
+    FileStamp stamp;
+    std::string system; ///< the system id whose rules applied
+    std::uint16_t skip = 0;
+    /// What picks the member of a ZIP archive (the system's patterns); empty for a plain file.
+    std::string member;
+};
+
+/// CRC texts of files already read, kept in an SQLite file in the home, so that a rescan of
+/// an unchanged collection reads no file twice.
+///
+/// The cache never fails a run: when its file is damaged, of another kind, locked beyond
+/// the busy timeout or cannot be written, it tells so once (take_problem) and from then on
+/// every lookup misses and every store is dropped. It never removes or rewrites a file it
+/// cannot read as its own. All calls may come from several threads at once.
+class HashCache {
+public:
+    /// Stores are committed in one transaction per this many, so a run of 100,000 files
+    /// does not wait for a disk sync per file.
+    static constexpr std::size_t kStoresPerCommit = 4096;
+
+    /// Opens (creating when missing) the cache file; `checksums.sqlite` in the home when
+    /// empty. A problem does not stop the open: the cache is then off.
+    explicit HashCache(std::filesystem::path file = {});
+    ~HashCache();
+    HashCache(const HashCache&) = delete;
+    HashCache& operator=(const HashCache&) = delete;
+
+    static std::filesystem::path default_file();
+
+    /// The CRC text stored under exactly this key; nothing when any part differs.
+    std::optional<CrcText> lookup(const CacheKey& key);
+    void store(const CacheKey& key, const CrcText& crc);
+    /// A file was renamed or moved within its file system: its entries follow it.
+    void moved(const std::string& from, const std::string& to);
+    /// Removes every entry; the count removed, or nothing when the cache is off.
+    std::optional<std::size_t> clear();
+    /// Commits what is pending and closes the file; later calls see a cache that is off.
+    void close();
+
+    bool usable() const;
+    const std::filesystem::path& file() const { return m_file; }
+    /// The problem that turned the cache off, the first time it is asked for; later nothing.
+    std::optional<std::string> take_problem();
+    /// The problem that turned the cache off; empty while there is none.
+    std::string problem() const;
+
+private:
+    bool open_file();
+    bool check_schema();
+    bool create_schema();
+    bool prepare_statements();
+    bool exec(const char* sql);
+    bool begin_if_needed();
+    bool commit();
+    bool write_step(sqlite3_stmt* statement);
+    void fail(int code);
+    void turn_off(std::string reason);
+    void finalize_statements();
+
+    std::filesystem::path m_file;
+    mutable std::mutex m_mutex;
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_lookup = nullptr;
+    sqlite3_stmt* m_store = nullptr;
+    sqlite3_stmt* m_move = nullptr;
+    bool m_in_transaction = false;
+    std::size_t m_pending = 0;
+    std::chrono::steady_clock::time_point m_transaction_start;
+    std::string m_problem;
+    bool m_problem_taken = false;
+};
+
+/// The stamp of a file from one stat call (following links); nothing when it cannot be
+/// stat'ed.
+std::optional<FileStamp> stamp_of(const std::filesystem::path& path);
+
+} // namespace core

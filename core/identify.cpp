@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "hash_cache.h"
 #include "text.h"
 #include "zip_archive.h"
 
@@ -23,7 +24,7 @@ Error cannot_read(const std::filesystem::path& path, const std::string& reason) 
 
 // Follows links, as opening the file would. A folder or a device is not a ROM file.
 // One stat call: on a collection of small files every system call shows.
-Result<std::int64_t> regular_file_size(const std::filesystem::path& path) {
+Result<FileStamp> regular_file_stamp(const std::filesystem::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         const int err = errno;
@@ -35,7 +36,26 @@ Result<std::int64_t> regular_file_size(const std::filesystem::path& path) {
         return cannot_read(path, "it is a folder");
     if (!S_ISREG(st.st_mode))
         return cannot_read(path, "it is not a regular file");
-    return static_cast<std::int64_t>(st.st_size);
+    return FileStamp{static_cast<std::int64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                         st.st_mtim.tv_nsec,
+                     static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
+}
+
+Result<std::int64_t> regular_file_size(const std::filesystem::path& path) {
+    auto stamp = regular_file_stamp(path);
+    if (!stamp)
+        return stamp.error();
+    return stamp->size;
+}
+
+// The same file under whatever folder the caller ran from: the cache keys by full path.
+std::string absolute_text(const std::filesystem::path& path) {
+    if (path.is_absolute())
+        return path.lexically_normal().native();
+    std::error_code ec;
+    auto full = std::filesystem::absolute(path, ec);
+    return ec ? path.native() : full.lexically_normal().native();
 }
 
 // The same error, told in terms of the user's file: `prefix`, the part that names one of
@@ -132,12 +152,27 @@ Result<std::filesystem::path> Identifier::extract_from_zip(const std::filesystem
 }
 
 Result<CrcText> Identifier::get_crc32(const std::filesystem::path& path, std::uint16_t skip) const {
+    auto stamp = regular_file_stamp(path);
+    if (!stamp)
+        return stamp.error();
+    if (!m_cache)
+        return compute_crc32(path, stamp->size, skip);
+    // The member of an archive is whichever the patterns pick first: they are part of the
+    // rule, so the archive need not even be listed on a hit.
+    const CacheKey key{absolute_text(path), *stamp, m_system.id, skip,
+                       is_zip(path.string()) ? m_system.patterns : std::string()};
+    if (auto known = m_cache->lookup(key))
+        return *known;
+    auto crc = compute_crc32(path, stamp->size, skip);
+    if (crc)
+        m_cache->store(key, *crc);
+    return crc;
+}
+
+Result<CrcText> Identifier::compute_crc32(const std::filesystem::path& path, std::int64_t path_size,
+                                          std::uint16_t skip) const {
     // Step 1: the source. A ZIP archive stands for its first matching member; its data is
     // read only when a rule needs the bytes themselves.
-    auto path_size = regular_file_size(path);
-    if (!path_size)
-        return path_size.error();
-
     const bool zip = is_zip(path.string());
     std::optional<ZipMember> member;
     std::int64_t size = 0;
@@ -152,7 +187,7 @@ Result<CrcText> Identifier::get_crc32(const std::filesystem::path& path, std::ui
         size = static_cast<std::int64_t>(member->size);
         extension = lower_extension(member_base_name(member->name));
     } else {
-        size = *path_size;
+        size = path_size;
         extension = lower_extension(path.string());
     }
     std::int64_t offset = skip;

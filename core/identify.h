@@ -12,6 +12,8 @@
 
 namespace core {
 
+class HashCache;
+
 /// The system a file is identified for: its id selects the special rules
 /// ("SGENESIS", "TURBOGFX", "JAGUAR"), its patterns filter ZIP members.
 struct SystemRules {
@@ -39,11 +41,18 @@ public:
 
     const SystemRules& system() const { return m_system; }
 
+    /// get_crc32 asks `cache` (when not null) before reading a file and tells it every CRC
+    /// it computed. The cache must outlive the identifier's use.
+    void set_cache(HashCache* cache) { m_cache = cache; }
+
 private:
     Identifier(Zelcore zelcore, SystemRules system, TempFolder temp);
+    Result<CrcText> compute_crc32(const std::filesystem::path& path, std::int64_t path_size,
+                                  std::uint16_t skip) const;
     Zelcore m_zelcore;
     SystemRules m_system;
     TempFolder m_temp;
+    HashCache* m_cache = nullptr;
 };
 
 } // namespace core
