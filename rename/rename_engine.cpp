@@ -7,6 +7,7 @@
 #include "batch.h"
 #include "folder_walk.h"
 #include "hash_ahead.h"
+#include "hash_cache.h"
 #include "identify.h"
 #include "placement.h"
 #include "platform.h"
@@ -65,6 +66,7 @@ private:
 
     void flush_if_over_limit();
     void carry_out(core::Batch batch, bool update_index);
+    void tell_cache(const core::Batch& batch, const core::BatchOutcome& outcome);
     bool stopped() const { return m_log.stop_requested(); }
     void inform(std::string title, std::string text);
 
@@ -163,6 +165,7 @@ bool RenameRun::load_database() {
         return false;
     }
     m_identifier.emplace(std::move(identifier.value()));
+    m_identifier->set_cache(m_job.cache);
     m_log.log(kDone);
     return true;
 }
@@ -291,8 +294,20 @@ void RenameRun::carry_out(core::Batch batch, bool update_index) {
     m_report.not_carried_out +=
         outcome.count(core::ItemResult::Skipped) + outcome.count(core::ItemResult::Failed);
     m_problems.insert(m_problems.end(), outcome.problems.begin(), outcome.problems.end());
+    tell_cache(batch, outcome);
     if (update_index)
         m_placement.carried_out(batch, outcome);
+}
+
+// A moved file keeps its bytes, so the next run finds it by its new path without reading
+// it. A copy is a new file: its source keeps its entry, the copy is read when first met.
+void RenameRun::tell_cache(const core::Batch& batch, const core::BatchOutcome& outcome) {
+    if (!m_job.cache || batch.op != core::BatchOp::Move || !m_out.runner.changes_files())
+        return;
+    const std::size_t n = std::min({batch.from.size(), batch.to.size(), outcome.items.size()});
+    for (std::size_t i = 0; i < n; ++i)
+        if (outcome.items[i] == core::ItemResult::Done)
+            m_job.cache->moved(batch.from[i], batch.to[i]);
 }
 
 void RenameRun::plan_unrecognized() {

@@ -10,6 +10,7 @@
 
 namespace core {
 class BatchRunner;
+class HashCache;
 class Progress;
 class Prompter;
 class Zelcore;
@@ -44,6 +45,8 @@ struct RenameJob {
     unsigned threads = 0; ///< files hashed at once; 0: one per core
     /// The database's first-load notice; none when null (the command-line program).
     const core::FirstLoadNotice* notice = nullptr;
+    /// Known CRC texts, told the new paths of the files moved; none when null.
+    core::HashCache* cache = nullptr;
 };
 
 struct RenameReport {
