@@ -14,6 +14,30 @@ void Context::error(const std::string& text) const {
     err << "zelkon-cli: " << text << '\n';
 }
 
+core::HashCache* Context::hash_cache() {
+    if (no_cache)
+        return nullptr;
+    if (!opened_cache)
+        opened_cache = std::make_unique<core::HashCache>(home / "checksums.sqlite");
+    report_cache_problem();
+    return opened_cache.get();
+}
+
+void Context::report_cache_problem() {
+    if (!opened_cache)
+        return;
+    if (auto problem = opened_cache->take_problem())
+        error(*problem);
+}
+
+void Context::close_cache() {
+    if (!opened_cache)
+        return;
+    opened_cache->close();
+    report_cache_problem();
+    opened_cache.reset();
+}
+
 namespace {
 
 std::vector<char*> make_argv(std::vector<std::string>& storage) {
@@ -41,9 +65,13 @@ int run_cli(const std::vector<std::string>& args, const Environment& env) {
     std::string home;
     bool assume_yes = false;
     bool assume_no = false;
+    bool no_cache = false;
     app.add_option("--home", home,
                    "The home folder (zelkon.ini and databases/); default: $ZELKON_HOME, the "
                    "program's folder when portable, else $XDG_DATA_HOME/zelkon");
+    app.add_flag("--no-cache", no_cache,
+                 "Read every file anew: neither use nor update the cache of checksums in the "
+                 "home");
     auto* yes = app.add_flag("--yes", assume_yes, "Answer yes to every question");
     app.add_flag("--no", assume_no, "Answer no to every question (also the default)")
         ->excludes(yes);
@@ -65,6 +93,7 @@ int run_cli(const std::vector<std::string>& args, const Environment& env) {
         return code == 0 ? kExitOk : kExitUsage;
     }
 
+    ctx.no_cache = no_cache;
     ctx.home = core::resolve_app_home(home.empty() ? std::nullopt
                                                    : std::optional<std::filesystem::path>(home));
     core::set_app_home(ctx.home);
@@ -82,6 +111,7 @@ int run_cli(const std::vector<std::string>& args, const Environment& env) {
     for (auto& command : commands)
         if (command.sub->parsed())
             command.run();
+    ctx.close_cache();
     env.out.flush();
     return ctx.exit_code;
 }

@@ -1,14 +1,48 @@
-// filled in next
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
 #include "context.h"
+#include "text.h"
 
 namespace cli {
+namespace {
+
+std::string entries(std::size_t n) {
+    return std::to_string(n) + (n == 1 ? " entry" : " entries");
+}
+
+void run_clear(Context& ctx) {
+    if (ctx.no_cache) {
+        ctx.error("the checksum cache is not used with --no-cache: nothing was cleared");
+        ctx.exit_code = kExitUsage;
+        return;
+    }
+    // A cache that cannot be opened as ours was already reported; its file stays as it is.
+    auto* cache = ctx.hash_cache();
+    auto removed = cache->clear();
+    if (!removed) {
+        ctx.report_cache_problem();
+        ctx.error("the checksum cache was not cleared");
+        ctx.exit_code = kExitFileError;
+        return;
+    }
+    ctx.out << "Removed " << entries(*removed) << " from the checksum cache "
+            << core::quoted(cache->file()) << ".\n";
+}
+
+} // namespace
 
 Command add_cache_command(CLI::App& app, Context& ctx) {
     auto* sub = app.add_subcommand("cache", "The cache of file checksums in the home");
-    return {sub, [&ctx] { ctx.error("not built yet"); }};
+    sub->footer("The cache (checksums.sqlite in the home) keeps the CRC text of each file read, "
+                "so a file whose size, time and inode are unchanged is not read again. "
+                "--no-cache before the command turns it off for one run.");
+    sub->require_subcommand(1);
+    auto* clear = sub->add_subcommand("clear", "Removes every entry of the cache");
+    return {sub, [&ctx, clear] {
+                if (clear->parsed())
+                    run_clear(ctx);
+            }};
 }
 
 } // namespace cli

@@ -65,6 +65,7 @@ void identify(Context& ctx, const IdentifyOptions& opt) {
         ctx.exit_code = kExitFileError;
         return;
     }
+    identifier->set_cache(ctx.hash_cache());
     NameIndex names(roms);
     auto files = expand_file_args(ctx, opt.files, opt.recursive);
     // The header skip is a 16-bit count: only the low bits of the stored number count.

@@ -75,6 +75,7 @@ void rename(Context& ctx, const RenameOptions& opt) {
                             renaming::read_rename_settings(target->system.id, target->folder),
                             opt.jobs, nullptr};
     apply_overrides(opt, job.settings);
+    job.cache = ctx.hash_cache();
 
     FileRun run(ctx, {opt.dry_run, opt.replace, target->describe("rename")});
     renaming::RenameServices services{*ctx.zelcore, run.prompter(), run.progress(), run.runner()};
