@@ -5,13 +5,15 @@
 // tenth are duplicates (moved to a dupe folder) and a tenth are unknown (moved aside).
 //
 // With --make-only the folder is left in DIR (ROMs in DIR/roms) and nothing is timed, so a
-// script can time other tools on the same tree.
+// script can time other tools on the same tree. With --cache FILE the run keeps CRC texts in
+// that checksum cache; its closing commit is part of the time.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -19,6 +21,7 @@
 #include <unistd.h>
 
 #include "batch_executor.h"
+#include "hash_cache.h"
 #include "progress.h"
 #include "prompter.h"
 #include "rename_engine.h"
@@ -135,7 +138,7 @@ double rss_mib() {
 
 int usage_error() {
     std::fprintf(stderr, "usage: rename_probe --files N [--threads T] [--steps] [--plan-only] "
-                         "[--make-only DIR | --run-on DIR]\n");
+                         "[--cache FILE] [--make-only DIR | --run-on DIR]\n");
     return 2;
 }
 
@@ -148,6 +151,7 @@ int main(int argc, char** argv) {
     bool steps = false;
     bool plan_only = false;
     std::string run_on;
+    std::string cache_file;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--files") == 0 && i + 1 < argc)
             files = std::strtoull(argv[++i], nullptr, 10);
@@ -155,6 +159,8 @@ int main(int argc, char** argv) {
             threads = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
         else if (std::strcmp(argv[i], "--run-on") == 0 && i + 1 < argc)
             run_on = argv[++i];
+        else if (std::strcmp(argv[i], "--cache") == 0 && i + 1 < argc)
+            cache_file = argv[++i];
         else if (std::strcmp(argv[i], "--plan-only") == 0)
             plan_only = true;
         else if (std::strcmp(argv[i], "--steps") == 0)
@@ -200,7 +206,16 @@ int main(int argc, char** argv) {
     core::SystemEntry system{"Benchmark", "BENCH", "*.bin", tree.db};
 
     auto start = std::chrono::steady_clock::now();
-    auto report = renaming::rename_roms({system, tree.roms, settings, threads, nullptr}, services);
+    std::optional<core::HashCache> cache;
+    if (!cache_file.empty())
+        cache.emplace(cache_file);
+    auto report = renaming::rename_roms(
+        {system, tree.roms, settings, threads, nullptr, cache ? &*cache : nullptr}, services);
+    if (cache) {
+        cache->close();
+        if (auto problem = cache->take_problem())
+            std::fprintf(stderr, "%s\n", problem->c_str());
+    }
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

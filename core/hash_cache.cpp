@@ -152,15 +152,20 @@ bool HashCache::check_schema() {
                  std::to_string(version) + ")" + kLeftAlone);
         return false;
     }
-    return exec("PRAGMA journal_mode = WAL") && exec("PRAGMA synchronous = NORMAL");
+    return tune();
+}
+
+// The whole file of a large collection stays in memory: a lookup then reads no page.
+bool HashCache::tune() {
+    return exec("PRAGMA journal_mode = WAL") && exec("PRAGMA synchronous = NORMAL") &&
+           exec("PRAGMA cache_size = -65536");
 }
 
 bool HashCache::create_schema() {
     const std::string pragmas = "PRAGMA application_id = " + std::to_string(kApplicationId) +
                                 "; PRAGMA user_version = " + std::to_string(kSchemaVersion);
     return exec("BEGIN IMMEDIATE") && exec(kCreateSchema) && exec(pragmas.c_str()) &&
-           exec("COMMIT") && exec("PRAGMA journal_mode = WAL") &&
-           exec("PRAGMA synchronous = NORMAL");
+           exec("COMMIT") && tune();
 }
 
 bool HashCache::prepare_statements() {
@@ -184,22 +189,41 @@ bool HashCache::exec(const char* sql) {
     return true;
 }
 
-bool HashCache::begin_if_needed() {
-    if (m_in_transaction)
+bool HashCache::begin_reading() {
+    if (m_transaction != Transaction::None)
         return true;
-    if (!exec("BEGIN IMMEDIATE"))
+    if (!exec("BEGIN"))
         return false;
-    m_in_transaction = true;
+    m_transaction = Transaction::Read;
+    m_transaction_start = std::chrono::steady_clock::now();
+    return true;
+}
+
+// A read transaction is never turned into a write one: when another run wrote in between,
+// that upgrade fails at once instead of waiting for the lock.
+bool HashCache::begin_writing() {
+    if (m_transaction == Transaction::Write)
+        return true;
+    if (!commit() || !exec("BEGIN IMMEDIATE"))
+        return false;
+    m_transaction = Transaction::Write;
     m_pending = 0;
     m_transaction_start = std::chrono::steady_clock::now();
     return true;
 }
 
 bool HashCache::commit() {
-    if (!m_in_transaction)
+    if (m_transaction == Transaction::None)
         return true;
-    m_in_transaction = false;
+    m_transaction = Transaction::None;
     return exec("COMMIT");
+}
+
+bool HashCache::commit_when_old() {
+    if (m_pending >= kStoresPerCommit ||
+        std::chrono::steady_clock::now() - m_transaction_start > kMaxTransactionAge)
+        return commit();
+    return true;
 }
 
 bool HashCache::write_step(sqlite3_stmt* statement) {
@@ -224,12 +248,12 @@ void HashCache::turn_off(std::string reason) {
     finalize_statements();
     if (m_db) {
         // What was not committed is dropped: nothing half-written stays behind.
-        if (m_in_transaction)
+        if (m_transaction != Transaction::None)
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
-    m_in_transaction = false;
+    m_transaction = Transaction::None;
 }
 
 void HashCache::finalize_statements() {
@@ -241,7 +265,7 @@ void HashCache::finalize_statements() {
 
 std::optional<CrcText> HashCache::lookup(const CacheKey& key) {
     const std::lock_guard lock(m_mutex);
-    if (!m_db)
+    if (!m_db || !begin_reading())
         return std::nullopt;
     bind_rule(m_lookup, key);
     std::optional<CrcText> found;
@@ -255,12 +279,14 @@ std::optional<CrcText> HashCache::lookup(const CacheKey& key) {
     sqlite3_clear_bindings(m_lookup);
     if (code != SQLITE_ROW && code != SQLITE_DONE)
         fail(code);
+    else
+        commit_when_old();
     return found;
 }
 
 void HashCache::store(const CacheKey& key, const CrcText& crc) {
     const std::lock_guard lock(m_mutex);
-    if (!m_db || !begin_if_needed())
+    if (!m_db || !begin_writing())
         return;
     bind_rule(m_store, key);
     sqlite3_bind_int64(m_store, 5, key.stamp.size);
@@ -271,23 +297,25 @@ void HashCache::store(const CacheKey& key, const CrcText& crc) {
     sqlite3_bind_text(m_store, 9, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
     if (!write_step(m_store))
         return;
-    if (++m_pending >= kStoresPerCommit ||
-        std::chrono::steady_clock::now() - m_transaction_start > kMaxTransactionAge)
-        commit();
+    ++m_pending;
+    commit_when_old();
 }
 
 void HashCache::moved(const std::string& from, const std::string& to) {
     const std::lock_guard lock(m_mutex);
-    if (!m_db || !begin_if_needed())
+    if (!m_db || !begin_writing())
         return;
     bind_path(m_move, 1, from);
     bind_path(m_move, 2, to);
-    write_step(m_move);
+    if (write_step(m_move)) {
+        ++m_pending;
+        commit_when_old();
+    }
 }
 
 std::optional<std::size_t> HashCache::clear() {
     const std::lock_guard lock(m_mutex);
-    if (!m_db || !begin_if_needed() || !exec("DELETE FROM crc"))
+    if (!m_db || !begin_writing() || !exec("DELETE FROM crc"))
         return std::nullopt;
     const auto removed = static_cast<std::size_t>(sqlite3_changes64(m_db));
     if (!commit())

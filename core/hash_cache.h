@@ -78,10 +78,13 @@ private:
     bool open_file();
     bool check_schema();
     bool create_schema();
+    bool tune();
     bool prepare_statements();
     bool exec(const char* sql);
-    bool begin_if_needed();
+    bool begin_reading();
+    bool begin_writing();
     bool commit();
+    bool commit_when_old();
     bool write_step(sqlite3_stmt* statement);
     void fail(int code);
     void turn_off(std::string reason);
@@ -93,7 +96,10 @@ private:
     sqlite3_stmt* m_lookup = nullptr;
     sqlite3_stmt* m_store = nullptr;
     sqlite3_stmt* m_move = nullptr;
-    bool m_in_transaction = false;
+    /// Lookups run inside a transaction too: one per lookup would lock and unlock the
+    /// journal index twice per file.
+    enum class Transaction { None, Read, Write };
+    Transaction m_transaction = Transaction::None;
     std::size_t m_pending = 0;
     std::chrono::steady_clock::time_point m_transaction_start;
     std::string m_problem;
