@@ -245,6 +245,7 @@ void HashCache::turn_off(std::string reason) {
     if (m_problem.empty())
         m_problem = "the checksum cache " + quoted(m_file) +
                     " is not used in this run: " + std::move(reason);
+    m_off = true;
     finalize_statements();
     if (m_db) {
         // What was not committed is dropped: nothing half-written stays behind.
@@ -264,6 +265,17 @@ void HashCache::finalize_statements() {
 }
 
 std::optional<CrcText> HashCache::lookup(const CacheKey& key) {
+    if (m_off)
+        return std::nullopt;
+    {
+        // The inode compared first: it tells nearly every other file apart at once.
+        const std::lock_guard queue_lock(m_queue_mutex);
+        for (auto it = m_queue.rbegin(); it != m_queue.rend(); ++it)
+            if (it->key.stamp == key.stamp && it->key.path == key.path &&
+                it->key.system == key.system && it->key.skip == key.skip &&
+                it->key.member == key.member)
+                return it->crc;
+    }
     const std::lock_guard lock(m_mutex);
     if (!m_db || !begin_reading())
         return std::nullopt;
@@ -285,24 +297,50 @@ std::optional<CrcText> HashCache::lookup(const CacheKey& key) {
 }
 
 void HashCache::store(const CacheKey& key, const CrcText& crc) {
+    if (m_off)
+        return;
+    std::vector<QueuedStore> full;
+    {
+        const std::lock_guard queue_lock(m_queue_mutex);
+        m_queue.push_back({key, crc});
+        if (m_queue.size() < kQueuedStores)
+            return;
+        full.swap(m_queue);
+    }
     const std::lock_guard lock(m_mutex);
-    if (!m_db || !begin_writing())
-        return;
-    bind_rule(m_store, key);
-    sqlite3_bind_int64(m_store, 5, key.stamp.size);
-    sqlite3_bind_int64(m_store, 6, key.stamp.mtime_ns);
-    sqlite3_bind_int64(m_store, 7, static_cast<sqlite3_int64>(key.stamp.inode));
-    sqlite3_bind_int64(m_store, 8, static_cast<sqlite3_int64>(key.stamp.device));
-    const auto text = crc.view();
-    sqlite3_bind_text(m_store, 9, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-    if (!write_step(m_store))
-        return;
-    ++m_pending;
-    commit_when_old();
+    write_stores(full);
+}
+
+void HashCache::write_queue() {
+    std::vector<QueuedStore> queued;
+    {
+        const std::lock_guard queue_lock(m_queue_mutex);
+        queued.swap(m_queue);
+    }
+    write_stores(queued);
+}
+
+void HashCache::write_stores(const std::vector<QueuedStore>& stores) {
+    for (const auto& [key, crc] : stores) {
+        if (!m_db || !begin_writing())
+            return;
+        bind_rule(m_store, key);
+        sqlite3_bind_int64(m_store, 5, key.stamp.size);
+        sqlite3_bind_int64(m_store, 6, key.stamp.mtime_ns);
+        sqlite3_bind_int64(m_store, 7, static_cast<sqlite3_int64>(key.stamp.inode));
+        sqlite3_bind_int64(m_store, 8, static_cast<sqlite3_int64>(key.stamp.device));
+        const auto text = crc.view();
+        sqlite3_bind_text(m_store, 9, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        if (!write_step(m_store))
+            return;
+        ++m_pending;
+        commit_when_old();
+    }
 }
 
 void HashCache::moved(const std::string& from, const std::string& to) {
     const std::lock_guard lock(m_mutex);
+    write_queue(); // a file stored and moved in one run must be found at its new path
     if (!m_db || !begin_writing())
         return;
     bind_path(m_move, 1, from);
@@ -315,6 +353,7 @@ void HashCache::moved(const std::string& from, const std::string& to) {
 
 std::optional<std::size_t> HashCache::clear() {
     const std::lock_guard lock(m_mutex);
+    write_queue();
     if (!m_db || !begin_writing() || !exec("DELETE FROM crc"))
         return std::nullopt;
     const auto removed = static_cast<std::size_t>(sqlite3_changes64(m_db));
@@ -325,6 +364,7 @@ std::optional<std::size_t> HashCache::clear() {
 
 void HashCache::close() {
     const std::lock_guard lock(m_mutex);
+    write_queue();
     if (!m_db)
         return;
     if (!commit())
@@ -332,6 +372,7 @@ void HashCache::close() {
     finalize_statements();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
+    m_off = true;
 }
 
 bool HashCache::usable() const {

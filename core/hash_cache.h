@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "crc_text.h"
 
@@ -47,6 +49,9 @@ public:
     /// Stores are committed in one transaction per this many, so a run of 100,000 files
     /// does not wait for a disk sync per file.
     static constexpr std::size_t kStoresPerCommit = 4096;
+    /// Stores wait in memory in groups of this many, so that threads hashing side by side
+    /// do not queue for the database once per file.
+    static constexpr std::size_t kQueuedStores = 256;
 
     /// Opens (creating when missing) the cache file; `checksums.sqlite` in the home when
     /// empty. A problem does not stop the open: the cache is then off.
@@ -86,6 +91,12 @@ private:
     bool commit();
     bool commit_when_old();
     bool write_step(sqlite3_stmt* statement);
+    struct QueuedStore {
+        CacheKey key;
+        CrcText crc;
+    };
+    void write_stores(const std::vector<QueuedStore>& stores);
+    void write_queue();
     void fail(int code);
     void turn_off(std::string reason);
     void finalize_statements();
@@ -104,6 +115,9 @@ private:
     std::chrono::steady_clock::time_point m_transaction_start;
     std::string m_problem;
     bool m_problem_taken = false;
+    std::atomic<bool> m_off{false};
+    std::mutex m_queue_mutex; ///< taken after m_mutex when both are held
+    std::vector<QueuedStore> m_queue;
 };
 
 /// The stamp of a file from one stat call (following links); nothing when it cannot be
