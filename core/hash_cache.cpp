@@ -277,7 +277,8 @@ std::optional<CrcText> HashCache::lookup(const CacheKey& key) {
                 return it->crc;
     }
     const std::lock_guard lock(m_mutex);
-    if (!m_db || !begin_reading())
+    // A transaction left open since long ago would show what others wrote meanwhile late.
+    if (!m_db || !commit_when_old() || !begin_reading())
         return std::nullopt;
     bind_rule(m_lookup, key);
     std::optional<CrcText> found;
