@@ -44,11 +44,19 @@ std::filesystem::path executable_folder() {
     return ec ? std::filesystem::path() : exe.parent_path();
 }
 
+// "--home ." names the current folder; messages should say which one, not "/x/./zelkon.ini".
+static std::filesystem::path absolute_folder(const std::filesystem::path& folder) {
+    auto clean = std::filesystem::absolute(folder).lexically_normal();
+    if (!clean.has_filename() && clean != clean.root_path())
+        clean = clean.parent_path();
+    return clean;
+}
+
 std::filesystem::path resolve_app_home(const std::optional<std::filesystem::path>& explicit_home) {
     if (explicit_home && !explicit_home->empty())
-        return std::filesystem::absolute(*explicit_home);
+        return absolute_folder(*explicit_home);
     if (std::string home = env("ZELKON_HOME"); !home.empty())
-        return std::filesystem::absolute(home);
+        return absolute_folder(home);
     if (auto exe = executable_folder(); is_portable_folder(exe))
         return exe;
     return user_data_folder() / "zelkon";

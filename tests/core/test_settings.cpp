@@ -169,6 +169,9 @@ TEST(AddBackslash, AddsOneSeparator) {
 TEST(AppHome, ExplicitHomeThenEnvironmentThenUserData) {
     TempDir dir;
     EXPECT_EQ(core::resolve_app_home(dir.path()), dir.path());
+    // A home given as "dir/." or "dir/sub/.." names the folder itself, as messages show it.
+    EXPECT_EQ(core::resolve_app_home(dir.path() / "."), dir.path());
+    EXPECT_EQ(core::resolve_app_home(dir.path() / "sub" / ".."), dir.path());
     ::setenv("ZELKON_HOME", dir.path().c_str(), 1);
     EXPECT_EQ(core::resolve_app_home(std::nullopt), dir.path());
     ::unsetenv("ZELKON_HOME");
