@@ -12,6 +12,8 @@
 
 #include "crc_text.h"
 
+struct stat;
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -119,6 +121,9 @@ private:
     std::mutex m_queue_mutex; ///< taken after m_mutex when both are held
     std::vector<QueuedStore> m_queue;
 };
+
+/// The stamp that a stat call gave.
+FileStamp stamp_from(const struct ::stat& st);
 
 /// The stamp of a file from one stat call (following links); nothing when it cannot be
 /// stat'ed.

@@ -36,10 +36,7 @@ Result<FileStamp> regular_file_stamp(const std::filesystem::path& path) {
         return cannot_read(path, "it is a folder");
     if (!S_ISREG(st.st_mode))
         return cannot_read(path, "it is not a regular file");
-    return FileStamp{static_cast<std::int64_t>(st.st_size),
-                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
-                         st.st_mtim.tv_nsec,
-                     static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev)};
+    return stamp_from(st);
 }
 
 Result<std::int64_t> regular_file_size(const std::filesystem::path& path) {
