@@ -5,6 +5,7 @@
 #include "app_home.h"
 #include "database_check.h"
 #include "local_server.h"
+#include "quick_http.h"
 #include "recorders.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
@@ -74,10 +75,8 @@ protected:
     CheckReport check(const std::string& id, std::vector<core::SystemEntry> systems = {}) {
         if (systems.empty())
             systems = {system(id.empty() ? "SGENESIS" : id)};
-        update::HttpOptions options;
-        options.connect_timeout_seconds = 2;
-        options.stall_timeout_seconds = 1;
-        update::DatabaseChecker checker{update::ServerAddresses(root), update::HttpClient(options)};
+        update::DatabaseChecker checker{update::ServerAddresses(root),
+                                        update::HttpClient(testsupport::quick_http())};
         return checker.update_databases(systems, id, prompter, progress);
     }
     // The one message of a single-database check.

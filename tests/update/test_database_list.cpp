@@ -6,6 +6,7 @@
 #include "app_home.h"
 #include "database_list.h"
 #include "local_server.h"
+#include "quick_http.h"
 #include "recorders.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
@@ -24,12 +25,7 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-update::HttpOptions quick() {
-    update::HttpOptions options;
-    options.connect_timeout_seconds = 2;
-    options.stall_timeout_seconds = 1;
-    return options;
-}
+using testsupport::quick_http;
 
 void write_database(const fs::path& path, const std::string& name, const std::string& version) {
     core::ZdbHeader header;
@@ -91,7 +87,8 @@ protected:
     TempDir home;
     TempDir site;
     LocalServer server;
-    update::DatabaseList list{update::ServerAddresses(server.root()), update::HttpClient(quick())};
+    update::DatabaseList list{update::ServerAddresses(server.root()),
+                              update::HttpClient(quick_http())};
     testsupport::RecordingPrompter prompter;
     testsupport::RecordingProgress progress;
 };
@@ -162,7 +159,7 @@ TEST_F(DatabaseListTest, ABadListIsAClearErrorAndEmptiesTheList) {
 TEST_F(DatabaseListTest, ADeadServerOrAMissingListCannotBeRefreshed) {
     const std::string dead = "http://127.0.0.1:" + std::to_string(testsupport::dead_port()) + "/";
     update::DatabaseList gone{update::ServerAddresses(dead + "zelkon/"),
-                              update::HttpClient(quick())};
+                              update::HttpClient(quick_http())};
     EXPECT_FALSE(gone.refresh_list(prompter).ok());
     // No list.php in the tree: the server answers 404.
     EXPECT_FALSE(list.refresh_list(prompter).ok());
@@ -373,7 +370,7 @@ TEST_F(DatabaseListTest, ARefreshAskedForDuringARefreshDoesNothing) {
     update::DatabaseList* inner = nullptr;
     bool nested_ok = false;
     UpdateReport::End nested_update{};
-    update::HttpOptions options = quick();
+    update::HttpOptions options = quick_http();
     options.cancelled = [&] {
         if (inner && inner->refreshing()) {
             nested_ok = inner->refresh_list(prompter).ok();

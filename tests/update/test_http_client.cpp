@@ -4,6 +4,7 @@
 
 #include "http_client.h"
 #include "local_server.h"
+#include "quick_http.h"
 #include "temp_dir.h"
 
 using core::Error;
@@ -20,13 +21,7 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Short timeouts, so that a stalling server fails a test in about a second.
-update::HttpOptions quick() {
-    update::HttpOptions options;
-    options.connect_timeout_seconds = 2;
-    options.stall_timeout_seconds = 1;
-    return options;
-}
+using testsupport::quick_http;
 
 std::string dead_url(const std::string& path = "/zelkon/list.php") {
     return "http://127.0.0.1:" + std::to_string(testsupport::dead_port()) + path;
@@ -46,7 +41,7 @@ protected:
 
     LocalServer server;
     TempDir dir;
-    update::HttpClient http{quick()};
+    update::HttpClient http{quick_http()};
 };
 
 } // namespace
@@ -187,7 +182,7 @@ TEST_F(HttpClientTest, DeadServerFailsWithItsAddress) {
 TEST_F(HttpClientTest, CancelledStopsATransfer) {
     server.on("/slow", Reply{.body = std::string(40 * 4096, 's'), .pause_ms = 50});
     std::atomic<bool> got_some = false;
-    auto options = quick();
+    auto options = quick_http();
     options.cancelled = [&] { return got_some.load(); };
     update::HttpClient stoppable(options);
     auto status = stoppable.get_file(server.url("/slow"), target(), update::kDatabaseBodyCap,
@@ -235,7 +230,7 @@ const std::string kFarAway = "http://some.host.invalid/zelkon/list.php";
 
 TEST(HttpProxy, RequestsGoThroughTheProxy) {
     TinyProxy tiny;
-    auto options = quick();
+    auto options = quick_http();
     options.proxy_server = "127.0.0.1";
     options.proxy_port = tiny.proxy.port();
     auto text = update::HttpClient(options).get_text(kFarAway);

@@ -9,6 +9,7 @@
 #include "local_server.h"
 #include "news.h"
 #include "platform.h"
+#include "quick_http.h"
 #include "recorders.h"
 #include "settings.h"
 #include "temp_dir.h"
@@ -43,13 +44,11 @@ protected:
     void SetUp() override { core::set_app_home(home.path()); }
 
     update::NewsClient client(bool dead = false) const {
-        update::HttpOptions quick;
-        quick.connect_timeout_seconds = 2;
-        quick.stall_timeout_seconds = 1;
         std::string root =
             dead ? "http://127.0.0.1:" + std::to_string(testsupport::dead_port()) + "/zelkon/"
                  : server.root();
-        return {update::ServerAddresses(root), update::HttpClient(quick), home.path()};
+        return {update::ServerAddresses(root), update::HttpClient(testsupport::quick_http()),
+                home.path()};
     }
     std::string last_news() const {
         return core::read_setting("general", "LastNews", "0", home.path() / "zelkon.ini").text();
