@@ -1,0 +1,1 @@
+#include "collection_scan.h"

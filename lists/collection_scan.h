@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "rdbs.h"
+#include "result.h"
+#include "result_tree.h"
+#include "scan_record.h"
+
+namespace core {
+class HashCache;
+class Progress;
+class Prompter;
+class Zelcore;
+struct FirstLoadNotice;
+} // namespace core
+
+namespace lists {
+
+enum class MatchBy { Checksum, Filename };
+
+/// What the set-up page starts with: the match option ("general"/"MatchByFilename",
+/// default "True") and the folder to scan (the system's "RenameFolder" with a trailing
+/// separator, or `current_folder` when that is unset or does not exist).
+struct ScanSettings {
+    MatchBy by = MatchBy::Filename;
+    std::string base_folder;
+};
+ScanSettings read_scan_settings(std::string_view system_id, std::string_view current_folder,
+                                const std::filesystem::path& settings_file = {});
+
+/// Remembers the match option ("True" for filename, "False" for checksum).
+core::Status write_match_setting(MatchBy by, const std::filesystem::path& settings_file = {});
+
+struct ScanJob {
+    core::SystemEntry system;
+    std::string base_folder; ///< "" skips gathering and matching: everything is missing
+    MatchBy by = MatchBy::Checksum;
+    std::filesystem::path session_file; ///< records of an earlier scan; none when empty
+    unsigned threads = 0;               ///< files hashed at once; 0: one per core
+    const core::FirstLoadNotice* notice = nullptr;
+    core::HashCache* cache = nullptr; ///< known checksums; none when null
+};
+
+struct ScanServices {
+    const core::Zelcore& zelcore;
+    core::Prompter& prompter; ///< the question about the next CD
+    core::Progress& progress; ///< status texts, progress bar, Stop
+};
+
+struct ScanResult {
+    ResultTree tree;
+    ScanRecords records; ///< session records first, then found files, as sorted for matching
+    MatchBy by = MatchBy::Checksum;
+    std::size_t matched = 0;
+    std::size_t missing = 0;
+    std::size_t unrecognized = 0;
+    std::string system_id;
+    std::string long_name;
+    std::vector<std::string> unreadable; ///< one line per found file that could not be read
+    bool stopped = false;                ///< Stop was asked for; the tree is incomplete
+};
+
+/// Scans `job.base_folder` (with its sub-folders) for the system's files, matches them with
+/// the database by checksum or by file name and builds the result tree. Fails, before any
+/// file is looked at, when the database cannot be loaded or the session file cannot be read.
+core::Result<ScanResult> scan_collection(const ScanJob& job, ScanServices& services);
+
+} // namespace lists

@@ -1,0 +1,1 @@
+#include "list_files.h"

@@ -1,0 +1,1 @@
+#include "unrecognized_transfer.h"
