@@ -36,11 +36,23 @@ private:
 /// A pending list longer than this (in NUL-terminated characters) is carried out at once.
 inline constexpr std::size_t kBatchFlushChars = 130000;
 
+/// What a batch does with a target that already exists.
+enum class ExistingTarget {
+    AsOptions, ///< whatever the executor's options say (ask, or skip)
+    Skip,      ///< leave the item where it is and say so, without asking
+    Replace,   ///< replace without asking; the old file goes to the trash
+};
+
 /// One batch: `from[i]` goes to `to[i]` (move, copy); a delete batch has no `to`.
 struct Batch {
+    using OnExisting = ExistingTarget;
+
     BatchOp op = BatchOp::Move;
     std::vector<std::string> from;
     std::vector<std::string> to;
+    /// Set by a caller whose operation has its own rule for taken names, so that the user
+    /// is not asked a question whose answer is already known.
+    ExistingTarget existing = ExistingTarget::AsOptions;
 };
 
 enum class ItemResult { Done, Skipped, Failed };

@@ -56,6 +56,7 @@ private:
     ItemResult folder_ready(const std::string& from, std::string_view folder);
     ItemResult conflict(const std::string& from, const std::string& to,
                         std::optional<TrashedFile>& replaced);
+    ItemResult make_room(const std::string& to, std::optional<TrashedFile>& replaced);
     ItemResult settled(const std::string& from, const std::string& to, const Status& status);
     Result<TrashedFile> replace(const std::string& to);
     void put_back(const TrashedFile& replaced);
@@ -203,22 +204,28 @@ void BatchRun::put_back(const TrashedFile& replaced) {
         m_outcome.problems.push_back(restored.error().message);
 }
 
+ItemResult BatchRun::make_room(const std::string& to, std::optional<TrashedFile>& replaced) {
+    auto trashed = replace(to);
+    if (!trashed)
+        return failed(trashed.error().message);
+    replaced = std::move(*trashed);
+    return ItemResult::Done; // the caller goes on with the move itself
+}
+
 ItemResult BatchRun::conflict(const std::string& from, const std::string& to,
                               std::optional<TrashedFile>& replaced) {
-    if (m_options.on_conflict == ConflictPolicy::Skip || m_skip_all)
+    if (m_batch.existing == ExistingTarget::Replace)
+        return make_room(to, replaced);
+    if (m_batch.existing == ExistingTarget::Skip || m_options.on_conflict == ConflictPolicy::Skip ||
+        m_skip_all)
         return taken(from, to);
     Answer answer =
         ask({"The file " + q(to) + " already exists.\r\nReplace it with " + q(from) +
                  "? The file there goes to the trash.",
              "Confirm File Replace", Message::Icon::Question, Message::Buttons::ReplaceSkipCancel});
     switch (answer) {
-    case Answer::Replace: {
-        auto trashed = replace(to);
-        if (!trashed)
-            return failed(trashed.error().message);
-        replaced = std::move(*trashed);
-        return ItemResult::Done; // the caller goes on with the move itself
-    }
+    case Answer::Replace:
+        return make_room(to, replaced);
     case Answer::SkipAll:
         m_skip_all = true;
         return taken(from, to);

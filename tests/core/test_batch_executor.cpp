@@ -127,6 +127,43 @@ TEST_F(BatchExecutor, ExistingTargetsAreAskedAbout) {
                                                       "t5' already exists."}));
 }
 
+// A batch's own rule for taken names wins over asking: nothing is asked either way.
+TEST_F(BatchExecutor, BatchRuleSkipsExistingTargetsWithoutAsking) {
+    dir.write("s", "new");
+    dir.write("t", "old");
+    prompter.fallback = Answer::Replace; // would replace, were it asked
+    auto batch = moves({"s"}, {"t"});
+    batch.existing = core::ExistingTarget::Skip;
+    auto out = run(batch);
+    EXPECT_EQ(out.items, (Results{ItemResult::Skipped}));
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(out.problems, (std::vector<std::string>{"Skipped '" + root + "s': '" + root +
+                                                      "t' already exists."}));
+    EXPECT_EQ(read_file(root + "s"), "new");
+    EXPECT_EQ(read_file(root + "t"), "old");
+}
+
+TEST_F(BatchExecutor, BatchRuleReplacesExistingTargetsWithoutAsking) {
+    dir.write("s1", "new1");
+    dir.write("s2", "new2");
+    dir.write("t1", "old1");
+    fs::create_directory(root + "t2");
+    prompter.fallback = Answer::Skip; // would skip, were it asked
+    core::Batch batch{core::BatchOp::Copy, {root + "s1", root + "s2"}, {root + "t1", root + "t2"}};
+    batch.existing = core::ExistingTarget::Replace;
+    auto out = run(batch, core::ConflictPolicy::Skip);
+    EXPECT_EQ(out.items, (Results{ItemResult::Done, ItemResult::Failed}));
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(read_file(root + "t1"), "new1");
+    EXPECT_EQ(read_file(root + "s1"), "new1"); // a copy keeps its source
+    EXPECT_EQ(read_file(dir.path() / "data/Trash/files/t1"), "old1");
+    EXPECT_NE(read_file(dir.path() / "undo.journal").find("\nreplace\t" + root + "t1\t"),
+              std::string::npos);
+    EXPECT_EQ(out.problems,
+              (std::vector<std::string>{"Could not replace '" + root + "t2': it is a folder."}));
+    EXPECT_TRUE(fs::is_directory(root + "t2"));
+}
+
 TEST_F(BatchExecutor, LetterCaseOnlyIsNoConflict) {
     dir.write("game.bin", "G");
     dir.write("dupe.bin", "D");
