@@ -11,6 +11,7 @@
 #include <net/if.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -190,6 +191,23 @@ bool is_cdrom(const fs::path& path) {
         return false;
     const auto type = static_cast<long>(info.f_type);
     return type == kIso9660Magic || type == kUdfMagic;
+}
+
+// Walks up while the parent is on the same device: the last folder before the device
+// changes is where the disc is mounted.
+fs::path mount_root(const fs::path& path) {
+    fs::path at = nearest_existing(fs::absolute(path).lexically_normal());
+    struct stat st {};
+    if (at.empty() || ::stat(at.c_str(), &st) != 0)
+        return {};
+    const dev_t device = st.st_dev;
+    while (at.has_relative_path()) {
+        fs::path parent = at.parent_path();
+        if (::stat(parent.c_str(), &st) != 0 || st.st_dev != device)
+            break;
+        at = std::move(parent);
+    }
+    return at;
 }
 
 } // namespace core

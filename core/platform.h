@@ -35,4 +35,8 @@ bool is_online();
 /// does not exist yet is judged by its nearest existing parent folder.
 bool is_cdrom(const std::filesystem::path& path);
 
+/// The folder where the file system holding `path` is mounted (its "drive root"), judged
+/// like is_cdrom; empty when no part of the path exists.
+std::filesystem::path mount_root(const std::filesystem::path& path);
+
 } // namespace core

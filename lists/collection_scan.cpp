@@ -1,1 +1,223 @@
 #include "collection_scan.h"
+
+#include <filesystem>
+#include <optional>
+#include <unordered_set>
+
+#include "folder_walk.h"
+#include "hash_ahead.h"
+#include "identify.h"
+#include "matching.h"
+#include "platform.h"
+#include "progress.h"
+#include "prompter.h"
+#include "session_file.h"
+#include "settings.h"
+#include "text.h"
+#include "zdb.h"
+
+namespace lists {
+namespace {
+
+using core::Message;
+
+const Message kNextCd{
+    "Zelkon sees that you are using a CD-ROM.\rIf your Collection spans multiple CDs, insert "
+    "the next CD now.\r\rPress OK when the next CD is inserted, or\rPress Cancel if you have no "
+    "more CDs",
+    "Insert another CD?", Message::Icon::Question, Message::Buttons::OkCancel};
+
+class ScanRun {
+public:
+    ScanRun(const ScanJob& job, ScanServices& services)
+        : m_job(job), m_out(services), m_progress(services.progress),
+          m_gather(!core::is_unset_folder(job.base_folder)) {}
+
+    core::Result<ScanResult> run();
+
+private:
+    core::Status check_folder() const;
+    core::Status load_database();
+    core::Status load_session();
+    void gather();
+    void walk(const std::string& folder);
+    void take_found();
+    std::vector<std::string> paths_to_read();
+    void read_checksums(std::vector<std::string> paths);
+    bool stopped() const { return m_progress.stop_requested(); }
+    core::Result<ScanResult> stop();
+
+    const ScanJob& m_job;
+    ScanServices& m_out;
+    core::Progress& m_progress;
+    const bool m_gather;
+    ScanResult m_result;
+    core::ZdbHeader m_header;
+    core::RomTable m_roms;
+    std::optional<core::Identifier> m_identifier;
+    std::vector<std::string> m_found;
+};
+
+core::Result<ScanResult> ScanRun::run() {
+    m_result.by = m_job.by;
+    m_result.system_id = m_job.system.id;
+    m_result.long_name = m_job.system.long_name;
+    if (auto ok = check_folder(); !ok)
+        return ok.error();
+    if (auto ok = load_database(); !ok)
+        return ok.error();
+    if (auto ok = load_session(); !ok)
+        return ok.error();
+    if (m_gather) {
+        gather();
+        take_found();
+        if (stopped())
+            return stop();
+        if (!m_result.records.empty()) {
+            m_progress.status("Sorting Files");
+            m_progress.pump();
+            sort_records(m_result.records, m_job.by);
+            match_collection(m_roms, m_result.records, m_job.by, m_header.crc_count, m_progress);
+        }
+    }
+    build_result(m_result, m_roms, m_gather && !m_found.empty(), m_progress);
+    m_progress.status("Waiting...");
+    m_progress.step(0, 0);
+    return std::move(m_result);
+}
+
+core::Status ScanRun::check_folder() const {
+    if (m_gather && !core::is_existing_folder(m_job.base_folder))
+        return core::Error::not_found("The folder " + core::quoted(m_job.base_folder) +
+                                      " does not exist.");
+    return core::Status::success();
+}
+
+core::Status ScanRun::load_database() {
+    m_progress.status("Loading Database");
+    m_progress.pump();
+    m_header = core::load_zdb(m_job.system.file, core::kZdbFull, &m_roms, m_job.notice);
+    if (!m_header.usable())
+        return core::Error::bad_input(m_header.error);
+    if (m_gather && m_job.by == MatchBy::Checksum) {
+        auto identifier =
+            core::Identifier::create(m_out.zelcore, {m_job.system.id, m_job.system.patterns});
+        if (!identifier)
+            return identifier.error();
+        m_identifier.emplace(std::move(identifier.value()));
+        m_identifier->set_cache(m_job.cache);
+    }
+    m_progress.step(0, 0);
+    return core::Status::success();
+}
+
+core::Status ScanRun::load_session() {
+    if (m_job.session_file.empty())
+        return core::Status::success();
+    auto records = read_session(m_job.session_file);
+    if (!records)
+        return records.error();
+    m_result.records = std::move(records.value());
+    return core::Status::success();
+}
+
+// A collection on CD-ROMs is walked disc after disc until the user says there is no more.
+// A disc without the scanned folder is walked from the root of the drive.
+void ScanRun::gather() {
+    m_progress.status("Getting Files");
+    m_progress.pump();
+    walk(m_job.base_folder);
+    if (!core::is_cdrom(m_job.base_folder))
+        return;
+    while (!stopped() && m_out.prompter.ask(kNextCd) == core::Answer::Ok) {
+        if (core::is_existing_folder(m_job.base_folder))
+            walk(m_job.base_folder);
+        else if (auto root = core::mount_root(m_job.base_folder); !root.empty())
+            walk(root.string());
+    }
+}
+
+void ScanRun::walk(const std::string& folder) {
+    core::dive_folder(folder, core::file_filter(m_job.system), m_found, &m_progress);
+}
+
+// A found file whose base name a session record holds is that record's file: it is not
+// added, and not read.
+std::vector<std::string> ScanRun::paths_to_read() {
+    std::unordered_set<std::string> session_names;
+    for (const auto& record : m_result.records)
+        session_names.insert(core::fold_case(record.path));
+    std::vector<std::string> paths;
+    paths.reserve(m_found.size());
+    for (const auto& path : m_found) {
+        std::string name = base_name(path);
+        if (!session_names.empty() && session_names.contains(core::fold_case(name)))
+            continue;
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+void ScanRun::take_found() {
+    auto paths = paths_to_read();
+    m_progress.step(0, paths.size());
+    if (m_job.by == MatchBy::Checksum) {
+        read_checksums(std::move(paths));
+        return;
+    }
+    for (auto& path : paths) {
+        std::string name = base_name(path);
+        m_result.records.push_back({"", std::move(name), std::move(path), false, false});
+    }
+}
+
+void ScanRun::read_checksums(std::vector<std::string> paths) {
+    // The header skip is a 16-bit count: only the low bits of the stored number count.
+    const auto skip = static_cast<std::uint16_t>(m_header.number & 0xFFFF);
+    core::HashAhead ahead(*m_identifier, std::move(paths), skip,
+                          m_job.threads ? m_job.threads : core::HashAhead::default_threads());
+    for (std::size_t i = 0; i < ahead.size() && !stopped(); ++i) {
+        m_progress.step(i + 1, ahead.size());
+        m_progress.pump();
+        auto crc = ahead.next();
+        const std::string& path = ahead.path(i);
+        if (!crc) {
+            m_result.unreadable.push_back(crc.error().message);
+            continue;
+        }
+        m_result.records.push_back({crc->str(), base_name(path), path, false, false});
+    }
+}
+
+core::Result<ScanResult> ScanRun::stop() {
+    m_result.stopped = true;
+    m_progress.status("Waiting...");
+    m_progress.step(0, 0);
+    return std::move(m_result);
+}
+
+} // namespace
+
+ScanSettings read_scan_settings(std::string_view system_id, std::string_view current_folder,
+                                const std::filesystem::path& settings_file) {
+    ScanSettings s;
+    bool by_name =
+        core::read_setting("general", "MatchByFilename", "True", settings_file) == "True";
+    s.by = by_name ? MatchBy::Filename : MatchBy::Checksum;
+    auto folder = core::read_setting(system_id, "RenameFolder", "", settings_file).text();
+    s.base_folder = core::add_backslash(folder);
+    if (core::is_unset_folder(s.base_folder) || !core::is_existing_folder(s.base_folder))
+        s.base_folder = std::string(current_folder);
+    return s;
+}
+
+core::Status write_match_setting(MatchBy by, const std::filesystem::path& settings_file) {
+    return core::write_setting("general", "MatchByFilename",
+                               by == MatchBy::Filename ? "True" : "False", settings_file);
+}
+
+core::Result<ScanResult> scan_collection(const ScanJob& job, ScanServices& services) {
+    return ScanRun(job, services).run();
+}
+
+} // namespace lists

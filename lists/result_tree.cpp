@@ -8,13 +8,20 @@ namespace lists {
 
 std::string_view image_key(Image image) {
     switch (image) {
-    case Image::Folder: return "folder";
-    case Image::Rename: return "rename";
-    case Image::Lists: return "lists";
-    case Image::Red: return "red";
-    case Image::Yellow: return "yellow";
-    case Image::Green: return "green";
-    case Image::None: break;
+    case Image::Folder:
+        return "folder";
+    case Image::Rename:
+        return "rename";
+    case Image::Lists:
+        return "lists";
+    case Image::Red:
+        return "red";
+    case Image::Yellow:
+        return "yellow";
+    case Image::Green:
+        return "green";
+    case Image::None:
+        break;
     }
     return "";
 }

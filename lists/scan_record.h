@@ -12,9 +12,10 @@ struct ScanRecord {
     /// 8 lower-case hexadecimal digits in checksum mode; "" in filename mode. A session
     /// record keeps its first field as read, which may be shorter or not hexadecimal.
     std::string crc;
-    std::string name;   ///< the base name as found (no folder, no last extension); "" for a session record
-    std::string path;   ///< the full path; for a session record the name it was stored under
-    bool done = false;  ///< matched
+    std::string
+        name; ///< the base name as found (no folder, no last extension); "" for a session record
+    std::string path;  ///< the full path; for a session record the name it was stored under
+    bool done = false; ///< matched
     bool from_session = false;
 };
 

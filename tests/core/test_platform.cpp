@@ -57,3 +57,12 @@ TEST(Platform, TemporaryFolderIsNoCdrom) {
     EXPECT_FALSE(core::is_cdrom(dir.path() / "not" / "yet"));
     EXPECT_FALSE(core::is_cdrom(""));
 }
+
+TEST(Platform, MountRootIsWhereTheFileSystemBegins) {
+    EXPECT_EQ(core::mount_root("/proc/self/"), "/proc");
+    EXPECT_EQ(core::mount_root("/proc/not/yet"), "/proc");
+    EXPECT_EQ(core::mount_root("/"), "/");
+    TempDir dir;
+    auto root = core::mount_root(dir.path() / "sub");
+    EXPECT_TRUE(dir.path().string().starts_with(root.string())) << root;
+}

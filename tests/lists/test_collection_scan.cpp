@@ -1,1 +1,243 @@
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "collection_scan.h"
+#include "recorders.h"
+#include "rom_forge.h"
+#include "temp_dir.h"
+#include "zdb_writer.h"
+#include "zelcore_library.h"
+
+namespace fs = std::filesystem;
+using lists::MatchBy;
+using lists::ResultTree;
+using testsupport::rom_entry;
+using testsupport::rom_with_crc;
+
+namespace {
+
+class CollectionScan : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    std::string roms = (dir.path() / "roms").string() + "/";
+    core::SystemEntry system{"Test System", "TESTSYS", "*.bin", dir.path() / "TESTSYS.zdb"};
+    testsupport::RecordingPrompter prompter;
+    testsupport::RecordingProgress progress;
+    fs::path session;
+
+    void SetUp() override {
+        fs::create_directories(roms);
+        database({rom_entry(0x11111111, "Alpha"), rom_entry(0x22222222, "Beta (U)"),
+                  rom_entry(0x33333333, "Gamma")});
+    }
+    void database(const core::RomTable& entries, int format = 2) {
+        core::ZdbHeader h;
+        h.system_id = "TESTSYS";
+        h.long_name = "Test System";
+        h.version = "1";
+        h.patterns = "*.bin";
+        ASSERT_TRUE(core::write_zdb(system.file, format, h, entries));
+    }
+    void rom(const std::string& relative, std::uint32_t crc) {
+        dir.write(fs::path("roms") / relative, rom_with_crc(256, crc, crc ^ 7));
+    }
+    void session_lines(const std::string& text) { session = dir.write("old.rcl", text); }
+
+    core::Result<lists::ScanResult> scan(MatchBy by, std::string folder) {
+        auto zelcore = core::Zelcore::load_beside_executable();
+        EXPECT_TRUE(zelcore);
+        lists::ScanServices services{*zelcore, prompter, progress};
+        lists::ScanJob job{system, std::move(folder), by, session, 1, nullptr, nullptr};
+        return lists::scan_collection(job, services);
+    }
+    lists::ScanResult ok(MatchBy by) {
+        auto result = scan(by, roms);
+        EXPECT_TRUE(result) << result.error().message;
+        return result ? std::move(result.value()) : lists::ScanResult{};
+    }
+};
+
+/// The texts of a root's entries in the order a window shows them.
+std::vector<std::string> shown(const lists::ScanResult& r, ResultTree::Root root) {
+    std::vector<std::string> out;
+    for (auto i : r.tree.shown_children(root))
+        out.push_back(r.tree.node(i).text);
+    return out;
+}
+
+using Texts = std::vector<std::string>;
+
+TEST_F(CollectionScan, ThreeCopiesOfOneRomAreOneMatchAndNothingUnrecognized) {
+    // 0x33333333 sorts last, so its last copy is the last record matched.
+    for (auto crc : {0x11111111u, 0x33333333u}) {
+        rom("a/" + std::to_string(crc) + ".bin", crc);
+        rom("b/" + std::to_string(crc) + ".bin", crc);
+        rom("c/" + std::to_string(crc) + ".bin", crc);
+    }
+    auto r = ok(MatchBy::Checksum);
+    EXPECT_EQ(shown(r, ResultTree::kMatched), (Texts{"Alpha", "Gamma"}));
+    EXPECT_EQ(shown(r, ResultTree::kMissing), (Texts{"Beta (U)"}));
+    EXPECT_TRUE(shown(r, ResultTree::kUnrecognized).empty());
+    EXPECT_EQ(r.tree.root(ResultTree::kMatched).text, "Matched: 2 ROMs");
+    EXPECT_EQ(r.tree.root(ResultTree::kMissing).text, "Missing: 1 ROM");
+    EXPECT_EQ(r.tree.root(ResultTree::kUnrecognized).text, "Unrecognized: 0 ROMs");
+    EXPECT_EQ(r.records.size(), 6u);
+}
+
+TEST_F(CollectionScan, EntriesKeysImagesAndTheStatusTexts) {
+    rom("x.bin", 0x22222222);
+    rom("odd.bin", 0x99999999);
+    auto r = ok(MatchBy::Checksum);
+    auto matched = r.tree.children(ResultTree::kMatched);
+    ASSERT_EQ(matched.size(), 1u);
+    EXPECT_EQ(r.tree.node(matched[0]).key, "id_Beta (U)22222222");
+    EXPECT_EQ(r.tree.node(matched[0]).image, lists::Image::Green);
+    auto odd = r.tree.children(ResultTree::kUnrecognized);
+    ASSERT_EQ(odd.size(), 1u);
+    EXPECT_EQ(r.tree.node(odd[0]).key, roms + "odd.bin");
+    EXPECT_EQ(r.tree.node(odd[0]).text, roms + "odd.bin");
+    EXPECT_EQ(r.tree.node(odd[0]).image, lists::Image::Yellow);
+    EXPECT_EQ(r.tree.root(ResultTree::kUnrecognized).text, "Unrecognized: 1 ROM");
+    EXPECT_EQ(progress.statuses, (Texts{"Loading Database", "Getting Files", "Sorting Files",
+                                        "Matching Files", "Creating Lists", "Waiting..."}));
+    EXPECT_TRUE(prompter.messages.empty()); // not a CD-ROM: no question
+}
+
+TEST_F(CollectionScan, TheSecondChecksumIsMatchedInASecondPass) {
+    database(
+        {rom_entry(0x11111111, "Alpha", 0xAAAAAAAA), rom_entry(0x22222222, "Beta", 0xBBBBBBBB)}, 1);
+    rom("headered.bin", 0xBBBBBBBB);
+    auto r = ok(MatchBy::Checksum);
+    EXPECT_EQ(shown(r, ResultTree::kMatched), (Texts{"Beta"}));
+    EXPECT_TRUE(shown(r, ResultTree::kUnrecognized).empty());
+    EXPECT_EQ(std::count(progress.statuses.begin(), progress.statuses.end(), "Matching Files"), 2);
+}
+
+TEST_F(CollectionScan, FilenameModeIgnoresLetterCaseAndTheDatabaseOrder) {
+    // Stored out of order: a walk that trusted the stored order would lose Alpha.
+    database({rom_entry(0x33333333, "Gamma"), rom_entry(0x11111111, "Alpha"),
+              rom_entry(0x22222222, "Beta (U)")});
+    rom("one/ALPHA.bin", 0x1);
+    rom("two/alpha.bin", 0x2);
+    rom("beta (u).bin", 0x3);
+    rom("beta (u)x.bin", 0x4); // sorts right after a match, and is not one
+    auto r = ok(MatchBy::Filename);
+    EXPECT_EQ(shown(r, ResultTree::kMatched), (Texts{"Alpha", "Beta (U)"}));
+    EXPECT_EQ(shown(r, ResultTree::kUnrecognized), (Texts{roms + "beta (u)x.bin"}));
+    for (const auto& record : r.records)
+        EXPECT_EQ(record.crc, "") << "filename mode reads no file";
+}
+
+TEST_F(CollectionScan, SessionRecordsStandForFilesOfAnotherDisc) {
+    rom("Alpha.bin", 0x11111111);
+    // Gamma is on the other disc; the upper-case checksum of that disc's Beta matches
+    // nothing, because checksums are compared exactly.
+    session_lines("33333333 Gamma\r\nBBBBBBBB Beta (U)\r\n");
+    database({rom_entry(0x11111111, "Alpha"), rom_entry(0x33333333, "Gamma"),
+              rom_entry(0xBBBBBBBB, "Beta (U)")});
+    auto r = ok(MatchBy::Checksum);
+    EXPECT_EQ(shown(r, ResultTree::kMatched), (Texts{"Alpha", "Gamma"}));
+    EXPECT_EQ(shown(r, ResultTree::kMissing), (Texts{"Beta (U)"}));
+    EXPECT_EQ(shown(r, ResultTree::kUnrecognized), (Texts{"Beta (U)"}));
+}
+
+TEST_F(CollectionScan, AFileThatASessionRecordStandsForIsNeitherAddedNorRead) {
+    // Reading this broken archive would be told; it is never read because the session
+    // holds its name.
+    dir.write("roms/gamma.zip", "not an archive");
+    rom("Alpha.bin", 0x11111111);
+    session_lines("33333333 Gamma\r\n");
+    auto r = ok(MatchBy::Checksum);
+    EXPECT_EQ(shown(r, ResultTree::kMatched), (Texts{"Alpha", "Gamma"}));
+    EXPECT_EQ(r.records.size(), 2u);
+    EXPECT_TRUE(r.unreadable.empty());
+    EXPECT_TRUE(shown(r, ResultTree::kUnrecognized).empty());
+}
+
+TEST_F(CollectionScan, NoFolderOrNoFilesListsNothingUnrecognized) {
+    session_lines("99999999 Stray\r\n");
+    auto none = scan(MatchBy::Checksum, "");
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->missing, 3u);
+    EXPECT_EQ(none->unrecognized, 0u);
+    EXPECT_EQ(none->tree.root(ResultTree::kMatched).text, "Matched: 0 ROMs");
+
+    dir.write("roms/readme.txt", "not a ROM of this system");
+    auto empty = ok(MatchBy::Checksum);
+    EXPECT_EQ(empty.missing, 3u);
+    EXPECT_EQ(empty.unrecognized, 0u); // the session's stray record is not listed
+}
+
+TEST_F(CollectionScan, OneNameAndChecksumTwiceGivesTwoEntries) {
+    database({rom_entry(0x11111111, "Alpha"), rom_entry(0x11111111, "Alpha"),
+              rom_entry(0x11111111, "Alpha (Alt)")});
+    rom("a.bin", 0x11111111);
+    auto r = ok(MatchBy::Checksum);
+    auto matched = r.tree.children(ResultTree::kMatched);
+    ASSERT_EQ(matched.size(), 3u);
+    EXPECT_EQ(r.tree.node(matched[0]).key, "id_Alpha11111111");
+    EXPECT_EQ(r.tree.node(matched[1]).key, "id_Alpha11111111 #2");
+    EXPECT_EQ(r.matched, 3u);
+}
+
+TEST_F(CollectionScan, BadInputFailsBeforeAnyFileIsLookedAt) {
+    rom("a.bin", 0x11111111);
+    testsupport::write_file(system.file, "\x02short");
+    auto broken = scan(MatchBy::Checksum, roms);
+    ASSERT_FALSE(broken);
+    EXPECT_EQ(broken.error().code, core::Error::Code::BadInput);
+    EXPECT_EQ(progress.statuses, (Texts{"Loading Database"}));
+
+    SetUp();
+    auto missing = scan(MatchBy::Checksum, (dir.path() / "gone").string() + "/");
+    ASSERT_FALSE(missing);
+    EXPECT_NE(missing.error().message.find("gone"), std::string::npos);
+
+    session = dir.path(); // a folder is no session file
+    EXPECT_FALSE(scan(MatchBy::Checksum, roms));
+}
+
+TEST_F(CollectionScan, UnreadableFilesAreToldAndNotListed) {
+    rom("a.bin", 0x11111111);
+    dir.write("roms/broken.zip", "not an archive");
+    auto r = ok(MatchBy::Checksum);
+    ASSERT_EQ(r.unreadable.size(), 1u);
+    EXPECT_NE(r.unreadable[0].find("broken.zip"), std::string::npos);
+    EXPECT_TRUE(shown(r, ResultTree::kUnrecognized).empty());
+}
+
+TEST_F(CollectionScan, StopEndsTheScanMarkedStopped) {
+    for (int i = 0; i < 5; ++i)
+        rom("f" + std::to_string(i) + ".bin", 0x11111111);
+    progress.stop_after = 2;
+    auto r = ok(MatchBy::Checksum);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(progress.statuses.back(), "Waiting...");
+}
+
+TEST(ScanSettings, TheRenameFolderOrElseTheCurrentFolder) {
+    testsupport::TempDir dir;
+    auto ini = dir.path() / "zelkon.ini";
+    auto defaults = lists::read_scan_settings("TESTSYS", "/current/", ini);
+    EXPECT_EQ(defaults.by, MatchBy::Filename);
+    EXPECT_EQ(defaults.base_folder, "/current/");
+
+    auto renamed = dir.path() / "renamed";
+    fs::create_directories(renamed);
+    testsupport::write_file(ini, "[general]\nMatchByFilename=False\n[TESTSYS]\nRenameFolder=" +
+                                     renamed.string() + "\n");
+    auto set = lists::read_scan_settings("TESTSYS", "/current/", ini);
+    EXPECT_EQ(set.by, MatchBy::Checksum);
+    EXPECT_EQ(set.base_folder, renamed.string() + "/");
+
+    ASSERT_TRUE(lists::write_match_setting(MatchBy::Filename, ini));
+    EXPECT_EQ(lists::read_scan_settings("TESTSYS", "/x/", ini).by, MatchBy::Filename);
+    testsupport::write_file(ini, "[TESTSYS]\nRenameFolder=/\n");
+    EXPECT_EQ(lists::read_scan_settings("TESTSYS", "/current/", ini).base_folder, "/current/");
+}
+
+} // namespace
