@@ -1,1 +1,128 @@
 #include "unrecognized_transfer.h"
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "batch.h"
+#include "prompter.h"
+#include "settings.h"
+#include "text.h"
+
+namespace lists {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool path_exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+// A target that is the source itself (the file already lies in the chosen folder) would,
+// for a copy, send the only file to the trash before copying it onto itself.
+bool same_place(const std::string& from, const std::string& to) {
+    if (fs::path(from).lexically_normal() == fs::path(to).lexically_normal())
+        return true;
+    std::error_code ec;
+    return path_exists(to) && fs::equivalent(from, to, ec);
+}
+
+/// The batch being planned, and which entry each of its items belongs to.
+struct Plan {
+    core::Batch batch;
+    std::vector<std::size_t> entries;
+    TransferReport report;
+
+    void skip(std::string line) {
+        ++report.not_done;
+        report.problems.push_back(std::move(line));
+    }
+};
+
+// Gives the target of one entry, or nothing (with its problem line) when it cannot go.
+std::optional<std::string> target_of(const std::string& from, const std::string& folder,
+                                     Plan& plan) {
+    const fs::path source(from);
+    if (!source.is_absolute()) {
+        // A session record holds only the stored name; as a path it would name a file of
+        // whatever folder the program runs in.
+        plan.skip("Skipped " + core::quoted(source) +
+                  ": it came from a session file and names no folder.");
+        return std::nullopt;
+    }
+    if (!fs::path(folder).is_absolute()) {
+        plan.skip("Skipped " + core::quoted(source) + ": the folder " + core::quoted(folder) +
+                  " is not a full path.");
+        return std::nullopt;
+    }
+    if (!source.has_filename()) {
+        plan.skip("Skipped " + core::quoted(source) + ": it names no file.");
+        return std::nullopt;
+    }
+    std::string to = core::add_backslash(folder) + source.filename().string();
+    if (same_place(from, to)) {
+        plan.skip("Skipped " + core::quoted(source) + ": it is already in " +
+                  core::quoted(core::add_backslash(folder)) + ".");
+        return std::nullopt;
+    }
+    return to;
+}
+
+Plan plan_transfer(const ResultTree& tree, Transfer transfer, const std::string& folder) {
+    Plan plan;
+    plan.batch.op = transfer == Transfer::Move ? core::BatchOp::Move : core::BatchOp::Copy;
+    // A move never replaces a file; a copy overwrites, and the trash keeps what it replaced.
+    plan.batch.existing =
+        transfer == Transfer::Move ? core::ExistingTarget::Skip : core::ExistingTarget::Replace;
+    for (std::size_t entry : tree.children(ResultTree::kUnrecognized)) {
+        const std::string& from = tree.node(entry).text;
+        auto to = target_of(from, folder, plan);
+        if (!to)
+            continue;
+        plan.batch.from.push_back(from);
+        plan.batch.to.push_back(std::move(*to));
+        plan.entries.push_back(entry);
+    }
+    return plan;
+}
+
+void count_outcome(const core::BatchOutcome& outcome, TransferReport& report) {
+    std::size_t done = outcome.count(core::ItemResult::Done);
+    report.done += done;
+    report.not_done += outcome.items.size() - done;
+    report.problems.insert(report.problems.end(), outcome.problems.begin(), outcome.problems.end());
+}
+
+// Whether or not its own move worked, an entry whose file name now exists in the folder
+// shows that file: the list then points at what the user finds there.
+void follow_moves(ResultTree& tree, const Plan& plan) {
+    for (std::size_t i = 0; i < plan.entries.size(); ++i)
+        if (path_exists(plan.batch.to[i]))
+            tree.set_text(plan.entries[i], plan.batch.to[i]);
+}
+
+} // namespace
+
+bool nothing_to_transfer(std::size_t unrecognized_count, core::Prompter& prompter) {
+    if (unrecognized_count != 0)
+        return false;
+    prompter.ask({"You have no unrecognized ROMs to move or copy.", "Nothing to Do",
+                  core::Message::Icon::Information, core::Message::Buttons::Ok});
+    return true;
+}
+
+TransferReport transfer_unrecognized(ResultTree& tree, Transfer transfer, const std::string& folder,
+                                     core::Prompter& prompter, core::BatchRunner& runner) {
+    Plan plan = plan_transfer(tree, transfer, folder);
+    if (!plan.batch.from.empty()) {
+        count_outcome(runner.run(plan.batch), plan.report);
+        if (transfer == Transfer::Move && runner.changes_files())
+            follow_moves(tree, plan);
+    }
+    prompter.ask({"Files have been processed.", "Done", core::Message::Icon::Information,
+                  core::Message::Buttons::Ok});
+    return std::move(plan.report);
+}
+
+} // namespace lists
