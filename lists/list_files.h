@@ -41,7 +41,8 @@ std::filesystem::path have_list_file(const std::filesystem::path& folder, std::s
 std::filesystem::path miss_list_file(const std::filesystem::path& folder, std::string_view system_id);
 
 /// Writes (replacing) both lists into `folder`, each atomically. An error names the
-/// file that could not be written; the other may have been written.
+/// file that could not be written; the other may have been written. An empty folder, or
+/// an id holding a separator or NUL, is refused before anything is written.
 core::Status save_lists(const std::filesystem::path& folder, std::string_view system_id,
                         const ListSource& source);
 

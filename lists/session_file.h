@@ -20,7 +20,8 @@ ScanRecord session_record(std::string_view line);
 
 /// The line of one record (without the line end): the crc left-padded with "0" to 8
 /// characters ("00000000" for none), a blank, the base name of `path` for a found file or
-/// the stored name unchanged for a record that came from a session file.
+/// the stored name unchanged for a record that came from a session file. A line feed in
+/// the name is written as "?", so that the line stays one line.
 std::string session_line(const ScanRecord& record);
 
 /// Every record of a session file, in file order. A file that does not exist gives none;

@@ -1,1 +1,213 @@
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "list_files.h"
+#include "temp_dir.h"
+#include "tree_marks.h"
+
+using lists::Filter;
+using lists::ListSource;
+using lists::ResultTree;
+using testsupport::read_file;
+using testsupport::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+void add_entries(ResultTree& tree, ResultTree::Root root, const std::string& prefix, int count) {
+    for (int i = 0; i < count; ++i) {
+        const std::string text = prefix + " " + std::to_string(i);
+        tree.add(root, "KEY " + text, text);
+    }
+}
+
+std::string first_line(const std::string& text) {
+    return text.substr(0, text.find("\r\n"));
+}
+
+std::size_t line_count(const std::string& text) {
+    std::size_t lines = 0;
+    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2))
+        ++lines;
+    return lines;
+}
+
+// A folder no one can write into, root included (root ignores the mode, not the
+// immutable flag). Unusable when neither takes hold.
+class LockedFolder {
+public:
+    explicit LockedFolder(fs::path path) : m_path(std::move(path)) {
+        fs::create_directories(m_path);
+        ::chmod(m_path.c_str(), 0555);
+        if (::geteuid() == 0)
+            m_immutable = run("chattr +i ");
+    }
+    ~LockedFolder() {
+        if (m_immutable)
+            run("chattr -i ");
+        ::chmod(m_path.c_str(), 0755);
+    }
+    bool usable() const {
+        const auto probe = m_path / "probe";
+        const int fd = ::open(probe.c_str(), O_CREAT | O_WRONLY, 0644);
+        if (fd < 0)
+            return true;
+        ::close(fd);
+        ::unlink(probe.c_str());
+        return false;
+    }
+    const fs::path& path() const { return m_path; }
+
+private:
+    bool run(const char* command) const {
+        return std::system((command + m_path.string() + " 2>/dev/null").c_str()) == 0;
+    }
+    fs::path m_path;
+    bool m_immutable = false;
+};
+
+struct SmallScan {
+    ResultTree tree;
+    std::vector<Filter> filters;
+    SmallScan() {
+        tree.add(ResultTree::kMatched, "k3", "Zany Golf (U)");
+        tree.add(ResultTree::kMatched, "k1", "Arrow Flash (E)");
+        tree.add(ResultTree::kMissing, "k2", "Columns (J)");
+        tree.add(ResultTree::kMissing, "k4", "Batman (U)");
+        tree.add(ResultTree::kUnrecognized, "/roms/stray.bin", "/roms/stray.bin");
+    }
+    ListSource source() const { return {tree, 4, "Sega Genesis", filters}; }
+};
+
+} // namespace
+
+TEST(ExclusionNote, NamesTheHiddenFiltersInMenuOrder) {
+    std::vector<Filter> filters = {{"Europe", {"(e)"}}, {"Japan", {"(j)"}}, {"Bad Dumps", {"[b]"}}};
+    EXPECT_EQ(lists::exclusion_note(filters), "");
+    filters[2].shown = false;
+    EXPECT_EQ(lists::exclusion_note(filters), " (Excluding: Bad Dumps)");
+    filters[0].shown = false;
+    EXPECT_EQ(lists::exclusion_note(filters), " (Excluding: Europe, Bad Dumps)");
+    EXPECT_EQ(lists::exclusion_note({}), "");
+}
+
+TEST(MakeLists, HeadersCountWhatIsListedWithoutANoteWhenNothingIsHidden) {
+    ResultTree tree;
+    add_entries(tree, ResultTree::kMatched, "Have", 120);
+    add_entries(tree, ResultTree::kMissing, "Miss", 680);
+    std::vector<Filter> filters = {{"Beta", {"(beta)"}, false}};
+    auto lists = lists::make_lists({tree, 800, "Sega Genesis", filters});
+    EXPECT_EQ(first_line(lists.have), " You have 120 of 800 known Sega Genesis ROMs")
+        << "an unchecked filter that hides nothing gives no note";
+    EXPECT_EQ(first_line(lists.missing), " You are missing 680 of 800 known Sega Genesis ROMs");
+    EXPECT_EQ(line_count(lists.have), 2u + 120u);
+    EXPECT_EQ(line_count(lists.missing), 2u + 680u);
+}
+
+TEST(MakeLists, HiddenEntriesAreNeitherListedNorCounted) {
+    ResultTree tree;
+    add_entries(tree, ResultTree::kMatched, "Game (e)", 30);
+    add_entries(tree, ResultTree::kMatched, "Game (u)", 90);
+    add_entries(tree, ResultTree::kMissing, "Game [b]", 20);
+    add_entries(tree, ResultTree::kMissing, "Game (j)", 660);
+    std::vector<Filter> filters = {
+        {"Europe", {"(e)"}, false}, {"Japan", {"(j)"}, true}, {"Bad Dumps", {"[b]"}, false}};
+    lists::mark_tree(tree, filters);
+
+    auto lists = lists::make_lists({tree, 800, "Sega Genesis", filters});
+    EXPECT_EQ(first_line(lists.have),
+              " You have 90 of 750 known Sega Genesis ROMs (Excluding: Europe, Bad Dumps)");
+    EXPECT_EQ(first_line(lists.missing),
+              " You are missing 660 of 750 known Sega Genesis ROMs (Excluding: Europe, Bad Dumps)");
+    EXPECT_EQ(lists.have.find("(e)"), std::string::npos);
+    EXPECT_EQ(lists.missing.find("[b]"), std::string::npos);
+    EXPECT_EQ(line_count(lists.have), 2u + 90u);
+}
+
+TEST(MakeLists, ListsEntriesInTheOrderAddedAndNeverTheUnrecognized) {
+    SmallScan scan;
+    scan.tree.keep_sorted();
+    auto lists = lists::make_lists(scan.source());
+    EXPECT_EQ(lists.have, " You have 2 of 4 known Sega Genesis ROMs\r\n\r\n"
+                          "Zany Golf (U)\r\nArrow Flash (E)\r\n");
+    EXPECT_EQ(lists.missing, " You are missing 2 of 4 known Sega Genesis ROMs\r\n\r\n"
+                             "Columns (J)\r\nBatman (U)\r\n");
+
+    ResultTree empty;
+    auto none = lists::make_lists({empty, 0, "Atari Lynx", scan.filters});
+    EXPECT_EQ(none.have, " You have 0 of 0 known Atari Lynx ROMs\r\n\r\n");
+    EXPECT_EQ(none.missing, " You are missing 0 of 0 known Atari Lynx ROMs\r\n\r\n");
+}
+
+TEST(SaveLists, WritesBothFilesByLowerCasedIdAndOverwritesThem) {
+    TempDir dir;
+    EXPECT_EQ(lists::have_list_file(dir.path(), "GEN-X"), dir.path() / "gen-x_have.txt");
+    EXPECT_EQ(lists::miss_list_file(dir.path(), "GEN-X"), dir.path() / "gen-x_miss.txt");
+
+    SmallScan scan;
+    dir.write("gen_have.txt", std::string(10000, 'o'));
+    ASSERT_TRUE(lists::save_lists(dir.path(), "Gen", scan.source()).ok());
+    const auto first = lists::make_lists(scan.source());
+    EXPECT_EQ(read_file(dir.path() / "gen_have.txt"), first.have);
+    EXPECT_EQ(read_file(dir.path() / "gen_miss.txt"), first.missing);
+
+    scan.filters = {{"USA", {"(u)"}, false}};
+    lists::mark_tree(scan.tree, scan.filters);
+    ASSERT_TRUE(lists::save_lists(dir.path(), "GEN", scan.source()).ok());
+    EXPECT_EQ(read_file(dir.path() / "gen_have.txt"),
+              " You have 1 of 2 known Sega Genesis ROMs (Excluding: USA)\r\n\r\n"
+              "Arrow Flash (E)\r\n");
+    EXPECT_EQ(read_file(dir.path() / "gen_miss.txt"),
+              " You are missing 1 of 2 known Sega Genesis ROMs (Excluding: USA)\r\n\r\n"
+              "Columns (J)\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+TEST(SaveLists, RefusesBadPlacesAndWritesNothing) {
+    TempDir dir;
+    SmallScan scan;
+
+    const auto missing = dir.path() / "missing";
+    auto status = lists::save_lists(missing, "gen", scan.source());
+    ASSERT_FALSE(status.ok());
+    EXPECT_NE(status.error().message.find("'" + (missing / "gen_have.txt").string() + "'"),
+              std::string::npos)
+        << status.error().message;
+    EXPECT_FALSE(fs::exists(missing));
+
+    const auto under_file = dir.write("file.txt", "x") / "lists";
+    EXPECT_FALSE(lists::save_lists(under_file, "gen", scan.source()).ok());
+    EXPECT_EQ(read_file(dir.path() / "file.txt"), "x");
+
+    const auto inside = dir.path() / "inside";
+    fs::create_directories(inside);
+    for (const char* id : {"../gen", "a/b", "..\\gen"}) {
+        auto hostile = lists::save_lists(inside, id, scan.source());
+        ASSERT_FALSE(hostile.ok()) << id;
+        EXPECT_EQ(hostile.error().message,
+                  "the system id '" + std::string(id) + "' cannot name a list file");
+    }
+    EXPECT_TRUE(fs::is_empty(inside));
+    EXPECT_FALSE(fs::exists(dir.path() / "gen_have.txt"));
+
+    auto nowhere = lists::save_lists("", "gen", scan.source());
+    ASSERT_FALSE(nowhere.ok());
+    EXPECT_EQ(nowhere.error().message, "no folder was chosen for the lists");
+
+    LockedFolder locked(dir.path() / "locked");
+    if (!locked.usable())
+        GTEST_SKIP() << "no way to make a folder read-only here";
+    auto refused = lists::save_lists(locked.path(), "gen", scan.source());
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().message.find("gen_have.txt'"), std::string::npos)
+        << "the first failure is reported";
+    EXPECT_TRUE(fs::is_empty(locked.path()));
+}
