@@ -1,10 +1,6 @@
 #include "filters.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-
+#include "read_file.h"
 #include "text.h"
 
 namespace lists {
@@ -27,15 +23,10 @@ std::vector<Filter> parse_filters(std::string_view text) {
 }
 
 core::Result<std::vector<Filter>> load_filter(const std::filesystem::path& file) {
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec))
-        return std::vector<Filter>{};
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf()))
-        return core::Error::failed("cannot read " + core::quoted(file) + ": " +
-                                   std::strerror(errno));
-    return parse_filters(text.str());
+    auto text = core::read_file_if_exists(file);
+    if (!text)
+        return text.error();
+    return text->has_value() ? parse_filters(**text) : std::vector<Filter>{};
 }
 
 bool hidden_by_filters(std::string_view text, const std::vector<Filter>& filters) {

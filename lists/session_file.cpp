@@ -1,17 +1,12 @@
 #include "session_file.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <optional>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "atomic_file.h"
 #include "cp1252.h"
 #include "platform.h"
+#include "read_file.h"
 #include "text.h"
 
 namespace lists {
@@ -91,37 +86,6 @@ std::string name_field(const ScanRecord& record) {
     return name;
 }
 
-core::Error read_error(const std::filesystem::path& file, int err) {
-    return core::Error::failed("cannot read " + core::quoted(file) + ": " + std::strerror(err));
-}
-
-// Nothing when the file does not exist: a session named but gone adds no records.
-core::Result<std::optional<std::string>> read_bytes(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return std::optional<std::string>{};
-        return read_error(file, errno);
-    }
-    struct stat st {};
-    int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
-    std::string bytes;
-    char buffer[65536];
-    while (err == 0) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0)
-            bytes.append(buffer, static_cast<std::size_t>(got));
-        else if (got == 0)
-            break;
-        else if (errno != EINTR)
-            err = errno;
-    }
-    ::close(fd);
-    if (err != 0)
-        return read_error(file, err);
-    return std::optional<std::string>(std::move(bytes));
-}
-
 } // namespace
 
 ScanRecord session_record(std::string_view line) {
@@ -139,7 +103,7 @@ std::string session_line(const ScanRecord& record) {
 }
 
 core::Result<ScanRecords> read_session(const std::filesystem::path& file) {
-    auto bytes = read_bytes(file);
+    auto bytes = core::read_file_if_exists(file);
     if (!bytes)
         return bytes.error();
     ScanRecords records;

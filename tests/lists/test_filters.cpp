@@ -72,6 +72,9 @@ TEST(Filters, AMissingFileHasNoFiltersAndAnUnreadableOneSaysSo) {
     auto read = lists::load_filter(file);
     ASSERT_TRUE(read);
     ASSERT_EQ(read->size(), 1u);
+    auto empty = lists::load_filter(dir.write("empty.ini", ""));
+    ASSERT_TRUE(empty) << empty.error().message;
+    EXPECT_TRUE(empty->empty());
     std::filesystem::create_directory(dir.path() / "folder.ini");
     auto folder = lists::load_filter(dir.path() / "folder.ini");
     ASSERT_FALSE(folder);
