@@ -81,7 +81,8 @@ int run_cli(const std::vector<std::string>& args, const Environment& env) {
         add_systems_command(app, ctx), add_info_command(app, ctx),   add_identify_command(app, ctx),
         add_rename_command(app, ctx),  add_sort_command(app, ctx),   add_unsort_command(app, ctx),
         add_undo_command(app, ctx),    add_update_command(app, ctx), add_news_command(app, ctx),
-        add_publish_command(app, ctx), add_import_command(app, ctx), add_cache_command(app, ctx)};
+        add_publish_command(app, ctx), add_import_command(app, ctx), add_cache_command(app, ctx),
+        add_scan_command(app, ctx)};
 
     std::vector<std::string> storage{"zelkon-cli"};
     storage.insert(storage.end(), args.begin(), args.end());

@@ -35,6 +35,7 @@ Command add_news_command(CLI::App& app, Context& ctx);
 Command add_publish_command(CLI::App& app, Context& ctx);
 Command add_import_command(CLI::App& app, Context& ctx);
 Command add_cache_command(CLI::App& app, Context& ctx);
+Command add_scan_command(CLI::App& app, Context& ctx);
 
 /// What a command that changes a folder works on: the system of --system and the FOLDER
 /// argument (absolute, with a trailing separator; the current folder when empty).

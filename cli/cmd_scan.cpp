@@ -1,0 +1,189 @@
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <ostream>
+
+#include "collection_scan.h"
+#include "commands.h"
+#include "context.h"
+#include "dry_run.h"
+#include "filters.h"
+#include "list_files.h"
+#include "scan_print.h"
+#include "session_file.h"
+#include "settings.h"
+#include "system_lookup.h"
+#include "text.h"
+#include "tree_marks.h"
+#include "unrecognized_transfer.h"
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ScanOptions {
+    std::string system;
+    std::string folder;
+    std::string by; ///< "checksum", "filename" or "" for the remembered choice
+    std::string session;
+    std::vector<std::string> exclude;
+    std::string save_lists;
+    std::string save_session;
+    std::string move_to;
+    std::string copy_to;
+    bool json = false;
+};
+
+std::string absolute_folder(const std::string& given) {
+    return core::add_backslash(fs::absolute(given).lexically_normal().string());
+}
+
+bool usage_error(Context& ctx, const std::string& text) {
+    ctx.error(text);
+    ctx.exit_code = kExitUsage;
+    return false;
+}
+
+// The folder and match option the set-up page would start with, changed by the options.
+bool choose_job(Context& ctx, const ScanOptions& opt, lists::ScanJob& job) {
+    auto start = lists::read_scan_settings(job.system.id, absolute_folder("."));
+    job.base_folder = opt.folder.empty() ? start.base_folder : absolute_folder(opt.folder);
+    if (!core::is_existing_folder(job.base_folder))
+        return usage_error(ctx, "no such folder " + core::quoted(opt.folder));
+    job.session_file = opt.session;
+    // As in the window, a session means matching by checksum: it holds no names to match.
+    job.by = opt.by == "checksum" || (opt.by.empty() && !opt.session.empty())
+                 ? lists::MatchBy::Checksum
+             : opt.by == "filename" ? lists::MatchBy::Filename
+                                    : start.by;
+    if (job.by == lists::MatchBy::Filename && !opt.session.empty())
+        return usage_error(ctx, "--session needs --by checksum: a session holds checksums");
+    if (job.by == lists::MatchBy::Filename && !opt.save_session.empty())
+        return usage_error(ctx, "--save-session needs --by checksum: a session holds checksums");
+    return true;
+}
+
+// Every caption given must name a filter of "filter.ini"; those filters hide their entries.
+bool choose_filters(Context& ctx, const ScanOptions& opt, std::vector<lists::Filter>& filters) {
+    const fs::path file = ctx.home / "filter.ini";
+    auto loaded = lists::load_filter(file);
+    if (!loaded)
+        return usage_error(ctx, loaded.error().message);
+    filters = std::move(loaded.value());
+    for (const auto& caption : opt.exclude) {
+        auto it = std::find_if(filters.begin(), filters.end(),
+                               [&](const lists::Filter& f) { return f.caption == caption; });
+        if (it == filters.end())
+            return usage_error(ctx,
+                               "no filter " + core::quoted(caption) + " in " + core::quoted(file));
+        it->shown = false;
+    }
+    return true;
+}
+
+void fail(Context& ctx, const std::string& text) {
+    ctx.error(text);
+    ctx.exit_code = kExitFileError;
+}
+
+void transfer(Context& ctx, FileRun& run, lists::ScanResult& result, lists::Transfer how,
+              const std::string& folder) {
+    if (lists::nothing_to_transfer(result.unrecognized, run.prompter()))
+        return;
+    auto report = lists::transfer_unrecognized(result.tree, how, absolute_folder(folder),
+                                               run.prompter(), run.runner());
+    for (const auto& line : report.problems)
+        fail(ctx, line);
+}
+
+void save(Context& ctx, const ScanOptions& opt, const lists::ScanResult& result,
+          const std::vector<lists::Filter>& filters) {
+    if (!opt.save_lists.empty()) {
+        lists::ListSource source{result.tree, result.matched + result.missing, result.long_name,
+                                 filters};
+        if (auto saved = lists::save_lists(opt.save_lists, result.system_id, source); !saved)
+            fail(ctx, saved.error().message);
+    }
+    if (!opt.save_session.empty())
+        if (auto saved = lists::write_session(opt.save_session, result.records); !saved)
+            fail(ctx, saved.error().message);
+}
+
+std::string describe(const lists::ScanJob& job, const std::string& verb) {
+    return "scan " + verb + " " + job.system.id + " " + core::quoted(job.base_folder);
+}
+
+void scan(Context& ctx, const ScanOptions& opt) {
+    auto system = find_system_or_complain(ctx, opt.system);
+    if (!system)
+        return;
+    lists::ScanJob job{*system, "", lists::MatchBy::Checksum, {}, 0, nullptr, ctx.hash_cache()};
+    std::vector<lists::Filter> filters;
+    if (!choose_job(ctx, opt, job) || !choose_filters(ctx, opt, filters))
+        return;
+    FileRun run(ctx,
+                {false, false,
+                 describe(job, opt.move_to.empty() ? "copy-unrecognized" : "move-unrecognized")});
+    lists::ScanServices services{*ctx.zelcore, run.prompter(), run.progress()};
+    auto result = lists::scan_collection(job, services);
+    run.progress().finish();
+    ctx.report_cache_problem();
+    if (!result)
+        return fail(ctx, result.error().message);
+    if (result->stopped) {
+        ctx.exit_code = kExitInterrupted;
+        return;
+    }
+    for (const auto& line : result->unreadable)
+        fail(ctx, line);
+    lists::mark_tree(result->tree, filters);
+    if (!opt.move_to.empty())
+        transfer(ctx, run, *result, lists::Transfer::Move, opt.move_to);
+    if (!opt.copy_to.empty())
+        transfer(ctx, run, *result, lists::Transfer::Copy, opt.copy_to);
+    save(ctx, opt, *result, filters);
+    if (opt.json)
+        print_tree_json(ctx.out, *result, job.base_folder);
+    else
+        print_tree(ctx.out, *result);
+}
+
+} // namespace
+
+Command add_scan_command(CLI::App& app, Context& ctx) {
+    auto* sub = app.add_subcommand("scan", "List which ROMs of a system's database FOLDER holds "
+                                           "and which it lacks");
+    sub->footer("Prints the Matched, Missing and Unrecognized lists (entries a filter of "
+                "--exclude hides are left out; --json gives the whole tree). The defaults are the "
+                "collection window's: the system's RenameFolder when it exists, else the current "
+                "folder, and the remembered match option. Moving and copying can be undone with: "
+                "zelkon-cli undo");
+    auto opt = std::make_shared<ScanOptions>();
+    sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
+    sub->add_option("FOLDER", opt->folder, "The folder to scan, with its sub-folders");
+    sub->add_option("--by", opt->by, "Match by checksum (exact) or by file name (quicker)")
+        ->check(CLI::IsMember({"checksum", "filename"}));
+    sub->add_option("--session", opt->session,
+                    "Add the files of an earlier session (.rcl), e.g. another CD; \"\" for none")
+        ->type_name("FILE");
+    sub->add_option("--exclude", opt->exclude,
+                    "Hide the entries of the filter CAPTION of filter.ini")
+        ->type_name("CAPTION");
+    sub->add_option("--save-lists", opt->save_lists,
+                    "Write <id>_have.txt and <id>_miss.txt into DIR")
+        ->type_name("DIR")
+        ->check(CLI::ExistingDirectory);
+    sub->add_option("--save-session", opt->save_session, "Write the session of this scan to FILE")
+        ->type_name("FILE");
+    auto* move = sub->add_option("--move-unrecognized", opt->move_to,
+                                 "Move every unrecognized file into DIR (never replacing one)")
+                     ->type_name("DIR");
+    sub->add_option("--copy-unrecognized", opt->copy_to,
+                    "Copy every unrecognized file into DIR (an older copy goes to the trash)")
+        ->type_name("DIR")
+        ->excludes(move);
+    sub->add_flag("--json", opt->json, "Print the result tree as JSON");
+    return {sub, [&ctx, opt] { scan(ctx, *opt); }};
+}
+
+} // namespace cli
