@@ -1,0 +1,128 @@
+#include "cli_run.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "rom_forge.h"
+#include "temp_dir.h"
+#include "zdb_writer.h"
+
+using testsupport::read_file;
+using testsupport::rom_entry;
+using testsupport::rom_with_crc;
+
+using namespace clitest; // NOLINT(google-build-using-namespace): the tests' own helpers
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliScan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        core::ZdbHeader gen;
+        gen.system_id = "SGENESIS";
+        gen.long_name = "Genesis";
+        gen.version = "1";
+        gen.patterns = "*.bin";
+        fs::create_directories(home.path() / "databases");
+        ASSERT_TRUE(
+            core::write_zdb(home.path() / "databases/SGENESIS.zdb", 3, gen,
+                            {rom_entry(0x11111111, "Alpha (E)"), rom_entry(0x22222222, "Beta (U)"),
+                             rom_entry(0x33333333, "Gamma (E)")}));
+        home.write("roms/x.bin", rom_with_crc(256, 0x22222222));
+        home.write("roms/sub/y.bin", rom_with_crc(256, 0x11111111));
+        home.write("roms/odd.bin", rom_with_crc(256, 0x99999999));
+        home.write("filter.ini", "Europe:(e)\r\nBad:[b]\r\n");
+    }
+    CliRun scan(std::vector<std::string> more) const {
+        std::vector<std::string> args{"--no-cache", "scan", "--system", "SGENESIS", roms()};
+        args.insert(args.end(), more.begin(), more.end());
+        return run_cli_in(home.path(), std::move(args));
+    }
+    std::string roms() const { return (home.path() / "roms").string(); }
+
+    testsupport::TempDir home;
+};
+
+TEST_F(CliScan, PrintsTheRootsAndTheirEntriesInTheWindowsOrder) {
+    auto r = scan({"--by", "checksum"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Matched: 2 ROMs\n  Alpha (E)\n  Beta (U)\nMissing: 1 ROM\n  Gamma (E)\n"
+                     "Unrecognized: 1 ROM\n  " +
+                         roms() + "/odd.bin\n");
+    auto by_name = scan({"--by", "filename"});
+    EXPECT_EQ(by_name.code, 0) << by_name.err;
+    EXPECT_TRUE(contains(by_name.out, "Matched: 0 ROMs\n"));
+    EXPECT_TRUE(contains(by_name.out, "Unrecognized: 3 ROMs\n"));
+}
+
+TEST_F(CliScan, ExcludedEntriesAreLeftOutOfTheListingAndTheListsButNotTheJson) {
+    fs::create_directories(home.path() / "lists");
+    auto r = scan({"--by", "checksum", "--exclude", "Europe", "--save-lists",
+                   (home.path() / "lists").string(), "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["match_by"], "checksum");
+    const auto& matched = doc["roots"][0];
+    EXPECT_EQ(matched["text"], "Matched: 2 ROMs");
+    ASSERT_EQ(matched["children"].size(), 2u);
+    EXPECT_EQ(matched["children"][0]["text"], "Alpha (E)");
+    EXPECT_EQ(matched["children"][0]["image"], ""); // hidden by the filter
+    EXPECT_EQ(matched["children"][1]["image"], "green");
+    EXPECT_EQ(read_file(home.path() / "lists/sgenesis_have.txt"),
+              " You have 1 of 1 known Genesis ROMs (Excluding: Europe)\r\n\r\nBeta (U)\r\n");
+    EXPECT_EQ(read_file(home.path() / "lists/sgenesis_miss.txt"),
+              " You are missing 0 of 1 known Genesis ROMs (Excluding: Europe)\r\n\r\n");
+
+    auto text = scan({"--by", "checksum", "--exclude", "Europe"});
+    EXPECT_FALSE(contains(text.out, "Alpha"));
+    EXPECT_TRUE(contains(text.out, "Matched: 2 ROMs\n  Beta (U)\n"));
+}
+
+TEST_F(CliScan, ASessionAddsTheFilesOfAnotherDiscAndIsSavedAgain) {
+    home.write("disc1.rcl", "33333333 Gamma (E)\r\n");
+    auto session = (home.path() / "disc2.rcl").string();
+    auto r = scan({"--session", (home.path() / "disc1.rcl").string(), "--save-session", session});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "Matched: 3 ROMs\n"));
+    EXPECT_EQ(read_file(session), "11111111 y\r\n22222222 x\r\n33333333 Gamma (E)\r\n"
+                                  "99999999 odd\r\n");
+    auto none = scan({"--session", "", "--by", "checksum"}); // an empty box: no session
+    EXPECT_TRUE(contains(none.out, "Matched: 2 ROMs\n"));
+}
+
+TEST_F(CliScan, MovingUnrecognizedFilesCanBeUndone) {
+    auto odd = home.path() / "odd";
+    auto r = run_cli_in(home.path(), {"--yes", "--no-cache", "scan", "--system", "SGENESIS", roms(),
+                                      "--by", "checksum", "--move-unrecognized", odd.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::exists(odd / "odd.bin"));
+    EXPECT_TRUE(contains(r.out, "Unrecognized: 1 ROM\n  " + (odd / "odd.bin").string() + "\n"));
+    EXPECT_TRUE(contains(r.err, "Files have been processed."));
+    auto undo = run_cli_in(home.path(), {"undo"});
+    EXPECT_EQ(undo.code, 0) << undo.err;
+    EXPECT_TRUE(fs::exists(roms() + "/odd.bin"));
+
+    fs::remove(roms() + "/odd.bin");
+    auto nothing = scan({"--by", "checksum", "--copy-unrecognized", odd.string()});
+    EXPECT_TRUE(contains(nothing.err, "You have no unrecognized ROMs to move or copy."));
+}
+
+TEST_F(CliScan, BadUsageAndBadFilesAreToldAndChangeNothing) {
+    EXPECT_EQ(scan({"--exclude", "Asia"}).code, 2);
+    EXPECT_TRUE(contains(scan({"--exclude", "Asia"}).err, "no filter 'Asia'"));
+    EXPECT_EQ(scan({"--by", "filename", "--session", "x.rcl"}).code, 2);
+    EXPECT_EQ(scan({"--by", "filename", "--save-session", "x.rcl"}).code, 2);
+    EXPECT_EQ(scan({"--save-lists", (home.path() / "gone").string()}).code, 2);
+    EXPECT_EQ(run_cli_in(home.path(), {"scan", "--system", "SGENESIS", roms() + "/gone"}).code, 2);
+
+    testsupport::write_file(home.path() / "databases/SGENESIS.zdb", "\x03"
+                                                                    "cut");
+    auto broken = scan({"--by", "checksum"});
+    EXPECT_EQ(broken.code, 2); // an unusable database names no system
+    EXPECT_TRUE(broken.out.empty());
+    EXPECT_FALSE(broken.err.empty());
+}
+
+} // namespace
