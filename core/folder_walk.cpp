@@ -1,9 +1,11 @@
 #include "folder_walk.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 #include <utility>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "progress.h"
 #include "settings.h"
@@ -11,8 +13,6 @@
 
 namespace core {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Listing {
     std::vector<std::string> files;
@@ -31,23 +31,63 @@ void sort_names(std::vector<std::string>& names) {
         names[i] = std::move(keyed[i].second);
 }
 
+// What an entry is, from readdir's own type where it gives one: a stat per entry would cost
+// more than the rest of the listing. Links are followed: a link to a file counts as a file.
+enum class Kind { File, Folder, Link, Other };
+
+Kind kind_of(DIR* dir, const dirent& entry) {
+    switch (entry.d_type) {
+    case DT_REG:
+        return Kind::File;
+    case DT_DIR:
+        return Kind::Folder;
+    case DT_LNK:
+        return Kind::Link;
+    case DT_UNKNOWN:
+        break;
+    default:
+        return Kind::Other;
+    }
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Kind::Other;
+    return S_ISREG(st.st_mode)   ? Kind::File
+           : S_ISDIR(st.st_mode) ? Kind::Folder
+           : S_ISLNK(st.st_mode) ? Kind::Link
+                                 : Kind::Other;
+}
+
+bool links_to_file(DIR* dir, const char* name) {
+    struct stat st {};
+    return ::fstatat(::dirfd(dir), name, &st, 0) == 0 && S_ISREG(st.st_mode);
+}
+
 Listing read_folder(const std::string& folder, std::string_view patterns) {
     Listing listing;
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        std::string name = it->path().filename().string();
-        std::error_code type_ec;
-        // symlink_status first: a link to a folder is never entered, a link to a file counts.
-        if (it->is_symlink(type_ec)) {
-            if (it->is_regular_file(type_ec) && matches_patterns(patterns, name))
-                listing.files.push_back(std::move(name));
-        } else if (it->is_directory(type_ec)) {
-            listing.folders.push_back(std::move(name));
-        } else if (it->is_regular_file(type_ec) && matches_patterns(patterns, name)) {
-            listing.files.push_back(std::move(name));
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return listing;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        switch (kind_of(dir, *entry)) {
+        case Kind::Folder:
+            listing.folders.emplace_back(name);
+            break;
+        case Kind::File:
+            if (matches_patterns(patterns, name))
+                listing.files.emplace_back(name);
+            break;
+        case Kind::Link: // a link to a folder is never entered
+            if (matches_patterns(patterns, name) && links_to_file(dir, entry->d_name))
+                listing.files.emplace_back(name);
+            break;
+        case Kind::Other:
+            break;
         }
     }
+    ::closedir(dir);
     sort_names(listing.files);
     sort_names(listing.folders);
     return listing;

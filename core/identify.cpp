@@ -46,10 +46,19 @@ Result<std::int64_t> regular_file_size(const std::filesystem::path& path) {
     return stamp->size;
 }
 
+// True for a full path with no "." or ".." component and no doubled separator, which
+// normalising would leave as it is: the common case, told without building components.
+bool is_plainly_normal(std::string_view path) {
+    if (path.find("//") != std::string_view::npos || path.ends_with("/.") || path.ends_with("/.."))
+        return false;
+    return path.find("/./") == std::string_view::npos &&
+           path.find("/../") == std::string_view::npos;
+}
+
 // The same file under whatever folder the caller ran from: the cache keys by full path.
 std::string absolute_text(const std::filesystem::path& path) {
     if (path.is_absolute())
-        return path.lexically_normal().native();
+        return is_plainly_normal(path.native()) ? path.native() : path.lexically_normal().native();
     std::error_code ec;
     auto full = std::filesystem::absolute(path, ec);
     return ec ? path.native() : full.lexically_normal().native();
