@@ -34,7 +34,15 @@ constexpr const char* kLookup = "SELECT size, mtime_ns, inode, device, crc FROM 
 constexpr const char* kStore = "INSERT OR REPLACE INTO crc"
                                " (path, system, skip, member, size, mtime_ns, inode, device, crc)"
                                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
+constexpr const char* kFetch = "SELECT path, system, skip, member, size, mtime_ns, inode, device,"
+                               " crc FROM crc WHERE path >= ?1 AND path < ?2";
 constexpr const char* kMove = "UPDATE OR REPLACE crc SET path = ?2 WHERE path = ?1";
+
+// The inode compared first: it tells nearly every other file apart at once.
+bool same_key(const CacheKey& a, const CacheKey& b) {
+    return a.stamp == b.stamp && a.path == b.path && a.system == b.system && a.skip == b.skip &&
+           a.member == b.member;
+}
 
 std::string reason_for(int code, sqlite3* db) {
     const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
@@ -271,14 +279,12 @@ void HashCache::finalize_statements() {
 std::optional<CrcText> HashCache::lookup(const CacheKey& key) {
     if (m_off)
         return std::nullopt;
+    if (auto queued = find_queued(key))
+        return queued;
     {
-        // The inode compared first: it tells nearly every other file apart at once.
-        const std::lock_guard queue_lock(m_queue_mutex);
-        for (auto it = m_queue.rbegin(); it != m_queue.rend(); ++it)
-            if (it->key.stamp == key.stamp && it->key.path == key.path &&
-                it->key.system == key.system && it->key.skip == key.skip &&
-                it->key.member == key.member)
-                return it->crc;
+        const std::shared_lock fetch_lock(m_fetch_mutex);
+        if (fetched_covers(key.path))
+            return find_fetched(key);
     }
     const std::lock_guard lock(m_mutex);
     // A transaction left open since long ago would show what others wrote meanwhile late.
@@ -301,16 +307,102 @@ std::optional<CrcText> HashCache::lookup(const CacheKey& key) {
     return found;
 }
 
+std::optional<CrcText> HashCache::find_queued(const CacheKey& key) {
+    if (m_queued.load(std::memory_order_acquire) == 0)
+        return std::nullopt;
+    const std::lock_guard queue_lock(m_queue_mutex);
+    for (auto it = m_queue.rbegin(); it != m_queue.rend(); ++it)
+        if (same_key(it->key, key))
+            return it->crc;
+    return std::nullopt;
+}
+
+void HashCache::prefetch(std::string_view folder) {
+    if (m_off || folder.empty() || folder.back() != '/')
+        return;
+    const std::lock_guard lock(m_mutex);
+    write_queue();
+    sqlite3_stmt* fetch = nullptr;
+    if (!m_db || !commit() || sqlite3_prepare_v2(m_db, kFetch, -1, &fetch, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(fetch);
+        return;
+    }
+    // Every path below the folder sorts between "folder/" and "folder0": '0' follows '/'.
+    std::string end(folder);
+    end.back() = static_cast<char>('/' + 1);
+    bind_path(fetch, 1, std::string(folder));
+    bind_path(fetch, 2, end);
+    const std::unique_lock fetch_lock(m_fetch_mutex);
+    int code = SQLITE_ROW;
+    while ((code = sqlite3_step(fetch)) == SQLITE_ROW) {
+        if (sqlite3_column_bytes(fetch, 8) != 8)
+            continue;
+        std::string path(static_cast<const char*>(sqlite3_column_blob(fetch, 0)),
+                         static_cast<std::size_t>(sqlite3_column_bytes(fetch, 0)));
+        auto text = [&](int column) {
+            return std::string(reinterpret_cast<const char*>(sqlite3_column_text(fetch, column)),
+                               static_cast<std::size_t>(sqlite3_column_bytes(fetch, column)));
+        };
+        FileStamp stamp{sqlite3_column_int64(fetch, 4), sqlite3_column_int64(fetch, 5),
+                        static_cast<std::uint64_t>(sqlite3_column_int64(fetch, 6)),
+                        static_cast<std::uint64_t>(sqlite3_column_int64(fetch, 7))};
+        m_fetched[std::move(path)].push_back(
+            {text(1), static_cast<std::uint16_t>(sqlite3_column_int(fetch, 2)), text(3), stamp,
+             CrcText(text(8))});
+    }
+    sqlite3_finalize(fetch);
+    if (code != SQLITE_DONE) {
+        m_fetched.clear();
+        fail(code);
+        return;
+    }
+    m_fetched_folders.emplace_back(folder);
+}
+
+bool HashCache::fetched_covers(std::string_view path) const {
+    for (const auto& folder : m_fetched_folders)
+        if (path.starts_with(folder))
+            return true;
+    return false;
+}
+
+std::optional<CrcText> HashCache::find_fetched(const CacheKey& key) const {
+    auto it = m_fetched.find(key.path);
+    if (it == m_fetched.end())
+        return std::nullopt;
+    for (const auto& entry : it->second)
+        if (entry.stamp == key.stamp && entry.system == key.system && entry.skip == key.skip &&
+            entry.member == key.member)
+            return entry.crc;
+    return std::nullopt;
+}
+
+// A store below a fetched folder is remembered there too: a lookup of it later in the run
+// asks only the memory.
+void HashCache::remember_fetched(const CacheKey& key, const CrcText& crc) {
+    const std::unique_lock fetch_lock(m_fetch_mutex);
+    if (!fetched_covers(key.path))
+        return;
+    auto& entries = m_fetched[key.path];
+    std::erase_if(entries, [&](const Fetched& e) {
+        return e.system == key.system && e.skip == key.skip && e.member == key.member;
+    });
+    entries.push_back({key.system, key.skip, key.member, key.stamp, crc});
+}
+
 void HashCache::store(const CacheKey& key, const CrcText& crc) {
     if (m_off)
         return;
+    remember_fetched(key, crc);
     std::vector<QueuedStore> full;
     {
         const std::lock_guard queue_lock(m_queue_mutex);
         m_queue.push_back({key, crc});
+        m_queued.store(m_queue.size(), std::memory_order_release);
         if (m_queue.size() < kQueuedStores)
             return;
         full.swap(m_queue);
+        m_queued.store(0, std::memory_order_release);
     }
     const std::lock_guard lock(m_mutex);
     write_stores(full);
@@ -321,6 +413,7 @@ void HashCache::write_queue() {
     {
         const std::lock_guard queue_lock(m_queue_mutex);
         queued.swap(m_queue);
+        m_queued.store(0, std::memory_order_release);
     }
     write_stores(queued);
 }
@@ -344,6 +437,14 @@ void HashCache::write_stores(const std::vector<QueuedStore>& stores) {
 }
 
 void HashCache::moved(const std::string& from, const std::string& to) {
+    {
+        const std::unique_lock fetch_lock(m_fetch_mutex);
+        if (auto node = m_fetched.extract(from)) {
+            node.key() = to;
+            m_fetched.erase(to);
+            m_fetched.insert(std::move(node));
+        }
+    }
     const std::lock_guard lock(m_mutex);
     write_queue(); // a file stored and moved in one run must be found at its new path
     if (!m_db || !begin_writing())
@@ -359,6 +460,10 @@ void HashCache::moved(const std::string& from, const std::string& to) {
 std::optional<std::size_t> HashCache::clear() {
     const std::lock_guard lock(m_mutex);
     write_queue();
+    {
+        const std::unique_lock fetch_lock(m_fetch_mutex);
+        m_fetched.clear();
+    }
     if (!m_db || !begin_writing() || !exec("DELETE FROM crc"))
         return std::nullopt;
     const auto removed = static_cast<std::size_t>(sqlite3_changes64(m_db));

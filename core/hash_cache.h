@@ -7,7 +7,10 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "crc_text.h"
@@ -66,6 +69,10 @@ public:
 
     /// The CRC text stored under exactly this key; nothing when any part differs.
     std::optional<CrcText> lookup(const CacheKey& key);
+    /// Reads every entry of the files below `folder` (a full path ending in the separator)
+    /// into memory with one query, so that a scan of the folder asks the database nothing
+    /// more and its threads do not take turns at it.
+    void prefetch(std::string_view folder);
     void store(const CacheKey& key, const CrcText& crc);
     /// A file was renamed or moved within its file system: its entries follow it.
     void moved(const std::string& from, const std::string& to);
@@ -98,6 +105,17 @@ private:
         CrcText crc;
     };
     void write_stores(const std::vector<QueuedStore>& stores);
+    std::optional<CrcText> find_queued(const CacheKey& key);
+    struct Fetched {
+        std::string system;
+        std::uint16_t skip = 0;
+        std::string member;
+        FileStamp stamp;
+        CrcText crc;
+    };
+    bool fetched_covers(std::string_view path) const;
+    std::optional<CrcText> find_fetched(const CacheKey& key) const;
+    void remember_fetched(const CacheKey& key, const CrcText& crc);
     void write_queue();
     void fail(int code);
     void turn_off(std::string reason);
@@ -120,6 +138,11 @@ private:
     std::atomic<bool> m_off{false};
     std::mutex m_queue_mutex; ///< taken after m_mutex when both are held
     std::vector<QueuedStore> m_queue;
+    std::atomic<std::size_t> m_queued{0}; ///< m_queue's size, read without the lock
+    /// What prefetch read: the folders it covers and their entries by path.
+    mutable std::shared_mutex m_fetch_mutex;
+    std::vector<std::string> m_fetched_folders;
+    std::unordered_map<std::string, std::vector<Fetched>> m_fetched;
 };
 
 /// The stamp that a stat call gave.

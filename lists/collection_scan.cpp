@@ -6,6 +6,7 @@
 
 #include "folder_walk.h"
 #include "hash_ahead.h"
+#include "hash_cache.h"
 #include "identify.h"
 #include "matching.h"
 #include "platform.h"
@@ -56,6 +57,7 @@ private:
     core::RomTable m_roms;
     std::optional<core::Identifier> m_identifier;
     std::vector<std::string> m_found;
+    bool m_found_any = false; ///< the walk found files, whether or not a session stood for them
 };
 
 core::Result<ScanResult> ScanRun::run() {
@@ -80,7 +82,7 @@ core::Result<ScanResult> ScanRun::run() {
             match_collection(m_roms, m_result.records, m_job.by, m_header.crc_count, m_progress);
         }
     }
-    build_result(m_result, m_roms, m_gather && !m_found.empty(), m_progress);
+    build_result(m_result, m_roms, m_gather && m_found_any, m_progress);
     m_progress.status("Waiting...");
     m_progress.step(0, 0);
     return std::move(m_result);
@@ -144,17 +146,17 @@ void ScanRun::walk(const std::string& folder) {
 // A found file whose base name a session record holds is that record's file: it is not
 // added, and not read.
 std::vector<std::string> ScanRun::paths_to_read() {
+    m_found_any = !m_found.empty();
+    if (m_result.records.empty())
+        return std::move(m_found);
     std::unordered_set<std::string> session_names;
     for (const auto& record : m_result.records)
         session_names.insert(core::fold_case(record.path));
     std::vector<std::string> paths;
     paths.reserve(m_found.size());
-    for (const auto& path : m_found) {
-        std::string name = base_name(path);
-        if (!session_names.empty() && session_names.contains(core::fold_case(name)))
-            continue;
-        paths.push_back(path);
-    }
+    for (auto& path : m_found)
+        if (!session_names.contains(core::fold_case(base_name(path))))
+            paths.push_back(std::move(path));
     return paths;
 }
 
@@ -165,6 +167,7 @@ void ScanRun::take_found() {
         read_checksums(std::move(paths));
         return;
     }
+    m_result.records.reserve(m_result.records.size() + paths.size());
     for (auto& path : paths) {
         std::string name = base_name(path);
         m_result.records.push_back({"", std::move(name), std::move(path), false, false});
@@ -174,6 +177,9 @@ void ScanRun::take_found() {
 void ScanRun::read_checksums(std::vector<std::string> paths) {
     // The header skip is a 16-bit count: only the low bits of the stored number count.
     const auto skip = static_cast<std::uint16_t>(m_header.number & 0xFFFF);
+    if (m_job.cache)
+        m_job.cache->prefetch(m_job.base_folder);
+    m_result.records.reserve(m_result.records.size() + paths.size());
     core::HashAhead ahead(*m_identifier, std::move(paths), skip,
                           m_job.threads ? m_job.threads : core::HashAhead::default_threads());
     for (std::size_t i = 0; i < ahead.size() && !stopped(); ++i) {

@@ -181,6 +181,8 @@ bool RenameRun::collect_files() {
     }
     // The header skip is a 16-bit count: only the low bits of the stored number count.
     const auto skip = static_cast<std::uint16_t>(m_header.number & 0xFFFF);
+    if (m_job.cache)
+        m_job.cache->prefetch(m_source);
     core::HashAhead ahead(*m_identifier, std::move(found), skip,
                           m_job.threads ? m_job.threads : core::HashAhead::default_threads());
     const std::size_t total = ahead.size();

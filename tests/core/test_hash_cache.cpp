@@ -108,6 +108,40 @@ TEST_F(HashCacheTest, EntriesFollowMovesOutliveTheRunAndClearEmptiesThem) {
     EXPECT_FALSE(cache.take_problem());
 }
 
+// A prefetched folder is answered from memory: what is stored, moved or cleared during the
+// run must show there just as it would in the database.
+TEST_F(HashCacheTest, APrefetchedFolderAnswersAsTheDatabaseWould) {
+    const auto a = dir.write("roms/a.nes", "aaaa");
+    const auto b = dir.write("roms/sub/b.nes", "bbbb");
+    const auto outside = dir.write("romsX/c.nes", "cccc"); // sorts right after the folder
+    {
+        core::HashCache cache(cache_file());
+        cache.store(key(a), kWrong);
+        cache.store(key(a, "NES", 16), core::CrcText::from_value(16));
+        cache.store(key(outside), core::CrcText::from_value(3));
+    }
+    core::HashCache cache(cache_file());
+    cache.prefetch((dir.path() / "roms").string() + "/");
+    EXPECT_EQ(cache.lookup(key(a)), kWrong);
+    EXPECT_EQ(cache.lookup(key(a, "NES", 16)), core::CrcText::from_value(16));
+    EXPECT_FALSE(cache.lookup(key(b)));
+    EXPECT_EQ(cache.lookup(key(outside)), core::CrcText::from_value(3));
+
+    cache.store(key(b), core::CrcText::from_value(2));
+    for (std::size_t i = 0; i < core::HashCache::kQueuedStores; ++i) // past the queue
+        cache.store(key(outside, "X" + std::to_string(i)), kWrong);
+    EXPECT_EQ(cache.lookup(key(b)), core::CrcText::from_value(2));
+
+    const auto moved = dir.path() / "roms" / "moved.nes";
+    fs::rename(b, moved);
+    cache.moved(b.string(), moved.string());
+    EXPECT_EQ(cache.lookup(key(moved)), core::CrcText::from_value(2));
+    write_file(a, "changed");
+    EXPECT_FALSE(cache.lookup(key(a)));
+    EXPECT_TRUE(cache.clear());
+    EXPECT_FALSE(cache.lookup(key(moved)));
+}
+
 TEST_F(HashCacheTest, ManyStoresSpanSeveralTransactions) {
     const auto rom = dir.write("a.nes", "aaaa");
     const auto n = core::HashCache::kStoresPerCommit * 2 + 10;
