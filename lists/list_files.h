@@ -37,8 +37,10 @@ std::string exclusion_note(const std::vector<Filter>& filters);
 HaveMissLists make_lists(const ListSource& source);
 
 /// `folder` + lower-cased id + "_have.txt" / "_miss.txt".
-std::filesystem::path have_list_file(const std::filesystem::path& folder, std::string_view system_id);
-std::filesystem::path miss_list_file(const std::filesystem::path& folder, std::string_view system_id);
+std::filesystem::path have_list_file(const std::filesystem::path& folder,
+                                     std::string_view system_id);
+std::filesystem::path miss_list_file(const std::filesystem::path& folder,
+                                     std::string_view system_id);
 
 /// Writes (replacing) both lists into `folder`, each atomically. An error names the
 /// file that could not be written; the other may have been written. An empty folder, or

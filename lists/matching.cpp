@@ -111,6 +111,7 @@ void build_result(ScanResult& result, const core::RomTable& roms, bool list_unre
     progress.status("Creating Lists");
     progress.step(0, roms.size());
     ResultTree& tree = result.tree;
+    tree.reserve(roms.size() + (list_unrecognized ? result.records.size() : 0));
     for (std::size_t i = 0; i < roms.size(); ++i) {
         show_step(progress, i + 1, roms.size());
         const auto& rom = roms[i];

@@ -74,11 +74,19 @@ std::optional<std::size_t> ResultTree::find(std::string_view key) const {
 }
 
 std::vector<std::size_t> ResultTree::shown_children(Root root) const {
-    std::vector<std::size_t> order = m_children[root];
-    if (m_sorted)
-        std::stable_sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-            return core::compare_lower(m_nodes[a].text, m_nodes[b].text) < 0;
-        });
+    const auto& children = m_children[root];
+    if (!m_sorted)
+        return children;
+    // Each text is folded once; folded texts compare byte by byte as compare_lower would.
+    std::vector<std::pair<std::string, std::size_t>> keyed;
+    keyed.reserve(children.size());
+    for (auto index : children)
+        keyed.emplace_back(core::fold_case(m_nodes[index].text), index);
+    std::sort(keyed.begin(), keyed.end()); // equal texts keep the order added
+    std::vector<std::size_t> order;
+    order.reserve(keyed.size());
+    for (const auto& entry : keyed)
+        order.push_back(entry.second);
     return order;
 }
 

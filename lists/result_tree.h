@@ -47,6 +47,9 @@ public:
     /// Gives the key used.
     const std::string& add_unique(Root root, std::string key, std::string text);
 
+    /// Room for this many entries more, so a large scan does not grow the key set in steps.
+    void reserve(std::size_t entries) { m_keys.reserve(m_nodes.size() + entries); }
+
     /// Every node, roots first (indices 0 to 2), then entries in the order added.
     std::size_t size() const { return m_nodes.size(); }
     const Node& node(std::size_t index) const { return m_nodes[index]; }
