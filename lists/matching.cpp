@@ -1,8 +1,10 @@
 #include "matching.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "progress.h"
@@ -10,8 +12,6 @@
 
 namespace lists {
 namespace {
-
-using Keys = std::vector<std::string>;
 
 // Progress is drawn every so many entries: a bar cannot show more, and 100,000 calls
 // through a front end would cost more than the matching itself.
@@ -28,28 +28,40 @@ std::string_view crc_of(const core::RomEntry& rom, int pass) {
     return pass == 0 ? rom.crc.view() : rom.crc2.view();
 }
 
-// The order of both lists: the lower-cased key. Equal keys then decide by the exact texts
-// in checksum mode, so "ABCD1234" sorts beside "abcd1234" and matches nothing.
-Keys record_keys(const ScanRecords& records, MatchBy by) {
+// Both lists are put in the order of their lower-cased keys and walked side by side. In
+// checksum mode the key is the first 8 characters of the text, lower-cased and packed into
+// one number whose order is theirs; equal numbers are then told apart by the exact texts,
+// so "ABCD1234" sorts beside "abcd1234" and matches nothing. Session texts shorter than
+// 8 characters pack with zero bytes, which sort first, as a shorter text does.
+std::uint64_t crc_key(std::string_view text) {
+    std::uint64_t key = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        auto b = i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+        key = (key << 8) | (b >= 'A' && b <= 'Z' ? b + 32u : b);
+    }
+    return key;
+}
+
+using NameKeys = std::vector<std::string>;
+using CrcKeys = std::vector<std::uint64_t>;
+
+template <class Keys, class T, class Key> Keys keys_of(const std::vector<T>& items, Key key) {
     Keys keys;
-    keys.reserve(records.size());
-    for (const auto& r : records)
-        keys.push_back(by == MatchBy::Checksum ? core::to_lower_ascii(r.crc)
-                                               : core::fold_case(r.name));
+    keys.reserve(items.size());
+    for (const auto& item : items)
+        keys.push_back(key(item));
     return keys;
 }
 
-Keys rom_keys(const core::RomTable& roms, MatchBy by, int pass) {
-    Keys keys;
-    keys.reserve(roms.size());
-    for (const auto& rom : roms)
-        keys.push_back(by == MatchBy::Checksum ? core::to_lower_ascii(crc_of(rom, pass))
-                                               : core::fold_case(rom.name));
-    return keys;
+CrcKeys record_crc_keys(const ScanRecords& records) {
+    return keys_of<CrcKeys>(records, [](const ScanRecord& r) { return crc_key(r.crc); });
+}
+NameKeys record_name_keys(const ScanRecords& records) {
+    return keys_of<NameKeys>(records, [](const ScanRecord& r) { return core::fold_case(r.name); });
 }
 
 // Sorts items and their keys together by key; equal keys keep their order.
-template <class T> void sort_by_keys(std::vector<T>& items, Keys& keys) {
+template <class T, class Keys> void sort_by_keys(std::vector<T>& items, Keys& keys) {
     std::vector<std::size_t> order(items.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(),
@@ -68,16 +80,17 @@ template <class T> void sort_by_keys(std::vector<T>& items, Keys& keys) {
 
 // One walk over both sorted lists. Records are never passed over for good while the
 // entries' key stays the same, so two entries with one checksum both find their files.
+template <class Keys, class Same>
 void merge_pass(core::RomTable& roms, const Keys& rkeys, ScanRecords& records, const Keys& fkeys,
-                MatchBy by, int pass, core::Progress& progress) {
+                Same same, core::Progress& progress) {
     std::size_t j = 0;
     for (std::size_t i = 0; i < roms.size(); ++i) {
         show_step(progress, i + 1, roms.size());
-        const std::string& d = rkeys[i];
+        const auto& d = rkeys[i];
         while (j < records.size() && fkeys[j] < d)
             ++j;
         for (std::size_t k = j; k < records.size() && fkeys[k] == d; ++k) {
-            if (by == MatchBy::Checksum && records[k].crc != crc_of(roms[i], pass))
+            if (!same(records[k], roms[i]))
                 continue;
             records[k].done = true;
             roms[i].done = -1;
@@ -85,25 +98,54 @@ void merge_pass(core::RomTable& roms, const Keys& rkeys, ScanRecords& records, c
     }
 }
 
+void match_by_checksum(core::RomTable& roms, ScanRecords& records, int passes,
+                       core::Progress& progress) {
+    const CrcKeys fkeys = record_crc_keys(records);
+    for (int pass = 0; pass < std::clamp(passes, 1, 2); ++pass) {
+        progress.status("Matching Files");
+        progress.pump();
+        auto rkeys = keys_of<CrcKeys>(
+            roms, [pass](const core::RomEntry& rom) { return crc_key(crc_of(rom, pass)); });
+        sort_by_keys(roms, rkeys);
+        merge_pass(
+            roms, rkeys, records, fkeys,
+            [pass](const ScanRecord& r, const core::RomEntry& rom) {
+                return r.crc == crc_of(rom, pass);
+            },
+            progress);
+    }
+}
+
+void match_by_name(core::RomTable& roms, ScanRecords& records, core::Progress& progress) {
+    const NameKeys fkeys = record_name_keys(records);
+    progress.status("Matching Files");
+    progress.pump();
+    auto rkeys = keys_of<NameKeys>(
+        roms, [](const core::RomEntry& rom) { return core::fold_case(rom.name); });
+    sort_by_keys(roms, rkeys);
+    merge_pass(
+        roms, rkeys, records, fkeys, [](const ScanRecord&, const core::RomEntry&) { return true; },
+        progress);
+}
+
 } // namespace
 
 void sort_records(ScanRecords& records, MatchBy by) {
-    Keys keys = record_keys(records, by);
-    sort_by_keys(records, keys);
+    if (by == MatchBy::Checksum) {
+        CrcKeys keys = record_crc_keys(records);
+        sort_by_keys(records, keys);
+    } else {
+        NameKeys keys = record_name_keys(records);
+        sort_by_keys(records, keys);
+    }
 }
 
 void match_collection(core::RomTable& roms, ScanRecords& records, MatchBy by, int passes,
                       core::Progress& progress) {
-    const Keys fkeys = record_keys(records, by);
-    if (by == MatchBy::Filename)
-        passes = 1;
-    for (int pass = 0; pass < std::clamp(passes, 1, 2); ++pass) {
-        progress.status("Matching Files");
-        progress.pump();
-        Keys rkeys = rom_keys(roms, by, pass);
-        sort_by_keys(roms, rkeys);
-        merge_pass(roms, rkeys, records, fkeys, by, pass, progress);
-    }
+    if (by == MatchBy::Checksum)
+        match_by_checksum(roms, records, passes, progress);
+    else
+        match_by_name(roms, records, progress);
 }
 
 void build_result(ScanResult& result, const core::RomTable& roms, bool list_unrecognized,
