@@ -67,8 +67,8 @@ void match_and_build(benchmark::State& state, lists::MatchBy by, bool build = tr
     }
     state.counters["files"] = static_cast<double>(2 * entries);
     state.counters["per_file_ns"] = benchmark::Counter(
-        static_cast<double>(2 * entries), benchmark::Counter::kIsIterationInvariantRate |
-                                              benchmark::Counter::kInvert);
+        static_cast<double>(2 * entries),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_MatchByChecksum(benchmark::State& state) {
