@@ -94,6 +94,7 @@ void transfer(Context& ctx, FileRun& run, lists::ScanResult& result, lists::Tran
                                                run.prompter(), run.runner());
     for (const auto& line : report.problems)
         fail(ctx, line);
+    hint_when_declined_by_default(ctx, "a question was answered no; add --yes to answer yes");
 }
 
 void save(Context& ctx, const ScanOptions& opt, const lists::ScanResult& result,
