@@ -3,25 +3,17 @@
 // stand for an entry (some as second copies), the rest are unknown.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <string>
 
+#include "bench_names.h"
 #include "crc_text.h"
 #include "matching.h"
 #include "progress.h"
 
 namespace {
 
-std::uint32_t mix(std::uint32_t x) {
-    x = x * 2654435761u + 0x9E3779B9u;
-    return x ^ (x >> 15);
-}
-
-std::string title(std::size_t i) {
-    char name[64];
-    std::snprintf(name, sizeof name, "Game Title Number %06zu (World) [!]", i);
-    return name;
-}
+using benchdata::entry_crc;
+using benchdata::entry_name;
 
 struct Collection {
     core::RomTable roms;
@@ -33,15 +25,15 @@ Collection make_collection(std::size_t entries) {
     c.roms.reserve(entries);
     for (std::size_t i = 0; i < entries; ++i) {
         core::RomEntry rom;
-        rom.crc = core::CrcText::from_value(mix(static_cast<std::uint32_t>(i)));
-        rom.name = title(i);
+        rom.crc = core::CrcText::from_value(entry_crc(i));
+        rom.name = entry_name(i);
         c.roms.push_back(std::move(rom));
     }
     for (std::size_t i = 0; i < 2 * entries; ++i) {
         bool known = i % 5 < 3;
         std::size_t entry = known ? (i / 5 * 3 + i % 5) % entries : entries + i;
-        auto name = known ? title(entry) : "unknown dump " + std::to_string(i);
-        auto crc = core::CrcText::from_value(mix(static_cast<std::uint32_t>(entry))).str();
+        auto name = known ? entry_name(entry) : "unknown dump " + std::to_string(i);
+        auto crc = core::CrcText::from_value(entry_crc(entry)).str();
         c.records.push_back({crc, name, "/roms/collection/" + name + ".bin", false, false});
     }
     return c;

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "batch_executor.h"
+#include "bench_names.h"
 #include "hash_cache.h"
 #include "progress.h"
 #include "prompter.h"
@@ -37,16 +38,8 @@ namespace {
 
 constexpr std::size_t kRomSize = 64 * 1024;
 
-std::uint32_t entry_crc(std::size_t i) {
-    auto x = static_cast<std::uint32_t>(i) * 2654435761u + 0x9E3779B9u;
-    return x ^ (x >> 15);
-}
-
-std::string entry_name(std::size_t i) {
-    char name[64];
-    std::snprintf(name, sizeof name, "Game Title Number %06zu (World) [!]", i);
-    return name;
-}
+using benchdata::entry_crc;
+using benchdata::entry_name;
 
 struct Tree {
     fs::path db;

@@ -20,14 +20,10 @@ namespace fs = std::filesystem;
 class CliScan : public ::testing::Test {
 protected:
     void SetUp() override {
-        core::ZdbHeader gen;
-        gen.system_id = "SGENESIS";
-        gen.long_name = "Genesis";
-        gen.version = "1";
-        gen.patterns = "*.bin";
         fs::create_directories(home.path() / "databases");
         ASSERT_TRUE(
-            core::write_zdb(home.path() / "databases/SGENESIS.zdb", 3, gen,
+            core::write_zdb(home.path() / "databases/SGENESIS.zdb", 3,
+                            testsupport::db_header("SGENESIS", "Genesis", "*.bin"),
                             {rom_entry(0x11111111, "Alpha (E)"), rom_entry(0x22222222, "Beta (U)"),
                              rom_entry(0x33333333, "Gamma (E)")}));
         home.write("roms/x.bin", rom_with_crc(256, 0x22222222));

@@ -36,12 +36,9 @@ protected:
                   rom_entry(0x33333333, "Gamma")});
     }
     void database(const core::RomTable& entries, int format = 2) {
-        core::ZdbHeader h;
-        h.system_id = "TESTSYS";
-        h.long_name = "Test System";
-        h.version = "1";
-        h.patterns = "*.bin";
-        ASSERT_TRUE(core::write_zdb(system.file, format, h, entries));
+        ASSERT_TRUE(core::write_zdb(system.file, format,
+                                    testsupport::db_header("TESTSYS", "Test System", "*.bin"),
+                                    entries));
     }
     void rom(const std::string& relative, std::uint32_t crc) {
         dir.write(fs::path("roms") / relative, rom_with_crc(256, crc, crc ^ 7));

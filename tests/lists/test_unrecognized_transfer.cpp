@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "../core/trash_home.h"
 #include "batch_executor.h"
 #include "recorders.h"
 #include "temp_dir.h"
+#include "trash_home.h"
 #include "unrecognized_transfer.h"
 
 namespace fs = std::filesystem;

@@ -70,12 +70,9 @@ protected:
                      rom_entry(0x33333333, "Gamma")});
     }
     void database(int format, const core::RomTable& entries) {
-        core::ZdbHeader h;
-        h.system_id = "TESTSYS";
-        h.long_name = "Test System";
-        h.version = "1";
-        h.patterns = "*.bin;*.rom";
-        ASSERT_TRUE(core::write_zdb(system.file, format, h, entries));
+        ASSERT_TRUE(core::write_zdb(system.file, format,
+                                    testsupport::db_header("TESTSYS", "Test System", "*.bin;*.rom"),
+                                    entries));
     }
     void rom(const std::string& relative, std::uint32_t crc) {
         dir.write(fs::path("roms") / relative, rom_with_crc(2048, crc, crc ^ 7));

@@ -96,4 +96,13 @@ core::RomEntry rom_entry(std::uint32_t crc, std::string name, std::uint32_t crc2
     return e;
 }
 
+core::ZdbHeader db_header(std::string system_id, std::string long_name, std::string patterns) {
+    core::ZdbHeader h;
+    h.system_id = std::move(system_id);
+    h.long_name = std::move(long_name);
+    h.version = "1";
+    h.patterns = std::move(patterns);
+    return h;
+}
+
 } // namespace testsupport

@@ -26,4 +26,7 @@ std::string interleave_smd(std::string_view plain);
 /// A database entry; a `crc2` of 0 means none ("XXX     ").
 core::RomEntry rom_entry(std::uint32_t crc, std::string name, std::uint32_t crc2 = 0);
 
+/// A database header with the fields tests set: version "1" and the texts given.
+core::ZdbHeader db_header(std::string system_id, std::string long_name, std::string patterns);
+
 } // namespace testsupport
