@@ -14,12 +14,15 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 constexpr std::size_t kBarWidth = 30;
 constexpr std::size_t kLabelWidth = 36;
 
-// "\r[label] [#####.....] 12/300": one line that the next draw overwrites.
+// "\r[label] [#####.....] 12/300": one line that the next draw overwrites. A cleared bar
+// (nothing to count yet) shows the label alone.
 std::string bar_line(std::string_view label, std::size_t done, std::size_t total) {
     std::size_t filled = total == 0 ? 0 : std::min(kBarWidth, kBarWidth * done / total);
     std::string line = "\r";
     if (!label.empty())
         line.append(label.substr(0, kLabelWidth)).append(" ");
+    if (total == 0)
+        return line + "\x1b[K";
     line += '[';
     line.append(filled, '#').append(kBarWidth - filled, '.');
     line += "] " + std::to_string(done) + "/" + std::to_string(total);
