@@ -51,6 +51,9 @@ bool choose_job(Context& ctx, const ScanOptions& opt, lists::ScanJob& job) {
     if (!core::is_existing_folder(job.base_folder))
         return usage_error(ctx, "no such folder " + core::quoted(opt.folder));
     job.session_file = opt.session;
+    std::error_code ec;
+    if (!opt.session.empty() && !fs::exists(opt.session, ec))
+        ctx.error("no session file " + core::quoted(opt.session) + "; scanning without one");
     // As in the window, a session means matching by checksum: it holds no names to match.
     job.by = opt.by == "checksum" || (opt.by.empty() && !opt.session.empty())
                  ? lists::MatchBy::Checksum

@@ -86,6 +86,10 @@ TEST_F(CliScan, ASessionAddsTheFilesOfAnotherDiscAndIsSavedAgain) {
                                   "99999999 odd\r\n");
     auto none = scan({"--session", "", "--by", "checksum"}); // an empty box: no session
     EXPECT_TRUE(contains(none.out, "Matched: 2 ROMs\n"));
+    auto gone = scan({"--session", (home.path() / "gone.rcl").string()});
+    EXPECT_EQ(gone.code, 0);
+    EXPECT_TRUE(contains(gone.err, "no session file"));
+    EXPECT_TRUE(contains(gone.out, "Matched: 2 ROMs\n"));
 }
 
 TEST_F(CliScan, MovingUnrecognizedFilesCanBeUndone) {
