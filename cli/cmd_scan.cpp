@@ -176,7 +176,7 @@ Command add_scan_command(CLI::App& app, Context& ctx) {
     sub->add_option("--save-lists", opt->save_lists,
                     "Write <id>_have.txt and <id>_miss.txt into DIR")
         ->type_name("DIR")
-        ->check(CLI::ExistingDirectory);
+        ->check(CLI::Validator(CLI::ExistingDirectory).description(""));
     sub->add_option("--save-session", opt->save_session, "Write the session of this scan to FILE")
         ->type_name("FILE");
     auto* move = sub->add_option("--move-unrecognized", opt->move_to,
