@@ -265,13 +265,14 @@ void HashCache::finalize_statements() {
 std::optional<CrcText> HashCache::lookup(const CacheKey& key) {
     if (m_off)
         return std::nullopt;
-    if (auto queued = find_queued(key))
-        return queued;
     {
+        // Stores below a fetched folder are remembered there too, queued or not.
         const std::shared_lock fetch_lock(m_fetch_mutex);
         if (fetched_covers(key.path))
             return find_fetched(key);
     }
+    if (auto queued = find_queued(key))
+        return queued;
     const std::lock_guard lock(m_mutex);
     // A transaction left open since long ago would show what others wrote meanwhile late.
     if (!m_db || !commit_when_old() || !begin_reading())
