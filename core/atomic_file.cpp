@@ -53,8 +53,8 @@ Status write_file_atomically(const fs::path& path, std::string_view bytes,
     int fd = open_temp_beside(path, mode.value_or(0666), temp);
     if (fd < 0) {
         const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-        return Error::failed("cannot create a file in " + quoted(folder) + ": " +
-                             std::strerror(errno));
+        return Error::failed("cannot write " + quoted(path) + ": cannot create a file in " +
+                             quoted(folder) + ": " + std::strerror(errno));
     }
     int err = zelcore::write_all(fd, bytes.data(), bytes.size());
     if (err == 0 && mode && ::fchmod(fd, *mode) != 0)

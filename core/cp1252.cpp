@@ -112,43 +112,59 @@ std::string cp1252_to_utf8(std::string_view bytes) {
     return out;
 }
 
+namespace {
+
+// The code point at text[i], advancing i past it; nothing for a sequence that is not
+// strict UTF-8 (a stray continuation byte, an overlong form, a surrogate, past U+10FFFF).
+std::optional<std::uint32_t> next_strict(std::string_view text, std::size_t& i) {
+    auto lead = static_cast<unsigned char>(text[i]);
+    std::uint32_t cp;
+    std::size_t extra;
+    std::uint32_t min;
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        cp = lead & 0x1Fu, extra = 1, min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        cp = lead & 0x0Fu, extra = 2, min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        cp = lead & 0x07u, extra = 3, min = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (text.size() - i <= extra)
+        return std::nullopt;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        auto c = static_cast<unsigned char>(text[i + k]);
+        if ((c & 0xC0) != 0x80)
+            return std::nullopt;
+        cp = (cp << 6) | (c & 0x3Fu);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return std::nullopt;
+    i += extra + 1;
+    return cp;
+}
+
+} // namespace
+
+bool is_valid_utf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();)
+        if (!next_strict(text, i))
+            return false;
+    return true;
+}
+
 std::optional<std::string> utf8_to_cp1252(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        std::uint32_t cp;
-        std::size_t extra;
-        std::uint32_t min;
-        if (lead < 0x80) {
-            out += static_cast<char>(lead);
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            cp = lead & 0x1Fu, extra = 1, min = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            cp = lead & 0x0Fu, extra = 2, min = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            cp = lead & 0x07u, extra = 3, min = 0x10000;
-        } else {
-            return std::nullopt; // a continuation byte, an overlong lead or beyond U+10FFFF
-        }
-        if (text.size() - i <= extra)
-            return std::nullopt;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            auto c = static_cast<unsigned char>(text[i + k]);
-            if ((c & 0xC0) != 0x80)
-                return std::nullopt;
-            cp = (cp << 6) | (c & 0x3Fu);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return std::nullopt;
-        int byte = byte_of(cp);
+    for (std::size_t i = 0; i < text.size();) {
+        auto cp = next_strict(text, i);
+        int byte = cp ? byte_of(*cp) : -1;
         if (byte < 0)
             return std::nullopt;
         out += static_cast<char>(byte);
-        i += extra + 1;
     }
     return out;
 }

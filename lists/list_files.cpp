@@ -43,14 +43,6 @@ bool usable_id(std::string_view id) {
     return id.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
-core::Status write_list(const std::filesystem::path& file, std::string_view text) {
-    auto written = core::write_file_atomically(file, text);
-    if (!written && written.error().message.find(core::quoted(file)) == std::string::npos)
-        return core::Error::failed("cannot write " + core::quoted(file) + ": " +
-                                   written.error().message);
-    return written;
-}
-
 std::filesystem::path list_file(const std::filesystem::path& folder, std::string_view system_id,
                                 std::string_view suffix) {
     return folder / (core::to_lower_ascii(system_id) + std::string(suffix));
@@ -102,8 +94,8 @@ core::Status save_lists(const std::filesystem::path& folder, std::string_view sy
     const auto lists = make_lists(source);
     // The missing list is written even when the have list fails, as each failing step of
     // saving is skipped; the first failure is the one reported.
-    auto have = write_list(have_list_file(folder, system_id), lists.have);
-    auto missing = write_list(miss_list_file(folder, system_id), lists.missing);
+    auto have = core::write_file_atomically(have_list_file(folder, system_id), lists.have);
+    auto missing = core::write_file_atomically(miss_list_file(folder, system_id), lists.missing);
     return have ? missing : have;
 }
 

@@ -19,40 +19,6 @@ bool continuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-// The length of the sequence a lead byte starts; 0 for a byte that starts none.
-std::size_t sequence_length(unsigned char lead) {
-    if (lead < 0x80)
-        return 1;
-    if (lead < 0xC2)
-        return 0;
-    if (lead < 0xE0)
-        return 2;
-    if (lead < 0xF0)
-        return 3;
-    return lead < 0xF5 ? 4 : 0;
-}
-
-// Strict: no overlong forms, no surrogates, nothing above U+10FFFF. Anything else came
-// from the old program's code page, and reading it as UTF-8 would garble the name.
-bool valid_utf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = sequence_length(lead);
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if (!continuation(static_cast<unsigned char>(text[i + k])))
-                return false;
-        const auto second = static_cast<unsigned char>(length > 1 ? text[i + 1] : 0);
-        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-            (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 // The bytes taken by the first `count` characters; the whole text when it has fewer.
 std::size_t bytes_of_chars(std::string_view text, std::size_t count) {
     std::size_t i = 0;
@@ -89,7 +55,8 @@ std::string name_field(const ScanRecord& record) {
 } // namespace
 
 ScanRecord session_record(std::string_view line) {
-    const std::string text = valid_utf8(line) ? std::string(line) : core::cp1252_to_utf8(line);
+    const std::string text =
+        core::is_valid_utf8(line) ? std::string(line) : core::cp1252_to_utf8(line);
     const std::string_view view = text;
     ScanRecord record;
     record.crc = core::strip_at_nul(view.substr(0, bytes_of_chars(view, kCrcWidth)));
@@ -128,11 +95,7 @@ core::Status write_session(const std::filesystem::path& file, const ScanRecords&
         text += session_line(record);
         text += "\r\n";
     }
-    auto written = core::write_file_atomically(file, text);
-    if (!written && written.error().message.find(core::quoted(file)) == std::string::npos)
-        return core::Error::failed("cannot write " + core::quoted(file) + ": " +
-                                   written.error().message);
-    return written;
+    return core::write_file_atomically(file, text);
 }
 
 } // namespace lists
