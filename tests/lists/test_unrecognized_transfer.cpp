@@ -38,24 +38,22 @@ protected:
     lists::TransferReport transfer(Transfer how) {
         return lists::transfer_unrecognized(tree, how, target, prompter, executor);
     }
-    void expect_done_said() {
+    // Exactly one information box with an OK button was shown, with these texts.
+    void expect_only_message(const std::string& text, const std::string& title) {
         ASSERT_EQ(prompter.messages.size(), 1u);
-        EXPECT_EQ(prompter.messages[0].text, "Files have been processed.");
-        EXPECT_EQ(prompter.messages[0].title, "Done");
+        EXPECT_EQ(prompter.messages[0].text, text);
+        EXPECT_EQ(prompter.messages[0].title, title);
         EXPECT_EQ(prompter.messages[0].icon, core::Message::Icon::Information);
         EXPECT_EQ(prompter.messages[0].buttons, core::Message::Buttons::Ok);
     }
+    void expect_done_said() { expect_only_message("Files have been processed.", "Done"); }
 };
 
 TEST_F(UnrecognizedTransfer, NothingToDoOnlyWhenTheScanFoundNone) {
     EXPECT_FALSE(lists::nothing_to_transfer(1, prompter));
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_TRUE(lists::nothing_to_transfer(0, prompter));
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].text, "You have no unrecognized ROMs to move or copy.");
-    EXPECT_EQ(prompter.messages[0].title, "Nothing to Do");
-    EXPECT_EQ(prompter.messages[0].icon, core::Message::Icon::Information);
-    EXPECT_EQ(prompter.messages[0].buttons, core::Message::Buttons::Ok);
+    expect_only_message("You have no unrecognized ROMs to move or copy.", "Nothing to Do");
 }
 
 // Hidden entries go too, and each moved entry shows where its file now is; the key stays.
