@@ -43,4 +43,12 @@ inline void write_database(const std::filesystem::path& path, const std::string&
     ASSERT_TRUE(core::write_zdb(path, 3, header, {testsupport::rom_entry(0x1234, "Game")}).ok());
 }
 
+/// The home's Genesis database ("SGENESIS", *.bin) with these entries.
+inline void write_genesis_database(const std::filesystem::path& home, const core::RomTable& roms) {
+    std::filesystem::create_directories(home / "databases");
+    ASSERT_TRUE(core::write_zdb(home / "databases/SGENESIS.zdb", 3,
+                                testsupport::db_header("SGENESIS", "Genesis", "*.bin"), roms)
+                    .ok());
+}
+
 } // namespace clitest

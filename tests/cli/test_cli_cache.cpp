@@ -28,11 +28,8 @@ std::size_t count_of(const std::string& text, const std::string& part) {
 class CliCache : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directories(home.path() / "databases");
-        ASSERT_TRUE(
-            core::write_zdb(home.path() / "databases/SGENESIS.zdb", 3,
-                            testsupport::db_header("SGENESIS", "Genesis", "*.bin"),
-                            {rom_entry(0x11111111, "Alpha"), rom_entry(0x22222222, "Beta")}));
+        write_genesis_database(home.path(),
+                               {rom_entry(0x11111111, "Alpha"), rom_entry(0x22222222, "Beta")});
         home.write("roms/a.bin", rom_with_crc(256, 0x11111111));
         home.write("roms/b.bin", rom_with_crc(256, 0x22222222));
     }

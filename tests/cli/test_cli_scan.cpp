@@ -20,12 +20,9 @@ namespace fs = std::filesystem;
 class CliScan : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directories(home.path() / "databases");
-        ASSERT_TRUE(
-            core::write_zdb(home.path() / "databases/SGENESIS.zdb", 3,
-                            testsupport::db_header("SGENESIS", "Genesis", "*.bin"),
-                            {rom_entry(0x11111111, "Alpha (E)"), rom_entry(0x22222222, "Beta (U)"),
-                             rom_entry(0x33333333, "Gamma (E)")}));
+        write_genesis_database(home.path(), {rom_entry(0x11111111, "Alpha (E)"),
+                                             rom_entry(0x22222222, "Beta (U)"),
+                                             rom_entry(0x33333333, "Gamma (E)")});
         home.write("roms/x.bin", rom_with_crc(256, 0x22222222));
         home.write("roms/sub/y.bin", rom_with_crc(256, 0x11111111));
         home.write("roms/odd.bin", rom_with_crc(256, 0x99999999));
