@@ -96,7 +96,6 @@ Listing read_folder(const std::string& folder, std::string_view patterns) {
 void dive(const std::string& folder, std::string_view patterns, std::vector<std::string>& found,
           Progress* progress) {
     if (progress) {
-        progress->pump();
         if (progress->stop_requested())
             return;
     }

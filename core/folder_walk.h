@@ -19,7 +19,7 @@ std::vector<std::string> list_folder_files(const std::string& folder, std::strin
 /// own files, so files of the deepest folders come first. Folders whose names begin with
 /// "." and symbolic links to folders are never entered. `folder` gets a trailing separator
 /// first; an unset folder ("" or the bare separator) adds nothing, it never means the root.
-/// When `progress` is given, its pump runs once per folder and a stop ends the walk.
+/// When `progress` is given, a stop asked for ends the walk (checked once per folder).
 void dive_folder(const std::string& folder, std::string_view patterns,
                  std::vector<std::string>& found, Progress* progress = nullptr);
 

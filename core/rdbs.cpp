@@ -71,7 +71,6 @@ std::vector<SystemEntry> load_rdbs(const std::filesystem::path& folder, Prompter
     }
 
     progress.status(kLoadingStatus);
-    progress.pump();
 
     const auto files = list_databases(folder);
     std::vector<SettingChange> resets;
@@ -81,7 +80,6 @@ std::vector<SystemEntry> load_rdbs(const std::filesystem::path& folder, Prompter
         progress.status(kLoadingStatus + file.stem().string());
         if (n >= 2)
             progress.step(i, n - 1);
-        progress.pump();
 
         ZdbHeader header = load_zdb(file, kZdbHeaderOnly);
         if (!header.usable())

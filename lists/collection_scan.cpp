@@ -77,7 +77,6 @@ core::Result<ScanResult> ScanRun::run() {
             return stop();
         if (!m_result.records.empty()) {
             m_progress.status("Sorting Files");
-            m_progress.pump();
             sort_records(m_result.records, m_job.by);
             match_collection(m_roms, m_result.records, m_job.by, m_header.crc_count, m_progress);
         }
@@ -97,7 +96,6 @@ core::Status ScanRun::check_folder() const {
 
 core::Status ScanRun::load_database() {
     m_progress.status("Loading Database");
-    m_progress.pump();
     m_header = core::load_zdb(m_job.system.file, core::kZdbFull, &m_roms, m_job.notice);
     if (!m_header.usable())
         return core::Error::bad_input(m_header.error);
@@ -127,7 +125,6 @@ core::Status ScanRun::load_session() {
 // A disc without the scanned folder is walked from the root of the drive.
 void ScanRun::gather() {
     m_progress.status("Getting Files");
-    m_progress.pump();
     walk(m_job.base_folder);
     if (!core::is_cdrom(m_job.base_folder))
         return;
@@ -184,7 +181,6 @@ void ScanRun::read_checksums(std::vector<std::string> paths) {
                           m_job.threads ? m_job.threads : core::HashAhead::default_threads());
     for (std::size_t i = 0; i < ahead.size() && !stopped(); ++i) {
         m_progress.step(i + 1, ahead.size());
-        m_progress.pump();
         auto crc = ahead.next();
         const std::string& path = ahead.path(i);
         if (!crc) {

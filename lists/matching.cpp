@@ -20,7 +20,6 @@ constexpr std::size_t kStepEvery = 512;
 void show_step(core::Progress& progress, std::size_t done, std::size_t total) {
     if (done % kStepEvery == 0 || done == total) {
         progress.step(done, total);
-        progress.pump();
     }
 }
 
@@ -103,7 +102,6 @@ void match_by_checksum(core::RomTable& roms, ScanRecords& records, int passes,
     const CrcKeys fkeys = record_crc_keys(records);
     for (int pass = 0; pass < std::clamp(passes, 1, 2); ++pass) {
         progress.status("Matching Files");
-        progress.pump();
         auto rkeys = keys_of<CrcKeys>(
             roms, [pass](const core::RomEntry& rom) { return crc_key(crc_of(rom, pass)); });
         sort_by_keys(roms, rkeys);
@@ -119,7 +117,6 @@ void match_by_checksum(core::RomTable& roms, ScanRecords& records, int passes,
 void match_by_name(core::RomTable& roms, ScanRecords& records, core::Progress& progress) {
     const NameKeys fkeys = record_name_keys(records);
     progress.status("Matching Files");
-    progress.pump();
     auto rkeys = keys_of<NameKeys>(
         roms, [](const core::RomEntry& rom) { return core::fold_case(rom.name); });
     sort_by_keys(roms, rkeys);

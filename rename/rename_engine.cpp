@@ -189,7 +189,6 @@ bool RenameRun::collect_files() {
     for (std::size_t i = 0; i < total && !stopped(); ++i) {
         if (total > 1)
             m_log.step(i + 1, total);
-        m_log.pump();
         collect_one(ahead.path(i), ahead);
     }
     if (stopped()) {
@@ -242,7 +241,6 @@ void RenameRun::match_pass(int field) {
     for (std::size_t i = 0; i < m_files.size() && !stopped(); ++i) {
         if (m_files.size() > 1)
             m_log.step(i + 1, m_files.size());
-        m_log.pump();
         if (m_files[i].done == 0)
             match_file(m_files[i], field, start);
     }
