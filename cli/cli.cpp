@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 
-#include "app_home.h"
 #include "cli_prompter.h"
 #include "commands.h"
 #include "context.h"
@@ -15,27 +14,19 @@ void Context::error(const std::string& text) const {
 }
 
 core::HashCache* Context::hash_cache() {
-    if (no_cache)
-        return nullptr;
-    if (!opened_cache)
-        opened_cache = std::make_unique<core::HashCache>(home / "checksums.sqlite");
-    report_cache_problem();
-    return opened_cache.get();
+    auto* cache = services->cache();
+    report_notices();
+    return cache;
 }
 
-void Context::report_cache_problem() {
-    if (!opened_cache)
-        return;
-    if (auto problem = opened_cache->take_problem())
-        error(*problem);
+void Context::report_notices() {
+    for (const auto& line : services->take_notices())
+        error(line);
 }
 
 void Context::close_cache() {
-    if (!opened_cache)
-        return;
-    opened_cache->close();
-    report_cache_problem();
-    opened_cache.reset();
+    services->close_cache();
+    report_notices();
 }
 
 namespace {
@@ -76,7 +67,7 @@ int run_cli(const std::vector<std::string>& args, const Environment& env) {
     app.add_flag("--no", assume_no, "Answer no to every question (also the default)")
         ->excludes(yes);
 
-    Context ctx{env.out, env.err, nullptr, {}, std::nullopt};
+    Context ctx{env.out, env.err, nullptr, {}, nullptr};
     std::vector<Command> commands{
         add_systems_command(app, ctx), add_info_command(app, ctx),   add_identify_command(app, ctx),
         add_rename_command(app, ctx),  add_sort_command(app, ctx),   add_unsort_command(app, ctx),
@@ -95,19 +86,17 @@ int run_cli(const std::vector<std::string>& args, const Environment& env) {
     }
 
     ctx.no_cache = no_cache;
-    ctx.home = core::resolve_app_home(home.empty() ? std::nullopt
-                                                   : std::optional<std::filesystem::path>(home));
-    core::set_app_home(ctx.home);
     CliPrompter prompter(env.err, assume_yes ? Said::Yes : assume_no ? Said::No : Said::Nothing);
     ctx.prompter = &prompter;
 
-    auto zelcore = env.zelcore_folder.empty() ? core::Zelcore::load_beside_executable()
-                                              : core::Zelcore::load(env.zelcore_folder);
-    if (!zelcore) {
-        ctx.error(zelcore.error().message);
+    auto services = core::Services::open(
+        {.home = home, .zelcore_folder = env.zelcore_folder, .use_cache = !no_cache, .cache_file = {}});
+    if (!services) {
+        ctx.error(services.error().message);
         return kExitNoLibrary;
     }
-    ctx.zelcore = std::move(zelcore.value());
+    ctx.services = &*services;
+    ctx.home = services->home();
 
     for (auto& command : commands)
         if (command.sub->parsed())

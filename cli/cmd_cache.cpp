@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "context.h"
+#include "hash_cache.h"
 #include "text.h"
 
 namespace cli {
@@ -21,7 +22,7 @@ void run_clear(Context& ctx) {
     auto* cache = ctx.hash_cache();
     auto removed = cache->clear();
     if (!removed) {
-        ctx.report_cache_problem();
+        ctx.report_notices();
         ctx.error("the checksum cache was not cleared");
         ctx.exit_code = kExitFileError;
         return;

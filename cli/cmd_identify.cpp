@@ -5,8 +5,8 @@
 #include "commands.h"
 #include "context.h"
 #include "file_args.h"
-#include "hash_ahead.h"
-#include "interrupt.h"
+#include "identification.h"
+#include "terminal_progress.h"
 #include "system_lookup.h"
 #include "zdb.h"
 
@@ -52,39 +52,29 @@ void identify(Context& ctx, const IdentifyOptions& opt) {
     auto system = find_system_or_complain(ctx, opt.system);
     if (!system)
         return;
-    core::RomTable roms;
-    auto header = core::load_zdb(system->file, core::kZdbFull, &roms);
-    if (!header.usable()) {
-        ctx.error(header.error);
+    TerminalProgress progress(ctx.out, ctx.err, false);
+    auto ident = core::Identification::open(*ctx.services, *system, progress, {});
+    ctx.report_notices();
+    if (!ident) {
+        ctx.error(ident.error().message);
         ctx.exit_code = kExitFileError;
         return;
     }
-    auto identifier = core::Identifier::create(*ctx.zelcore, {system->id, system->patterns});
-    if (!identifier) {
-        ctx.error(identifier.error().message);
-        ctx.exit_code = kExitFileError;
-        return;
-    }
-    identifier->set_cache(ctx.hash_cache());
-    NameIndex names(roms);
+    NameIndex names(ident->roms());
     auto files = expand_file_args(ctx, opt.files, opt.recursive);
-    // The header skip is a 16-bit count: only the low bits of the stored number count.
-    auto skip = static_cast<std::uint16_t>(header.number & 0xFFFF);
-    core::HashAhead ahead(*identifier, {files.begin(), files.end()}, skip,
-                          opt.jobs ? opt.jobs : core::HashAhead::default_threads());
-    for (const auto& file : files) {
-        if (interrupted()) {
-            ctx.error("interrupted");
-            ctx.exit_code = kExitInterrupted;
-            return;
-        }
-        auto crc = ahead.next();
-        if (!crc) {
-            ctx.error(crc.error().message);
+    auto hashes = ident->hash({files.begin(), files.end()}, opt.jobs);
+    while (auto item = hashes.next(progress)) {
+        if (!item->crc) {
+            ctx.error(item->crc.error().message);
             ctx.exit_code = kExitFileError;
             continue;
         }
-        ctx.out << crc->view() << '\t' << names.find(*crc) << '\t' << file.native() << '\n';
+        ctx.out << item->crc->view() << '\t' << names.find(*item->crc) << '\t'
+                << hashes.path(item->index) << '\n';
+    }
+    if (hashes.stopped()) {
+        ctx.error("interrupted");
+        ctx.exit_code = kExitInterrupted;
     }
 }
 

@@ -78,7 +78,7 @@ void rename(Context& ctx, const RenameOptions& opt) {
     job.cache = ctx.hash_cache();
 
     FileRun run(ctx, {opt.dry_run, opt.replace, target->describe("rename")});
-    renaming::RenameServices services{*ctx.zelcore, run.prompter(), run.progress(), run.runner()};
+    renaming::RenameServices services{ctx.zelcore(), run.prompter(), run.progress(), run.runner()};
     auto report = renaming::rename_roms(job, services);
     run.progress().finish();
     ctx.exit_code = exit_code_of(report);

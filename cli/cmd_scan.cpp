@@ -128,10 +128,10 @@ void scan(Context& ctx, const ScanOptions& opt) {
     FileRun run(ctx,
                 {false, false,
                  describe(job, opt.move_to.empty() ? "copy-unrecognized" : "move-unrecognized")});
-    lists::ScanServices services{*ctx.zelcore, run.prompter(), run.progress()};
+    lists::ScanServices services{ctx.zelcore(), run.prompter(), run.progress()};
     auto result = lists::scan_collection(job, services);
     run.progress().finish();
-    ctx.report_cache_problem();
+    ctx.report_notices();
     if (!result)
         return fail(ctx, result.error().message);
     if (result->stopped) {

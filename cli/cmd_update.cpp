@@ -131,7 +131,7 @@ void run_get(Context& ctx, const GetOptions& opt) {
         return;
     }
     TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
-    ScreenPrompter prompter(*ctx.prompter, progress, false);
+    ScreenPrompter prompter(*ctx.prompter, progress);
     const update::UpdateReport report = list.update_marked(prompter, progress);
     if (report.end != update::UpdateReport::End::NothingToDo)
         progress.print_line(summary(report));

@@ -50,7 +50,7 @@ void check(Context& ctx, const CheckOptions& opt) {
     const update::DatabaseChecker checker(update::ServerAddresses(update::update_root()),
                                           update::HttpClient(std::move(options)));
     TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
-    ScreenPrompter prompter(*ctx.prompter, progress, false);
+    ScreenPrompter prompter(*ctx.prompter, progress);
     const std::string id = opt.all ? std::string() : systems->front().id;
     auto report = checker.update_databases(*systems, id, prompter, progress);
     for (const auto& database : report.databases)

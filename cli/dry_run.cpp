@@ -12,6 +12,9 @@ std::string planned_item(const core::Batch& batch, std::size_t i) {
         return "move " + core::quoted(batch.from[i]) + " -> " + core::quoted(batch.to[i]);
     case core::BatchOp::Copy:
         return "copy " + core::quoted(batch.from[i]) + " -> " + core::quoted(batch.to[i]);
+    case core::BatchOp::RenameMember:
+        return "rename member of " + core::quoted(batch.from[i]) + " -> " +
+               core::quoted(batch.to[i]);
     case core::BatchOp::Delete:
         break;
     }
@@ -31,7 +34,7 @@ core::BatchOutcome DryRunRunner::run(const core::Batch& batch) {
 
 FileRun::FileRun(Context& ctx, const RunChoice& choice)
     : m_progress(ctx.out, ctx.err, draws_bar_on(ctx.err)),
-      m_prompter(*ctx.prompter, m_progress, choice.replace) {
+      m_prompter(*ctx.prompter, m_progress) {
     if (choice.dry_run) {
         m_dry_run.emplace(m_progress);
         return;
@@ -40,8 +43,10 @@ FileRun::FileRun(Context& ctx, const RunChoice& choice)
     m_executor.emplace(core::ExecutorOptions{
         .prompter = &m_prompter,
         .journal = &*m_journal,
-        .on_conflict = choice.replace ? core::ConflictPolicy::Ask : core::ConflictPolicy::Skip,
-        .after_item = {}});
+        .on_conflict = choice.replace ? core::ConflictPolicy::Replace : core::ConflictPolicy::Skip,
+        .after_item = {},
+        .progress = &m_progress,
+        .zelcore = &ctx.zelcore()});
 }
 
 core::BatchRunner& FileRun::runner() {

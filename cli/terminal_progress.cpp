@@ -126,10 +126,7 @@ bool draws_bar_on(const std::ostream& err) {
 
 core::Answer ScreenPrompter::ask(const core::Message& message) {
     m_progress.clear_bar();
-    auto answer = m_inner.ask(message);
-    if (m_replace && message.buttons == core::Message::Buttons::ReplaceSkipCancel)
-        return core::Answer::Replace;
-    return answer;
+    return m_inner.ask(message);
 }
 
 } // namespace cli

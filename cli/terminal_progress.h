@@ -54,17 +54,16 @@ private:
 bool draws_bar_on(const std::ostream& err);
 
 /// Passes every question on after taking the bar off the screen, so that a message never
-/// lands in the middle of it. With `replace`, an existing target is replaced.
+/// lands in the middle of it.
 class ScreenPrompter final : public core::Prompter {
 public:
-    ScreenPrompter(core::Prompter& inner, TerminalProgress& progress, bool replace)
-        : m_inner(inner), m_progress(progress), m_replace(replace) {}
+    ScreenPrompter(core::Prompter& inner, TerminalProgress& progress)
+        : m_inner(inner), m_progress(progress) {}
     core::Answer ask(const core::Message& message) override;
 
 private:
     core::Prompter& m_inner;
     TerminalProgress& m_progress;
-    bool m_replace;
 };
 
 } // namespace cli

@@ -5,10 +5,19 @@
 #include <utility>
 #include <vector>
 
+#include "outcome.h"
+
 namespace core {
 
 /// What one batch does with its items.
-enum class BatchOp { Move = 1, Copy = 2, Delete = 3 };
+enum class BatchOp {
+    Move = 1,
+    Copy = 2,
+    Delete = 3,
+    /// Renames the one member of the archive `from[i]`: its base name becomes `to[i]`, its
+    /// folder part and extension stay.
+    RenameMember = 4,
+};
 
 /// A pending list of full paths, in the order planned. `chars` counts what the list would
 /// take as NUL-terminated text, which is what decides when a batch is carried out early.
@@ -60,7 +69,7 @@ enum class ItemResult { Done, Skipped, Failed };
 /// What became of each item of a batch.
 struct BatchOutcome {
     std::vector<ItemResult> items;     ///< one per entry of `from`, in order
-    std::vector<std::string> problems; ///< one readable line per item skipped or failed
+    Problems problems;                 ///< one per item skipped or failed
     bool cancelled = false;            ///< the user cancelled: the items left are Skipped
 
     std::size_t count(ItemResult result) const {

@@ -71,18 +71,18 @@ private:
     }
     BatchOutcome all_failed(std::string text) {
         m_outcome.items.assign(m_batch.from.size(), ItemResult::Failed);
-        m_outcome.problems.push_back(std::move(text));
+        m_outcome.problems.push_back(Problem::line(std::move(text)));
         return m_outcome;
     }
     ItemResult skipped(std::string text) {
-        m_outcome.problems.push_back(std::move(text));
+        m_outcome.problems.push_back(Problem::line(std::move(text)));
         return ItemResult::Skipped;
     }
     ItemResult taken(const std::string& from, const std::string& to) {
         return skipped("Skipped " + q(from) + ": " + q(to) + " already exists.");
     }
     ItemResult failed(std::string text) {
-        m_outcome.problems.push_back(std::move(text));
+        m_outcome.problems.push_back(Problem::line(std::move(text)));
         return ItemResult::Failed;
     }
     Answer ask(const Message& message) {
@@ -115,7 +115,7 @@ Status BatchRun::record() {
         auto prepared = prepare_trash(m_batch.from[i]);
         if (!prepared) {
             m_outcome.items[i] = ItemResult::Failed;
-            m_outcome.problems.push_back(prepared.error().message);
+            m_outcome.problems.push_back(Problem::line(prepared.error().message, m_batch.from[i]));
             continue;
         }
         m_prepared.push_back(std::move(prepared.value()));
@@ -201,7 +201,7 @@ Result<TrashedFile> BatchRun::replace(const std::string& to) {
 // The move that the old file made room for failed: the old file takes its place again.
 void BatchRun::put_back(const TrashedFile& replaced) {
     if (auto restored = restore_from_trash(replaced); !restored)
-        m_outcome.problems.push_back(restored.error().message);
+        m_outcome.problems.push_back(Problem::line(restored.error().message));
 }
 
 ItemResult BatchRun::make_room(const std::string& to, std::optional<TrashedFile>& replaced) {
@@ -214,7 +214,9 @@ ItemResult BatchRun::make_room(const std::string& to, std::optional<TrashedFile>
 
 ItemResult BatchRun::conflict(const std::string& from, const std::string& to,
                               std::optional<TrashedFile>& replaced) {
-    if (m_batch.existing == ExistingTarget::Replace)
+    if (m_batch.existing == ExistingTarget::Replace ||
+        (m_batch.existing == ExistingTarget::AsOptions &&
+         m_options.on_conflict == ConflictPolicy::Replace))
         return make_room(to, replaced);
     if (m_batch.existing == ExistingTarget::Skip || m_options.on_conflict == ConflictPolicy::Skip ||
         m_skip_all)

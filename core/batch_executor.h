@@ -7,13 +7,16 @@
 
 namespace core {
 
+class Progress;
 class Prompter;
 class UndoJournal;
+class Zelcore;
 
 /// What to do when a target already exists when its item comes up.
 enum class ConflictPolicy {
-    Ask,  ///< ask through the prompter: Replace, Skip, Skip All, Cancel
-    Skip, ///< leave the item where it is and say so
+    Ask,     ///< ask through the prompter: Replace, Skip, Skip All, Cancel
+    Skip,    ///< leave the item where it is and say so
+    Replace, ///< replace without asking; the old file goes to the trash
 };
 
 struct ExecutorOptions {
@@ -22,6 +25,11 @@ struct ExecutorOptions {
     ConflictPolicy on_conflict = ConflictPolicy::Ask;
     /// Called after each item; lets tests stop a process in the middle of a batch.
     std::function<void(std::size_t index)> after_item;
+    /// Polled for Stop between items and between the chunks of a copy; told the bytes of
+    /// copies. None when null.
+    Progress* progress = nullptr;
+    /// Renames members inside archives (RenameMember batches); those fail without it.
+    const Zelcore* zelcore = nullptr;
 };
 
 /// Carries out batches on the file system, one item after another, never losing a file:

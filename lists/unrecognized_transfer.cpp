@@ -91,7 +91,8 @@ void count_outcome(const core::BatchOutcome& outcome, TransferReport& report) {
     std::size_t done = outcome.count(core::ItemResult::Done);
     report.done += done;
     report.not_done += outcome.items.size() - done;
-    report.problems.insert(report.problems.end(), outcome.problems.begin(), outcome.problems.end());
+    for (const auto& problem : outcome.problems)
+        report.problems.push_back(problem.text());
 }
 
 // Whether or not its own move worked, an entry whose file name now exists in the folder

@@ -121,8 +121,8 @@ void run_batch(const core::Batch& batch, core::BatchRunner& runner, SortReport& 
     const core::BatchOutcome outcome = runner.run(batch);
     report.moved = outcome.count(core::ItemResult::Done);
     for (const auto& problem : outcome.problems) {
-        log_line(progress, problem);
-        report.problems.push_back(problem);
+        log_line(progress, problem.text());
+        report.problems.push_back(problem.text());
     }
     if (outcome.cancelled)
         report.end = SortReport::End::Cancelled;

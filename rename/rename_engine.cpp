@@ -293,7 +293,8 @@ void RenameRun::carry_out(core::Batch batch, bool update_index) {
     auto outcome = m_out.runner.run(batch);
     m_report.not_carried_out +=
         outcome.count(core::ItemResult::Skipped) + outcome.count(core::ItemResult::Failed);
-    m_problems.insert(m_problems.end(), outcome.problems.begin(), outcome.problems.end());
+    for (const auto& problem : outcome.problems)
+        m_problems.push_back(problem.text());
     tell_cache(batch, outcome);
     if (update_index)
         m_placement.carried_out(batch, outcome);

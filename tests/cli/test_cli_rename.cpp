@@ -307,27 +307,18 @@ TEST(TerminalProgress, BarNeverMixesWithTheLog) {
     EXPECT_EQ(plain_err.str(), "");
 }
 
-// --replace answers the existing-target question itself; every other question still gets
-// the user's answer, and no question is printed over the bar.
-TEST(ScreenPrompter, ReplacesOnlyWhenAskedAboutAnExistingTarget) {
+// No question is printed over the bar, and the user's answer is passed on as it is.
+TEST(ScreenPrompter, TakesTheBarOffBeforeAsking) {
     std::ostringstream out, err;
     cli::TerminalProgress progress(out, err, true);
     testsupport::RecordingPrompter user;
-    user.fallback = core::Answer::No;
-    cli::ScreenPrompter replacing(user, progress, true);
-    progress.step(1, 2);
-    core::Message exists{"exists", "Replace?", core::Message::Icon::Question,
-                         core::Message::Buttons::ReplaceSkipCancel};
-    EXPECT_EQ(replacing.ask(exists), core::Answer::Replace);
-    EXPECT_TRUE(err.str().ends_with("\r\x1b[K"));
-    EXPECT_EQ(replacing.ask({"make it?", "Folder", core::Message::Icon::Question,
-                             core::Message::Buttons::YesNo}),
-              core::Answer::No);
-    EXPECT_EQ(user.messages.size(), 2u);
-
     user.fallback = core::Answer::Skip;
-    cli::ScreenPrompter skipping(user, progress, false);
-    EXPECT_EQ(skipping.ask(exists), core::Answer::Skip);
+    cli::ScreenPrompter prompter(user, progress);
+    progress.step(1, 2);
+    EXPECT_EQ(prompter.ask({"exists", "Replace?", core::Message::Icon::Question,
+                            core::Message::Buttons::ReplaceSkipCancel}),
+              core::Answer::Skip);
+    EXPECT_TRUE(err.str().ends_with("\r\x1b[K"));
 }
 
 } // namespace

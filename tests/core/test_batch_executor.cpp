@@ -56,7 +56,7 @@ TEST_F(BatchExecutor, MovesInOrderAndCallsBackAfterEachItem) {
               "The folder '" + root + "sub/' does not exist.\r\nDo you want to create it?");
     EXPECT_EQ(prompter.messages[0].buttons, core::Message::Buttons::YesNo);
     EXPECT_EQ(prompter.messages[0].icon, core::Message::Icon::Question);
-    EXPECT_EQ(out.problems, (std::vector<std::string>{"Skipped '" + root + "b': the folder '" +
+    EXPECT_EQ(testsupport::lines(out.problems), (std::vector<std::string>{"Skipped '" + root + "b': the folder '" +
                                                           root + "sub/' does not exist.",
                                                       "Could not find '" + root + "gone'."}));
     EXPECT_FALSE(fs::exists(root + "sub"));
@@ -85,7 +85,7 @@ TEST_F(BatchExecutor, FolderThatCannotBeMadeFailsItsItemsOnce) {
     EXPECT_EQ(out.items, (Results{ItemResult::Failed, ItemResult::Failed}));
     EXPECT_EQ(prompter.messages.size(), 1u);
     ASSERT_EQ(out.problems.size(), 2u);
-    for (const auto& line : out.problems)
+    for (const auto& line : testsupport::lines(out.problems))
         EXPECT_EQ(line.rfind("Could not create the folder '" + root + "plain/sub/': ", 0), 0u)
             << line;
     EXPECT_EQ(read_file(root + "a"), "A");
@@ -123,7 +123,7 @@ TEST_F(BatchExecutor, ExistingTargetsAreAskedAbout) {
 
     out = run(moves({"s5"}, {"t5"}), core::ConflictPolicy::Skip);
     EXPECT_EQ(out.items, (Results{ItemResult::Skipped}));
-    EXPECT_EQ(out.problems, (std::vector<std::string>{"Skipped '" + root + "s5': '" + root +
+    EXPECT_EQ(testsupport::lines(out.problems), (std::vector<std::string>{"Skipped '" + root + "s5': '" + root +
                                                       "t5' already exists."}));
 }
 
@@ -137,7 +137,7 @@ TEST_F(BatchExecutor, BatchRuleSkipsExistingTargetsWithoutAsking) {
     auto out = run(batch);
     EXPECT_EQ(out.items, (Results{ItemResult::Skipped}));
     EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_EQ(out.problems, (std::vector<std::string>{"Skipped '" + root + "s': '" + root +
+    EXPECT_EQ(testsupport::lines(out.problems), (std::vector<std::string>{"Skipped '" + root + "s': '" + root +
                                                       "t' already exists."}));
     EXPECT_EQ(read_file(root + "s"), "new");
     EXPECT_EQ(read_file(root + "t"), "old");
@@ -159,7 +159,7 @@ TEST_F(BatchExecutor, BatchRuleReplacesExistingTargetsWithoutAsking) {
     EXPECT_EQ(read_file(dir.path() / "data/Trash/files/t1"), "old1");
     EXPECT_NE(read_file(dir.path() / "undo.journal").find("\nreplace\t" + root + "t1\t"),
               std::string::npos);
-    EXPECT_EQ(out.problems,
+    EXPECT_EQ(testsupport::lines(out.problems),
               (std::vector<std::string>{"Could not replace '" + root + "t2': it is a folder."}));
     EXPECT_TRUE(fs::is_directory(root + "t2"));
 }
@@ -188,9 +188,9 @@ TEST_F(BatchExecutor, FailuresAreCountedAndTheFilesStay) {
     auto out = run(moves({"a", "b", "c"}, {too_long, "folder", "c2"}));
     EXPECT_EQ(out.items, (Results{ItemResult::Failed, ItemResult::Failed, ItemResult::Done}));
     ASSERT_EQ(out.problems.size(), 2u);
-    EXPECT_EQ(out.problems[0],
+    EXPECT_EQ(out.problems[0].text(),
               "Could not move '" + root + "a' to '" + root + too_long + "': File name too long");
-    EXPECT_EQ(out.problems[1], "Could not replace '" + root + "folder': it is a folder.");
+    EXPECT_EQ(out.problems[1].text(), "Could not replace '" + root + "folder': it is a folder.");
     EXPECT_EQ(read_file(root + "a"), "A");
     EXPECT_EQ(read_file(root + "b"), "B");
     EXPECT_TRUE(fs::is_directory(root + "folder"));
@@ -210,7 +210,7 @@ TEST_F(BatchExecutor, ReadOnlyFolderFailsTheItem) {
     fs::permissions(root + "locked", fs::perms::owner_all);
     EXPECT_EQ(out.items, (Results{ItemResult::Failed}));
     ASSERT_EQ(out.problems.size(), 1u);
-    EXPECT_NE(out.problems[0].find("Permission denied"), std::string::npos);
+    EXPECT_NE(out.problems[0].text().find("Permission denied"), std::string::npos);
     EXPECT_EQ(read_file(root + "a"), "A");
 }
 
@@ -236,7 +236,7 @@ TEST_F(BatchExecutor, NothingHappensWhenTheJournalCannotBeWritten) {
     EXPECT_EQ(out.items, (Results{ItemResult::Failed}));
     EXPECT_TRUE(fs::exists(root + "a"));
     ASSERT_EQ(out.problems.size(), 1u);
-    EXPECT_NE(out.problems[0].find("undo journal"), std::string::npos);
+    EXPECT_NE(out.problems[0].text().find("undo journal"), std::string::npos);
 }
 
 } // namespace

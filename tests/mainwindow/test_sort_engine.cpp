@@ -33,13 +33,13 @@ public:
             std::error_code ec;
             if (fs::exists(batch.to[i], ec)) {
                 outcome.items.push_back(core::ItemResult::Skipped);
-                outcome.problems.push_back(core::quoted(batch.to[i]) + " already exists.");
+                outcome.problems.push_back(core::Problem::line(core::quoted(batch.to[i]) + " already exists."));
                 continue;
             }
             fs::rename(batch.from[i], batch.to[i], ec);
             outcome.items.push_back(ec ? core::ItemResult::Failed : core::ItemResult::Done);
             if (ec)
-                outcome.problems.push_back(ec.message());
+                outcome.problems.push_back(core::Problem::line(ec.message()));
         }
         return outcome;
     }

@@ -42,7 +42,7 @@ private:
         const fs::path to =
             batch.op == core::BatchOp::Delete ? m_bin / from.filename() : fs::path(batch.to[i]);
         if (fs::exists(to)) {
-            out.problems.push_back("exists: " + to.string());
+            out.problems.push_back(core::Problem::line("exists: " + to.string()));
             return core::ItemResult::Skipped;
         }
         fs::create_directories(to.parent_path());

@@ -4,10 +4,19 @@
 #include <string>
 #include <vector>
 
+#include "outcome.h"
 #include "progress.h"
 #include "prompter.h"
 
 namespace testsupport {
+
+/// The log lines of a list of problems, to compare with the texts a user reads.
+inline std::vector<std::string> lines(const core::Problems& problems) {
+    std::vector<std::string> out;
+    for (const auto& p : problems)
+        out.push_back(p.text());
+    return out;
+}
 
 /// Records every message box and answers from a script (then with `fallback`).
 class RecordingPrompter final : public core::Prompter {
