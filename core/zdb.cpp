@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 #include "cp1252.h"
+#include "progress.h"
 #include "prompter.h"
 #include "settings.h"
+#include "text.h"
 #include "zdb_parse.h"
 
 namespace core {
@@ -19,6 +21,8 @@ namespace zdb_internal {
 namespace {
 
 constexpr std::size_t kMaxShortText = 255;
+// Records read between two looks at Stop: a few milliseconds of loading.
+constexpr std::size_t kStopPollRecords = 4096;
 
 ZdbHeader unusable(std::string reason) {
     ZdbHeader header;
@@ -94,16 +98,31 @@ bool read_record_head(BufferedReader& in, int crc_count, RawRecord& rec) {
     return true;
 }
 
-// Complete records with a name, which is exactly what the table will hold.
-std::size_t count_entries(BufferedReader& in, int crc_count) {
-    std::size_t count = 0;
+bool stop_asked(const Progress* progress, std::size_t records) {
+    return progress && records % kStopPollRecords == 0 && progress->stop_requested();
+}
+
+// What the first pass over the records finds.
+struct RecordCount {
+    std::size_t entries = 0; ///< complete records with a name: exactly what the table holds
+    RecordsEnd end = RecordsEnd::Complete;
+};
+
+RecordCount count_entries(BufferedReader& in, int crc_count, const Progress* progress) {
+    RecordCount count;
     RawRecord rec;
-    while (!in.at_end()) {
-        if (!read_record_head(in, crc_count, rec) || !in.skip(rec.length))
+    for (std::size_t records = 0; !in.at_end(); ++records) {
+        if (stop_asked(progress, records))
+            return {0, RecordsEnd::Stopped};
+        if (!read_record_head(in, crc_count, rec) || !in.skip(rec.length)) {
+            count.end = RecordsEnd::CutShort;
             break;
+        }
         if (rec.length > 0)
-            ++count;
+            ++count.entries;
     }
+    if (in.failed())
+        count.end = RecordsEnd::Failed;
     return count;
 }
 
@@ -176,21 +195,28 @@ ZdbHeader parse_zdb_header(BufferedReader& in, int mode, std::string_view displa
     return h;
 }
 
-bool parse_zdb_records(BufferedReader& in, int crc_count, RomTable& roms) {
+RecordsEnd parse_zdb_records(BufferedReader& in, int crc_count, RomTable& roms,
+                             const Progress* progress) {
     RomTable().swap(roms); // free the previous table before the new one is built
 
     // Count first and reserve exactly: a table of a few hundred thousand entries must
     // not carry the slack of a growing vector.
     const std::uint64_t start = in.offset();
-    const std::size_t count = count_entries(in, crc_count);
-    if (in.failed() || !in.seek(start))
-        return false;
-    roms.reserve(count);
+    const RecordCount count = count_entries(in, crc_count, progress);
+    if (count.end == RecordsEnd::Stopped)
+        return count.end;
+    if (count.end == RecordsEnd::Failed || !in.seek(start))
+        return RecordsEnd::Failed;
+    roms.reserve(count.entries);
     advise_huge_pages(roms.data(), roms.capacity() * sizeof(RomEntry));
 
     RawRecord rec;
     unsigned char name[256];
-    while (!in.at_end() && roms.size() < count) {
+    for (std::size_t records = 0; !in.at_end() && roms.size() < count.entries; ++records) {
+        if (stop_asked(progress, records)) {
+            RomTable().swap(roms);
+            return RecordsEnd::Stopped;
+        }
         if (!read_record_head(in, crc_count, rec) || !in.read(name, rec.length))
             break;
         if (rec.length == 0)
@@ -208,11 +234,27 @@ bool parse_zdb_records(BufferedReader& in, int crc_count, RomTable& roms) {
     }
     if (in.failed()) {
         RomTable().swap(roms);
-        return false;
+        return RecordsEnd::Failed;
     }
-    if (!roms.empty())
-        roms.front().done = 0;
-    return true;
+    return count.end;
+}
+
+ZdbHeader finish_full_load(ZdbHeader header, RecordsEnd end, const RomTable& roms,
+                           BufferedReader& in, std::string_view display_name) {
+    switch (end) {
+    case RecordsEnd::Complete:
+        break;
+    case RecordsEnd::CutShort:
+        header.warning = core::quoted(std::string(display_name)) + " ends inside a record after " +
+                         std::to_string(roms.size()) + " entries";
+        break;
+    case RecordsEnd::Stopped:
+        header.stopped = true;
+        break;
+    case RecordsEnd::Failed:
+        return unusable(read_failure(in, display_name));
+    }
+    return header;
 }
 
 std::string parse_zdb_version(BufferedReader& in) {
@@ -226,17 +268,20 @@ std::string parse_zdb_version(BufferedReader& in) {
 }
 
 ZdbHeader parse_zdb_bytes(std::span<const unsigned char> bytes, int mode, RomTable* roms,
-                          std::size_t buffer_capacity) {
+                          std::size_t buffer_capacity, const Progress* progress) {
     MemorySource source(bytes);
     BufferedReader in(source, buffer_capacity);
     ZdbHeader h = parse_zdb_header(in, mode, "input");
-    if (mode == kZdbFull && roms) {
-        if (!h.usable())
-            RomTable().swap(*roms);
-        else if (!parse_zdb_records(in, h.crc_count, *roms))
-            return unusable(read_failure(in, "input"));
+    if (mode != kZdbFull)
+        return h;
+    RomTable local;
+    RomTable& table = roms ? *roms : local;
+    if (!h.usable()) {
+        RomTable().swap(table);
+        return h;
     }
-    return h;
+    const RecordsEnd end = parse_zdb_records(in, h.crc_count, table, progress);
+    return finish_full_load(std::move(h), end, table, in, "input");
 }
 
 } // namespace zdb_internal
@@ -314,7 +359,7 @@ void show_first_load_notice(const ZdbHeader& header, const FirstLoadNotice& noti
 } // namespace
 
 ZdbHeader load_zdb(const std::filesystem::path& path, int mode, RomTable* roms,
-                   const FirstLoadNotice* notice) {
+                   const FirstLoadNotice* notice, const Progress* progress) {
     if (mode != kZdbFull && mode != kZdbHeaderOnly && mode != kZdbHeaderAndInfo)
         throw std::invalid_argument("load_zdb: unknown mode " + std::to_string(mode));
     const bool full = mode == kZdbFull;
@@ -337,9 +382,11 @@ ZdbHeader load_zdb(const std::filesystem::path& path, int mode, RomTable* roms,
     }
     if (notice)
         show_first_load_notice(header, *notice);
-    if (roms && !zdb_internal::parse_zdb_records(in, header.crc_count, *roms))
-        return zdb_internal::unusable(zdb_internal::read_failure(in, name));
-    return header;
+    // Without a table the records are still read: only they tell a file cut short.
+    RomTable local;
+    RomTable& table = roms ? *roms : local;
+    const auto end = zdb_internal::parse_zdb_records(in, header.crc_count, table, progress);
+    return zdb_internal::finish_full_load(std::move(header), end, table, in, name);
 }
 
 std::string read_zdb_version(const std::filesystem::path& path) {

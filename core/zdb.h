@@ -9,6 +9,7 @@
 
 namespace core {
 
+class Progress;
 class Prompter;
 
 /// Stored CRCs are XORed with this mask.
@@ -37,9 +38,11 @@ struct ZdbHeader {
     std::int32_t number = 0; ///< header skip; -1 when the file is not a usable database
     std::int16_t extra = 0;
     std::int16_t crc_count = 0;
-    std::string error; ///< why the file is unusable, when number is -1
+    std::string error;    ///< why the file is unusable, when number is -1
+    std::string warning;  ///< a full load that read less than the file holds: why
+    bool stopped = false; ///< a full load given up at Stop: not unusable, just not read
 
-    bool usable() const { return number != -1; }
+    bool usable() const { return number != -1 && !stopped; }
 };
 
 enum ZdbMode : int {
@@ -60,9 +63,12 @@ struct FirstLoadNotice {
 /// Reads a database. In mode kZdbFull `roms` (when given) is replaced by the ROM table in
 /// file order and `notice` (when given) may be shown. A file that cannot be opened, has a
 /// wrong format byte or a header field cut short gives number = -1 and a reason in `error`.
-/// A record cut short by the end of the file adds no entry.
+/// A file that ends inside a record keeps the entries before it and says so in `warning`
+/// ("'x.zdb' ends inside a record after 74 entries"); only a full load reads that far.
+/// A full load polls `progress` (when given) for Stop every few thousand records; a stopped
+/// load empties `roms` and sets `stopped`, which makes the header unusable with no `error`.
 ZdbHeader load_zdb(const std::filesystem::path& path, int mode, RomTable* roms = nullptr,
-                   const FirstLoadNotice* notice = nullptr);
+                   const FirstLoadNotice* notice = nullptr, const Progress* progress = nullptr);
 
 /// The version text of a database, read without checking the format range; "" when the
 /// first byte is 0 or the file cannot be read.

@@ -145,15 +145,30 @@ private:
 /// file gives number = -1, empty fields and a reason naming `display_name`.
 ZdbHeader parse_zdb_header(BufferedReader& in, int mode, std::string_view display_name);
 
+/// How reading the ROM records ended.
+enum class RecordsEnd {
+    Complete, ///< every record was read
+    CutShort, ///< the source ends inside a record: the entries before it were kept
+    Stopped,  ///< `progress` asked to stop: `roms` is empty
+    Failed,   ///< the source failed: `roms` is empty
+};
+
 /// The ROM records from the reader's position to the end, replacing `roms`. A record cut
-/// short adds no entry; false (with `roms` emptied) when the source fails.
-bool parse_zdb_records(BufferedReader& in, int crc_count, RomTable& roms);
+/// short adds no entry. `progress` (when given) is polled for Stop every few thousand records.
+RecordsEnd parse_zdb_records(BufferedReader& in, int crc_count, RomTable& roms,
+                             const Progress* progress = nullptr);
+
+/// Completes a full load's header from how its records ended: the warning of a cut-short
+/// file, the mark of a stopped load, or an unusable header when the source failed.
+ZdbHeader finish_full_load(ZdbHeader header, RecordsEnd end, const RomTable& roms,
+                           BufferedReader& in, std::string_view display_name);
 
 /// The version text as read_zdb_version gives it.
 std::string parse_zdb_version(BufferedReader& in);
 
 /// load_zdb without the file and the first-load notice: the whole parse of a buffer.
 ZdbHeader parse_zdb_bytes(std::span<const unsigned char> bytes, int mode, RomTable* roms,
-                          std::size_t buffer_capacity = BufferedReader::kDefaultCapacity);
+                          std::size_t buffer_capacity = BufferedReader::kDefaultCapacity,
+                          const Progress* progress = nullptr);
 
 } // namespace core::zdb_internal
