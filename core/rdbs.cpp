@@ -82,8 +82,11 @@ std::vector<SystemEntry> load_rdbs(const std::filesystem::path& folder, Prompter
             progress.step(i, n - 1);
 
         ZdbHeader header = load_zdb(file, kZdbHeaderOnly);
-        if (!header.usable())
+        if (!header.usable()) {
+            if (options.skipped)
+                options.skipped->push_back(Problem::line(std::move(header.error), file.string()));
             continue;
+        }
         SystemEntry entry;
         entry.long_name = std::move(header.long_name);
         entry.id = std::string(trim_spaces(header.system_id));

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "outcome.h"
+
 namespace core {
 
 class Prompter;
@@ -22,10 +24,13 @@ struct RdbsOptions {
     /// so the first-load notice shows once per run.
     bool reset_first_load_notice = true;
     std::filesystem::path settings_file; ///< empty: the application home's
+    /// When given, receives each `.zdb` file left out of the list, with the reason.
+    Problems* skipped = nullptr;
 };
 
 /// Lists every `.zdb` of `folder` (header only, alphabetical without regard to case),
-/// skipping unusable files. A missing folder is told through `prompter`.
+/// skipping unusable files (told through `options.skipped` when given). A missing folder
+/// is told through `prompter`.
 /// Progress shows "Loading ROM Databases..." with each file's base name.
 std::vector<SystemEntry> load_rdbs(const std::filesystem::path& folder, Prompter& prompter,
                                    Progress& progress, const RdbsOptions& options = {});
