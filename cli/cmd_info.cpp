@@ -39,6 +39,11 @@ void print_database(Context& ctx, const std::filesystem::path& file, bool with_r
     if (with_roms)
         for (const auto& r : roms)
             out << r.crc.view() << '\t' << r.crc2.view() << '\t' << r.name << '\n';
+    // What was read is shown, but a file that lost entries is a file problem all the same.
+    if (!h.warning.empty()) {
+        ctx.error(h.warning);
+        ctx.exit_code = kExitFileError;
+    }
 }
 
 } // namespace

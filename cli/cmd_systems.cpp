@@ -12,7 +12,10 @@ Command add_systems_command(CLI::App& app, Context& ctx) {
     auto* sub = app.add_subcommand(
         "systems", "List the databases of the home: id, long name, version, patterns");
     return {sub, [&ctx] {
-                auto systems = list_systems(ctx);
+                // A file left out is named, but the listing itself still worked: exit 0.
+                core::Problems skipped;
+                auto systems = list_systems(ctx, &skipped);
+                report_problems(ctx, skipped);
                 if (!systems)
                     return;
                 for (const auto& s : *systems)

@@ -6,11 +6,11 @@
 
 namespace cli {
 
-std::optional<std::vector<core::SystemEntry>> list_systems(Context& ctx) {
+std::optional<std::vector<core::SystemEntry>> list_systems(Context& ctx, core::Problems* skipped) {
     auto folder = core::databases_folder();
     // The first-load notices belong to the desktop program's runs: listing changes nothing.
     auto systems = core::load_rdbs(folder, *ctx.prompter, core::null_progress(),
-                                   {.reset_first_load_notice = false});
+                                   {.reset_first_load_notice = false, .skipped = skipped});
     if (!std::filesystem::is_directory(folder)) {
         ctx.error("looked for databases in '" + folder.string() + "'");
         ctx.exit_code = kExitFileError;
@@ -19,12 +19,19 @@ std::optional<std::vector<core::SystemEntry>> list_systems(Context& ctx) {
     return systems;
 }
 
+void report_problems(Context& ctx, const core::Problems& problems) {
+    for (const auto& problem : problems)
+        ctx.error(problem.text());
+}
+
 std::optional<core::SystemEntry> find_system_or_complain(Context& ctx, const std::string& id) {
-    auto systems = list_systems(ctx);
+    core::Problems skipped;
+    auto systems = list_systems(ctx, &skipped);
     if (!systems)
         return std::nullopt;
     if (const auto* found = core::find_system(*systems, id))
         return *found;
+    report_problems(ctx, skipped);
     ctx.error("no database for the system '" + id + "' in '" + core::databases_folder().string() +
               "' (zelkon-cli systems lists them)");
     ctx.exit_code = kExitUsage;

@@ -12,9 +12,15 @@ struct Context;
 
 /// The databases of the home, listed without touching the settings file. A missing
 /// databases folder is told (the engine's message plus where we looked) and gives nothing.
-std::optional<std::vector<core::SystemEntry>> list_systems(Context& ctx);
+/// The files left out of the list go to `skipped` when given, else unsaid.
+std::optional<std::vector<core::SystemEntry>> list_systems(Context& ctx,
+                                                           core::Problems* skipped = nullptr);
 
-/// The database of system `id`, or nothing after telling the user (exit status: usage).
+/// Prints each problem as "zelkon-cli: <problem>" on stderr.
+void report_problems(Context& ctx, const core::Problems& problems);
+
+/// The database of system `id`, or nothing after telling the user (exit status: usage),
+/// naming the files left out of the list, one of which may be the one asked for.
 std::optional<core::SystemEntry> find_system_or_complain(Context& ctx, const std::string& id);
 
 } // namespace cli
