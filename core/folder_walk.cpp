@@ -17,6 +17,7 @@ namespace {
 struct Listing {
     std::vector<std::string> files;
     std::vector<std::string> folders;
+    std::vector<std::string> links; ///< matching symbolic links to files
 };
 
 // Folded names compare byte by byte in the order compare_lower gives, so each name is
@@ -32,7 +33,7 @@ void sort_names(std::vector<std::string>& names) {
 }
 
 // What an entry is, from readdir's own type where it gives one: a stat per entry would cost
-// more than the rest of the listing. Links are followed: a link to a file counts as a file.
+// more than the rest of the listing.
 enum class Kind { File, Folder, Link, Other };
 
 Kind kind_of(DIR* dir, const dirent& entry) {
@@ -81,7 +82,7 @@ Listing read_folder(const std::string& folder, std::string_view patterns) {
             break;
         case Kind::Link: // a link to a folder is never entered
             if (matches_patterns(patterns, name) && links_to_file(dir, entry->d_name))
-                listing.files.emplace_back(name);
+                listing.links.emplace_back(name);
             break;
         case Kind::Other:
             break;
@@ -90,36 +91,43 @@ Listing read_folder(const std::string& folder, std::string_view patterns) {
     ::closedir(dir);
     sort_names(listing.files);
     sort_names(listing.folders);
+    sort_names(listing.links);
     return listing;
 }
 
 void dive(const std::string& folder, std::string_view patterns, std::vector<std::string>& found,
-          Progress* progress) {
-    if (progress) {
-        if (progress->stop_requested())
-            return;
-    }
+          std::vector<std::string>* links, Progress* progress) {
+    if (progress && progress->stop_requested())
+        return;
     Listing listing = read_folder(folder, patterns);
     for (const auto& sub : listing.folders)
         if (sub.front() != '.')
-            dive(folder + sub + kSeparator, patterns, found, progress);
+            dive(folder + sub + kSeparator, patterns, found, links, progress);
     for (const auto& name : listing.files)
         found.push_back(folder + name);
+    if (links)
+        for (const auto& name : listing.links)
+            links->push_back(folder + name);
 }
 
 } // namespace
 
-std::vector<std::string> list_folder_files(const std::string& folder, std::string_view patterns) {
+std::vector<std::string> list_folder_files(const std::string& folder, std::string_view patterns,
+                                           std::vector<std::string>* links) {
     if (is_unset_folder(folder))
         return {};
-    return read_folder(folder, patterns).files;
+    Listing listing = read_folder(folder, patterns);
+    if (links)
+        links->insert(links->end(), listing.links.begin(), listing.links.end());
+    return std::move(listing.files);
 }
 
 void dive_folder(const std::string& folder, std::string_view patterns,
-                 std::vector<std::string>& found, Progress* progress) {
+                 std::vector<std::string>& found, Progress* progress,
+                 std::vector<std::string>* links) {
     if (is_unset_folder(folder))
         return;
-    dive(add_backslash(folder), patterns, found, progress);
+    dive(add_backslash(folder), patterns, found, links, progress);
 }
 
 } // namespace core

@@ -32,16 +32,18 @@ protected:
 };
 
 TEST_F(FolderWalk, ListsMatchingFilesAlphabeticallyWithoutRegardToCase) {
-    EXPECT_EQ(core::list_folder_files(root, "*.bin;*.zip"), (Names{"A.BIN", "b.bin", "link.bin"}));
+    Names links;
+    EXPECT_EQ(core::list_folder_files(root, "*.bin;*.zip", &links), (Names{"A.BIN", "b.bin"}));
+    EXPECT_EQ(links, Names{"link.bin"}); // a link is never a file to act on
     EXPECT_EQ(core::list_folder_files(root, "*.TXT"), (Names{"c.txt"}));
     EXPECT_TRUE(core::list_folder_files(root + "missing/", "*").empty());
 }
 
 TEST_F(FolderWalk, DivesDeepestFirstAndNeverIntoDotFoldersOrLinks) {
-    Names found;
-    core::dive_folder(dir.path().string(), "*.bin;*.zip", found);
-    EXPECT_EQ(relative(found),
-              (Names{"sub/deep/y.bin", "sub/z.bin", "sub2/x.zip", "A.BIN", "b.bin", "link.bin"}));
+    Names found, links;
+    core::dive_folder(dir.path().string(), "*.bin;*.zip", found, nullptr, &links);
+    EXPECT_EQ(relative(found), (Names{"sub/deep/y.bin", "sub/z.bin", "sub2/x.zip", "A.BIN", "b.bin"}));
+    EXPECT_EQ(relative(links), Names{"link.bin"});
 }
 
 TEST_F(FolderWalk, UnsetFolderNeverMeansTheRoot) {
