@@ -15,7 +15,7 @@ Command add_systems_command(CLI::App& app, Context& ctx) {
                 // A file left out is named, but the listing itself still worked: exit 0.
                 core::Problems skipped;
                 auto systems = list_systems(ctx, &skipped);
-                report_problems(ctx, skipped);
+                report_skipped(ctx, skipped);
                 if (!systems)
                     return;
                 for (const auto& s : *systems)

@@ -19,7 +19,7 @@ std::optional<std::vector<core::SystemEntry>> list_systems(Context& ctx, core::P
     return systems;
 }
 
-void report_problems(Context& ctx, const core::Problems& problems) {
+void report_skipped(Context& ctx, const core::Problems& problems) {
     for (const auto& problem : problems)
         ctx.error(problem.text());
 }
@@ -31,7 +31,7 @@ std::optional<core::SystemEntry> find_system_or_complain(Context& ctx, const std
         return std::nullopt;
     if (const auto* found = core::find_system(*systems, id))
         return *found;
-    report_problems(ctx, skipped);
+    report_skipped(ctx, skipped);
     ctx.error("no database for the system '" + id + "' in '" + core::databases_folder().string() +
               "' (zelkon-cli systems lists them)");
     ctx.exit_code = kExitUsage;

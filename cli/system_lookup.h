@@ -16,8 +16,8 @@ struct Context;
 std::optional<std::vector<core::SystemEntry>> list_systems(Context& ctx,
                                                            core::Problems* skipped = nullptr);
 
-/// Prints each problem as "zelkon-cli: <problem>" on stderr.
-void report_problems(Context& ctx, const core::Problems& problems);
+/// Prints each database left out as "zelkon-cli: <reason>" on stderr.
+void report_skipped(Context& ctx, const core::Problems& problems);
 
 /// The database of system `id`, or nothing after telling the user (exit status: usage),
 /// naming the files left out of the list, one of which may be the one asked for.
