@@ -51,6 +51,17 @@ RomTable sentinel_table() {
     return RomTable{core::RomEntry{CrcText("sentinel"), {}, "x", {}, 0}};
 }
 
+// Counts the looks at Stop and asks for it from look `at` on (never when 0).
+struct StopAt final : core::Progress {
+    explicit StopAt(long first) : at(first) {}
+    void status(std::string_view) override {}
+    void log(std::string_view) override {}
+    void step(std::size_t, std::size_t) override {}
+    bool stop_requested() const override { return ++looks >= at && at > 0; }
+    long at;
+    mutable long looks = 0;
+};
+
 } // namespace
 
 // A database typed in byte by byte from the format table.
@@ -109,9 +120,8 @@ TEST(ZdbLoad, Versions1And3HaveAHeaderSkip) {
 }
 
 TEST(ZdbLoad, ModesReadOnlyTheirPart) {
-    auto b = zdbfixture::header(3).record(1, "One");
     TempDir dir;
-    auto path = dir.write("a.zdb", b.data);
+    auto path = dir.write("a.zdb", zdbfixture::header(3).record(1, "One").data);
 
     RomTable roms = sentinel_table();
     EXPECT_EQ(texts(core::load_zdb(path, core::kZdbHeaderOnly, &roms)),
@@ -122,24 +132,6 @@ TEST(ZdbLoad, ModesReadOnlyTheirPart) {
     EXPECT_EQ(dump(roms), dump(sentinel_table())) << "header loads leave the table alone";
     EXPECT_EQ(core::load_zdb(path, core::kZdbFull, &roms).more_info, "A longer description.");
     EXPECT_EQ(dump(roms), "00000001 XXX      One;");
-
-    // Mode 1 does not need the more-info length: a file that ends before it is listed.
-    std::string cut = b.data.substr(0, b.data.size() - 8 - 21 - 2); // no record, info, length
-    EXPECT_TRUE(parse(cut, core::kZdbHeaderOnly).usable());
-    expect_unusable(parse(cut, core::kZdbHeaderAndInfo));
-}
-
-TEST(ZdbLoad, EmptyNamesAndNegativeMoreInfoLength) {
-    // A length byte equal to the low byte of the stored CRC unscrambles to 0: skipped.
-    HeaderFields f;
-    f.more_info = "";
-    f.more_info_length = -5; // no text
-    auto b = zdbfixture::header(2, f).record(0x11, "A").record(0x22, "").record(0x33, "C");
-    RomTable roms;
-    ZdbHeader h = parse(b.data, core::kZdbFull, &roms);
-    ASSERT_TRUE(h.usable()) << h.error;
-    EXPECT_EQ(h.more_info, "");
-    EXPECT_EQ(dump(roms), "00000011 XXX      A;00000033 XXX      C;");
 }
 
 TEST(ZdbLoad, UnusableFilesGiveAReason) {
@@ -173,10 +165,6 @@ TEST(ZdbLoad, UnusableFilesGiveAReason) {
     expect_unusable(folder);
     EXPECT_NE(folder.error.find("folder.zdb"), std::string::npos);
     EXPECT_TRUE(table.empty());
-
-    ZdbHeader empty = core::load_zdb(dir.write("empty.zdb", ""), core::kZdbHeaderOnly);
-    expect_unusable(empty);
-    EXPECT_NE(empty.error.find("is not a ROM database"), std::string::npos);
 }
 
 // Every header field cut at every byte: unusable with a reason, never a partial header.
@@ -197,10 +185,8 @@ TEST(ZdbLoad, HeaderCutAtEveryByteIsUnusable) {
                 RomTable roms = sentinel_table();
                 ZdbHeader h = core::load_zdb(path, mode, &roms);
                 expect_unusable(h);
-                if (cut > 0) {
-                    EXPECT_EQ(h.error, "'" + path.string() +
-                                           "' is not a ROM database: the header ends early");
-                }
+                EXPECT_EQ(h.error, "'" + path.string() + "' is not a ROM database: " +
+                                       (cut ? "the header ends early" : "the file is empty"));
                 EXPECT_EQ(roms.size(), kept);
             }
             RomTable roms = sentinel_table();
@@ -210,44 +196,71 @@ TEST(ZdbLoad, HeaderCutAtEveryByteIsUnusable) {
     }
 }
 
-TEST(ZdbLoad, RecordCutShortAddsNoEntry) {
+// A file that ends inside a record keeps the entries before it and says so. The records
+// follow a negative more-info length at once; a record with an empty name adds no entry.
+TEST(ZdbLoad, RecordCutShortKeepsTheEntriesBeforeItAndSaysSo) {
+    HeaderFields f;
+    f.more_info = "";
+    f.more_info_length = -5;
     for (unsigned format : {1u, 2u}) {
         auto second = [&](std::uint32_t v) {
             return format == 1 ? std::optional<std::uint32_t>(v) : std::nullopt;
         };
-        auto b = zdbfixture::header(format)
+        auto b = zdbfixture::header(format, f)
                      .record(0x10, "First", second(0x11))
+                     .record(0x22, "", second(0))
                      .record(0x20, "Second", second(0x21));
-        const std::size_t last = format == 1 ? 1 + 8 + 6 : 1 + 4 + 6;
-        for (std::size_t drop = 1; drop <= last; ++drop) {
+        const std::size_t last = format == 1 ? 1 + 8 + 6 : 1 + 4 + 6; // the whole record
+        for (std::size_t drop = 0; drop < last; ++drop) {
             SCOPED_TRACE("format " + std::to_string(format) + " drop " + std::to_string(drop));
             RomTable roms;
-            ASSERT_TRUE(
-                parse(b.data.substr(0, b.data.size() - drop), core::kZdbFull, &roms).usable());
-            ASSERT_EQ(roms.size(), 1u);
-            EXPECT_EQ(roms[0].name, "First");
+            ZdbHeader h = parse(b.data.substr(0, b.data.size() - drop), core::kZdbFull, &roms);
+            ASSERT_TRUE(h.usable()) << h.error;
+            EXPECT_EQ(h.more_info, "");
+            ASSERT_EQ(roms.size(), drop ? 1u : 2u);
+            EXPECT_EQ(roms.back().name, drop ? "First" : "Second");
+            EXPECT_EQ(h.warning, drop ? "'input' ends inside a record after 1 entries" : "");
         }
     }
+    TempDir dir;
+    const std::string whole = zdbfixture::header(3).record(1, "A").record(2, "B").data;
+    auto path = dir.write("SGENESIS.zdb", whole.substr(0, whole.size() - 1));
+    const std::string warning = "'" + path.string() + "' ends inside a record after 1 entries";
+    RomTable roms;
+    EXPECT_EQ(core::load_zdb(path, core::kZdbFull, &roms).warning, warning);
+    EXPECT_EQ(core::load_zdb(path, core::kZdbFull).warning, warning) << "without a table too";
 }
 
-TEST(ZdbLoad, LoadsTwoHundredThousandEntries) {
+// Records straddle the reader's buffer many times over, and Stop is looked at as they are
+// read: at the first look, before any record, and at the last, deep in the second pass.
+TEST(ZdbLoad, LoadsTwoHundredThousandEntriesUnlessStopped) {
     auto b = zdbfixture::header(2);
     const std::uint32_t count = 200000;
     for (std::uint32_t i = 0; i < count; ++i)
         b.record(i, "Entry " + std::to_string(i));
     TempDir dir;
+    const auto path = dir.write("big.zdb", b.data);
     RomTable roms;
-    ZdbHeader h = core::load_zdb(dir.write("big.zdb", b.data), core::kZdbFull, &roms);
+    StopAt never(0);
+    ZdbHeader h = core::load_zdb(path, core::kZdbFull, &roms, nullptr, &never);
     ASSERT_TRUE(h.usable()) << h.error;
     ASSERT_EQ(roms.size(), count);
-    // Records straddle the reader's buffer many times over.
     std::uint32_t wrong = 0;
     for (std::uint32_t i = 0; i < count; ++i)
         wrong +=
             roms[i].crc != CrcText::from_value(i) || roms[i].name != "Entry " + std::to_string(i);
     EXPECT_EQ(wrong, 0u);
-    EXPECT_EQ(roms[count - 1].name, "Entry 199999");
     EXPECT_EQ(roms.capacity(), roms.size()) << "the table is reserved exactly";
+    EXPECT_GT(never.looks, 2);
+
+    for (long at : {1L, never.looks}) {
+        StopAt stop(at);
+        h = core::load_zdb(path, core::kZdbFull, &roms, nullptr, &stop);
+        EXPECT_TRUE(h.stopped) << at;
+        EXPECT_FALSE(h.usable());
+        EXPECT_EQ(h.error, "") << "the file is not at fault";
+        EXPECT_TRUE(roms.empty());
+    }
 }
 
 class ZdbNotice : public ::testing::Test {
