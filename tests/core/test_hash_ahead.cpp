@@ -2,28 +2,42 @@
 
 #include <gtest/gtest.h>
 
+#include "hash_cache.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
+#include "zip_maker.h"
 
 namespace {
 
+using testsupport::interleave_smd;
+using testsupport::rom_with_crc;
+
+// One identifier for 300 files, a fifth of which it converts or extracts in its private
+// folder first, so that threads share that folder as well as the library.
 class HashAheadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         auto zelcore = core::Zelcore::load_beside_executable();
         ASSERT_TRUE(zelcore) << zelcore.error().message;
-        auto id = core::Identifier::create(*zelcore, {"NES", "*.nes"});
+        auto id = core::Identifier::create(*zelcore, {"SGENESIS", "*.bin;*.smd"});
         ASSERT_TRUE(id);
         identifier.emplace(std::move(id.value()));
         for (std::uint32_t i = 0; i < 300; ++i) {
-            auto crc = 0x10000000u + i * 7919u;
-            paths.push_back(dir.write("f" + std::to_string(i) + ".nes",
-                                      testsupport::rom_with_crc(100 + i, crc, i))
-                                .string());
+            const auto crc = 0x10000000u + i * 7919u;
+            const std::string ext = i % 10 == 0 ? ".smd" : i % 10 == 5 ? ".zip" : ".bin";
+            const auto path = dir.path() / ("f" + std::to_string(i) + ext);
+            if (ext == ".bin")
+                testsupport::write_file(path, rom_with_crc(100 + i, crc, i));
+            else if (ext == ".smd") // converted before hashing
+                testsupport::write_file(path, interleave_smd(rom_with_crc(16384, crc, i)));
+            else // extracted, then converted
+                testsupport::make_zip(path,
+                                      {{"g.smd", interleave_smd(rom_with_crc(16384, crc, i))}});
+            paths.push_back(path.string());
             expected.push_back(core::CrcText::from_value(crc).str());
         }
         // A file that cannot be read keeps its place in the order.
-        paths.insert(paths.begin() + 150, (dir.path() / "missing.nes").string());
+        paths.insert(paths.begin() + 150, (dir.path() / "missing.bin").string());
         expected.insert(expected.begin() + 150, "error");
     }
 
@@ -49,6 +63,14 @@ TEST_F(HashAheadTest, ResultsComeInListOrderWhateverTheThreads) {
     EXPECT_EQ(run(2, 256), expected);
     EXPECT_EQ(run(4, 1), expected);
     EXPECT_EQ(run(8, 3), expected);
+}
+
+TEST_F(HashAheadTest, SeveralThreadsShareOneCache) {
+    core::HashCache cache(dir.path() / "checksums.sqlite");
+    identifier->set_cache(&cache);
+    EXPECT_EQ(run(4, 256), expected);
+    EXPECT_EQ(run(4, 256), expected);
+    EXPECT_EQ(cache.clear(), paths.size() - 1) << "every file but the missing one";
 }
 
 TEST_F(HashAheadTest, StoppingEarlyLeavesTheRestUnhashed) {

@@ -8,17 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "hash_ahead.h"
-#include "identify.h"
-#include "rom_forge.h"
 #include "temp_dir.h"
-#include "zip_maker.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testsupport::read_file;
-using testsupport::rom_with_crc;
 using testsupport::TempDir;
 using testsupport::write_file;
 
@@ -56,6 +51,7 @@ protected:
     TempDir dir;
 };
 
+// A changed time is checked through the identifier (test_identify.cpp).
 TEST_F(HashCacheTest, HitsOnlyWhileSizeTimeAndInodeStayTheSame) {
     const auto rom = dir.write("a.nes", "0123456789");
     core::HashCache cache(cache_file());
@@ -64,10 +60,6 @@ TEST_F(HashCacheTest, HitsOnlyWhileSizeTimeAndInodeStayTheSame) {
     EXPECT_EQ(cache.lookup(key(rom)), kWrong);
 
     write_file(rom, "01234567890"); // another size
-    EXPECT_FALSE(cache.lookup(key(rom)));
-
-    cache.store(key(rom), kWrong);
-    fs::last_write_time(rom, fs::last_write_time(rom) + std::chrono::seconds(5));
     EXPECT_FALSE(cache.lookup(key(rom)));
 
     cache.store(key(rom), kWrong);
@@ -88,22 +80,32 @@ TEST_F(HashCacheTest, TheRuleIsPartOfTheKey) {
     EXPECT_FALSE(cache.lookup(key(dir.path() / "." / "a.nes", "NES", 16, "")));
 }
 
+// Stores span several transactions and outlive the run; an entry follows its file's move.
 TEST_F(HashCacheTest, EntriesFollowMovesOutliveTheRunAndClearEmptiesThem) {
     const auto a = dir.write("a.nes", "aaaa");
     const auto b = dir.write("b.nes", "bbbb");
+    const auto moved = dir.path() / "moved.nes";
+    const auto n = core::HashCache::kStoresPerCommit * 2 + 10;
+    const auto numbered = [&](std::size_t i) {
+        auto k = key(b);
+        k.path += std::to_string(i);
+        return k;
+    };
     {
         core::HashCache cache(cache_file());
         cache.store(key(a), kWrong);
-        cache.store(key(b), core::CrcText::from_value(2));
-        fs::rename(a, dir.path() / "moved.nes");
-        cache.moved(a.string(), (dir.path() / "moved.nes").string());
+        for (std::size_t i = 0; i < n; ++i)
+            cache.store(numbered(i), core::CrcText::from_value(static_cast<std::uint32_t>(i)));
+        fs::rename(a, moved);
+        cache.moved(a.string(), moved.string());
     }
     core::HashCache cache(cache_file());
     ASSERT_TRUE(cache.usable()) << cache.problem();
-    EXPECT_EQ(cache.lookup(key(dir.path() / "moved.nes")), kWrong);
-    EXPECT_EQ(cache.lookup(key(b)), core::CrcText::from_value(2));
-    EXPECT_EQ(cache.clear(), 2u);
-    EXPECT_FALSE(cache.lookup(key(b)));
+    EXPECT_EQ(cache.lookup(key(moved)), kWrong);
+    EXPECT_EQ(cache.lookup(numbered(n - 1)),
+              core::CrcText::from_value(static_cast<std::uint32_t>(n - 1)));
+    EXPECT_EQ(cache.clear(), n + 1);
+    EXPECT_FALSE(cache.lookup(key(moved)));
     EXPECT_EQ(cache.clear(), 0u);
     EXPECT_FALSE(cache.take_problem());
 }
@@ -142,25 +144,7 @@ TEST_F(HashCacheTest, APrefetchedFolderAnswersAsTheDatabaseWould) {
     EXPECT_FALSE(cache.lookup(key(moved)));
 }
 
-TEST_F(HashCacheTest, ManyStoresSpanSeveralTransactions) {
-    const auto rom = dir.write("a.nes", "aaaa");
-    const auto n = core::HashCache::kStoresPerCommit * 2 + 10;
-    {
-        core::HashCache cache(cache_file());
-        for (std::size_t i = 0; i < n; ++i) {
-            auto k = key(rom);
-            k.path += std::to_string(i);
-            cache.store(k, core::CrcText::from_value(static_cast<std::uint32_t>(i)));
-        }
-    }
-    core::HashCache cache(cache_file());
-    auto last = key(rom);
-    last.path += std::to_string(n - 1);
-    EXPECT_EQ(cache.lookup(last), core::CrcText::from_value(static_cast<std::uint32_t>(n - 1)));
-    EXPECT_EQ(cache.clear(), n);
-}
-
-TEST_F(HashCacheTest, FilesNotOursAreReportedOnceAndLeftAlone) {
+TEST_F(HashCacheTest, FilesNotOursOrNotMadeAreReportedOnceAndLeftAlone) {
     const auto rom = dir.write("a.nes", "aaaa");
     const std::string garbage(5000, '\x5a');
     write_file(cache_file(), garbage);
@@ -184,10 +168,7 @@ TEST_F(HashCacheTest, FilesNotOursAreReportedOnceAndLeftAlone) {
         expect_off(cache, rom);
     }
     EXPECT_EQ(read_file(foreign), before);
-}
 
-TEST_F(HashCacheTest, AFileThatCannotBeMadeIsReportedOnce) {
-    const auto rom = dir.write("a.nes", "aaaa");
     core::HashCache cache(rom / "checksums.sqlite"); // below a plain file
     expect_problem_once(cache, "cannot be opened");
     expect_off(cache, rom);
@@ -220,79 +201,6 @@ TEST_F(HashCacheTest, ALockedCacheIsReportedOnceAndTheRunGoesOn) {
     expect_off(cache, rom);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
-}
-
-class CachedIdentify : public HashCacheTest {
-protected:
-    void SetUp() override {
-        auto zelcore = core::Zelcore::load_beside_executable();
-        ASSERT_TRUE(zelcore) << zelcore.error().message;
-        m_zelcore.emplace(std::move(zelcore.value()));
-    }
-    core::Identifier make(const std::string& id, const std::string& patterns) {
-        auto identifier = core::Identifier::create(*m_zelcore, {id, patterns});
-        if (!identifier)
-            throw std::runtime_error(identifier.error().message);
-        return std::move(identifier.value());
-    }
-    static std::string crc(const core::Identifier& identifier, const fs::path& file,
-                           std::uint16_t skip = 0) {
-        auto result = identifier.get_crc32(file, skip);
-        return result ? result->str() : result.error().message;
-    }
-    std::optional<core::Zelcore> m_zelcore;
-};
-
-TEST_F(CachedIdentify, GivesTheSameTextsAsWithoutAndStoresOnlySuccesses) {
-    const auto plain = dir.write("game.nes", rom_with_crc(4096, 0x1234abcd));
-    const auto zip = dir.path() / "set.zip";
-    testsupport::make_zip(zip, {{"readme.txt", "text"}, {"g.nes", rom_with_crc(600, 0x0badcafe)}});
-    const auto broken = dir.write("broken.zip", "PK not really");
-    const auto plain_ident = make("NES", "*.nes");
-    core::HashCache cache(cache_file());
-    auto cached = make("NES", "*.nes");
-    cached.set_cache(&cache);
-    for (int pass = 0; pass < 2; ++pass) {
-        for (const std::uint16_t skip : {std::uint16_t{0}, std::uint16_t{16}}) {
-            EXPECT_EQ(crc(cached, plain, skip), crc(plain_ident, plain, skip));
-            EXPECT_EQ(crc(cached, zip, skip), crc(plain_ident, zip, skip));
-        }
-        EXPECT_FALSE(cached.get_crc32(broken, 0));
-        EXPECT_FALSE(cached.get_crc32(dir.path() / "missing.nes", 0));
-    }
-    EXPECT_EQ(cache.clear(), 4u); // two files under two skips; no failure
-}
-
-TEST_F(CachedIdentify, AnUnchangedFileIsNotReadAgain) {
-    const auto rom = dir.write("game.nes", rom_with_crc(4096, 0x1234abcd));
-    core::HashCache cache(cache_file());
-    auto ident = make("NES", "*.nes");
-    ident.set_cache(&cache);
-    // Only a lookup can give this text: the bytes say 1234abcd.
-    cache.store(key(rom), kWrong);
-    EXPECT_EQ(crc(ident, rom), "deadbeef");
-    EXPECT_EQ(crc(ident, dir.path() / "." / "game.nes"), "deadbeef");
-    fs::last_write_time(rom, fs::last_write_time(rom) + std::chrono::seconds(1));
-    EXPECT_EQ(crc(ident, rom), "1234abcd");
-    EXPECT_EQ(cache.lookup(key(rom)), core::CrcText(std::string_view("1234abcd")));
-}
-
-TEST_F(CachedIdentify, SeveralThreadsShareOneCache) {
-    std::vector<std::string> paths;
-    for (std::uint32_t i = 0; i < 64; ++i)
-        paths.push_back(dir.write("r" + std::to_string(i) + ".nes", rom_with_crc(256, i)).string());
-    core::HashCache cache(cache_file());
-    auto ident = make("NES", "*.nes");
-    ident.set_cache(&cache);
-    for (int pass = 0; pass < 2; ++pass) {
-        core::HashAhead ahead(ident, paths, 0, 4);
-        for (std::uint32_t i = 0; i < paths.size(); ++i) {
-            auto result = ahead.next();
-            ASSERT_TRUE(result) << result.error().message;
-            EXPECT_EQ(*result, core::CrcText::from_value(i));
-        }
-    }
-    EXPECT_EQ(cache.clear(), paths.size());
 }
 
 } // namespace

