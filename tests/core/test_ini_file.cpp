@@ -44,10 +44,4 @@ TEST(IniFile, SetAddsAfterTheLastEntryOfItsSection) {
     EXPECT_EQ(ini.serialize(), "[a]\nx=1\nz=3\n\n; about b\n[b]\ny=4\n");
 }
 
-TEST(IniFile, MissingFileLoadsEmpty) {
-    auto ini = IniFile::load("/nonexistent/zelkon.ini");
-    ASSERT_TRUE(ini);
-    EXPECT_TRUE(ini->sections().empty());
-}
-
 } // namespace

@@ -28,31 +28,14 @@ Names names(const RomTable& t) {
 
 } // namespace
 
+// Stability and the CRC field are checked on a large table below.
 TEST(RomSort, SortsByFieldWithoutRegardToCaseKeepingTheOrderOfEqualKeys) {
-    RomTable empty;
-    core::sort_roms_by_name(empty);
-    EXPECT_TRUE(empty.empty());
-
     // É lower-cases to é, which comes after every ASCII letter.
-    RomTable t{entry("banana"),
-               entry("\xC3\x89"
-                     "clair"),
-               entry("Apple"),
-               entry("cherry"),
-               entry("apricot"),
-               entry("zebra"),
-               entry("Banana 2"),
-               entry("BANANA")};
+    RomTable t{entry("banana"),  entry("\u00C9clair"), entry("Apple"),    entry("cherry"),
+               entry("apricot"), entry("zebra"),       entry("Banana 2"), entry("BANANA")};
     core::sort_roms_by_name(t);
-    EXPECT_EQ(names(t),
-              (Names{"Apple", "apricot", "banana", "BANANA", "Banana 2", "cherry", "zebra",
-                     "\xC3\x89"
-                     "clair"}));
-
-    RomTable c{entry("b1", "0000000b"), entry("a1", "0000000A"), entry("b2", "0000000B"),
-               entry("a2", "0000000a"), entry("c", "00000001"),  entry("a3", "0000000a")};
-    core::sort_roms_by_field(c, core::kFieldCrc);
-    EXPECT_EQ(names(c), (Names{"c", "a1", "a2", "a3", "b1", "b2"}));
+    EXPECT_EQ(names(t), (Names{"Apple", "apricot", "banana", "BANANA", "Banana 2", "cherry",
+                               "zebra", "\u00C9clair"}));
 
     // A missing second CRC ("XXX     ", lower-cased "xxx     ") sorts after every digit text.
     RomTable c2{entry("none1"), entry("f", "0", "ffffffff"), entry("none2"),
