@@ -1,19 +1,72 @@
 #include "temp_folder.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <system_error>
+#include <utility>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "posix_io.h"
 
 namespace core {
 
+namespace {
+
+namespace fs = std::filesystem;
+
+bool bad_prefix(std::string_view prefix) {
+    return prefix.empty() || prefix.find('/') != std::string_view::npos ||
+           prefix.find('\0') != std::string_view::npos;
+}
+
+bool same_inode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The names mkstemp and mkdtemp make: the prefix and six letters or digits.
+bool made_name(std::string_view name, std::string_view prefix) {
+    if (name.size() != prefix.size() + 6 || !name.starts_with(prefix))
+        return false;
+    for (char c : name.substr(prefix.size()))
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
+
+// Removes one entry when it is of the kind asked for, ours, and nobody holds its lock. The
+// lock is taken on what was opened and the name checked again under it, so a file that a
+// live run has just renamed into place is never the one removed.
+bool remove_if_unlocked(int dir, const fs::path& path, const char* name, bool folder) {
+    const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (folder ? O_DIRECTORY : 0);
+    zelcore::UniqueFd fd(::openat(dir, name, flags));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid() ||
+        (folder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)))
+        return false;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return false; // a live run holds it
+    struct stat now {};
+    if (::fstatat(dir, name, &now, AT_SYMLINK_NOFOLLOW) != 0 || !same_inode(st, now))
+        return false;
+    if (!folder)
+        return ::unlinkat(dir, name, 0) == 0;
+    std::error_code ec;
+    return fs::remove_all(path, ec) > 0 && !ec;
+}
+
+} // namespace
+
 Result<TempFolder> TempFolder::create(std::string_view prefix) {
     // The prefix becomes part of a file name; a separator would put the folder elsewhere.
-    if (prefix.empty() || prefix.find('/') != std::string_view::npos ||
-        prefix.find('\0') != std::string_view::npos)
+    if (bad_prefix(prefix))
         return Error::failed("cannot create a temporary folder: bad name prefix '" +
                              std::string(prefix) + "'");
     std::error_code ec;
@@ -21,37 +74,59 @@ Result<TempFolder> TempFolder::create(std::string_view prefix) {
     if (ec)
         return Error::failed("cannot find the temporary folder: " + ec.message());
     // mkdtemp creates the folder with mode 0700, so no other user can look inside or plant
-    // files where we are about to write.
-    std::string pattern = (base / (std::string(prefix) + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) {
-        const int err = errno;
-        return Error::failed("cannot create a temporary folder in '" + base.string() +
-                             "': " + std::strerror(err));
+    // files where we are about to write. A sweep by another run may remove it before it is
+    // locked; then a new one is made.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string pattern = (base / (std::string(prefix) + "-XXXXXX")).string();
+        if (!mkdtemp(pattern.data())) {
+            const int err = errno;
+            return Error::failed("cannot create a temporary folder in '" + base.string() +
+                                 "': " + std::strerror(err));
+        }
+        zelcore::UniqueFd lock(::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (lock && lock_as_ours(lock.get(), pattern))
+            return TempFolder(std::filesystem::path(pattern), lock.release());
     }
-    return TempFolder(std::filesystem::path(pattern));
+    return Error::failed("cannot create a temporary folder in '" + base.string() +
+                         "': it was removed each time before it could be used");
 }
 
-TempFolder::TempFolder(TempFolder&& other) noexcept : m_path(std::move(other.m_path)) {
+std::size_t TempFolder::remove_stale(std::string_view prefix) {
+    std::error_code ec;
+    const auto base = std::filesystem::temp_directory_path(ec);
+    if (bad_prefix(prefix) || ec)
+        return 0;
+    return remove_unlocked(base, std::string(prefix) + "-", true);
+}
+
+TempFolder::TempFolder(TempFolder&& other) noexcept
+    : m_path(std::move(other.m_path)), m_lock(std::exchange(other.m_lock, -1)) {
     other.m_path.clear();
 }
 
 TempFolder& TempFolder::operator=(TempFolder&& other) noexcept {
     if (this != &other) {
-        if (!m_path.empty()) {
-            std::error_code ec;
-            std::filesystem::remove_all(m_path, ec);
-        }
+        remove();
         m_path = std::move(other.m_path);
         other.m_path.clear();
+        m_lock = std::exchange(other.m_lock, -1);
     }
     return *this;
 }
 
 TempFolder::~TempFolder() {
-    if (m_path.empty())
-        return;
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
+    remove();
+}
+
+// Removed while still locked, so that no sweep ever meets it half removed.
+void TempFolder::remove() {
+    if (!m_path.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+        m_path.clear();
+    }
+    if (m_lock >= 0)
+        ::close(std::exchange(m_lock, -1));
 }
 
 Result<std::filesystem::path> TempFolder::new_file(std::string_view suffix) const {
@@ -71,6 +146,29 @@ Result<std::filesystem::path> TempFolder::new_file(std::string_view suffix) cons
     }
     ::close(fd);
     return std::filesystem::path(pattern);
+}
+
+bool lock_as_ours(int fd, const std::filesystem::path& path) {
+    // Where a file system has no flock, a sweep cannot lock either and so removes nothing.
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat held {
+    }, named{};
+    return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && same_inode(held, named);
+}
+
+std::size_t remove_unlocked(const std::filesystem::path& folder, std::string_view prefix,
+                            bool folders) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    std::size_t removed = 0;
+    while (const dirent* entry = ::readdir(dir))
+        if (made_name(entry->d_name, prefix) &&
+            remove_if_unlocked(::dirfd(dir), folder / entry->d_name, entry->d_name, folders))
+            ++removed;
+    ::closedir(dir);
+    return removed;
 }
 
 RemoveOnExit::~RemoveOnExit() {

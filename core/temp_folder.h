@@ -1,16 +1,22 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <string_view>
 
 #include "result.h"
 
 namespace core {
 
 /// A private folder (mode 0700) under the system's temporary folder, removed with
-/// everything in it when the object goes.
+/// everything in it when the object goes. It holds an exclusive flock on the folder for its
+/// whole life, so that a sweep can tell it from the litter of a killed run.
 class TempFolder {
 public:
     static Result<TempFolder> create(std::string_view prefix = "zelkon");
+    /// Removes the `prefix-XXXXXX` folders under the temporary folder that a killed run left:
+    /// only folders of ours that no live run (of any process) holds locked. The count removed.
+    static std::size_t remove_stale(std::string_view prefix);
     TempFolder(TempFolder&& other) noexcept;
     TempFolder& operator=(TempFolder&& other) noexcept;
     TempFolder(const TempFolder&) = delete;
@@ -22,8 +28,10 @@ public:
     Result<std::filesystem::path> new_file(std::string_view suffix = "") const;
 
 private:
-    explicit TempFolder(std::filesystem::path path) : m_path(std::move(path)) {}
+    TempFolder(std::filesystem::path path, int lock) : m_path(std::move(path)), m_lock(lock) {}
+    void remove();
     std::filesystem::path m_path;
+    int m_lock = -1; ///< the folder, opened and flocked
 };
 
 /// Removes a file when it goes (errors ignored), unless released.
@@ -38,5 +46,15 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+/// Takes an exclusive flock on `fd` (a file or folder just made at `path`), waiting while a
+/// sweep holds it; false when the sweep removed it first and `path` names it no more.
+bool lock_as_ours(int fd, const std::filesystem::path& path);
+
+/// Removes the entries of `folder` named `prefix` and six letters or digits (the names
+/// mkstemp and mkdtemp make) that are of the kind asked for, owned by this user and not
+/// locked by anyone: the litter of a killed run. The count removed.
+std::size_t remove_unlocked(const std::filesystem::path& folder, std::string_view prefix,
+                            bool folders);
 
 } // namespace core

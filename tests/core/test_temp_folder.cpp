@@ -15,13 +15,18 @@ namespace fs = std::filesystem;
 using testsupport::TempDir;
 using testsupport::write_file;
 
-// A folder made with the system's temporary folder pointed at `under`.
-core::TempFolder make_folder(const fs::path& under, std::string_view prefix = "zelkon") {
+// Calls `f` with the system's temporary folder pointed at `under`.
+template <class F> auto in_tmpdir(const fs::path& under, F f) {
     const char* old = std::getenv("TMPDIR");
     const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
     ::setenv("TMPDIR", under.c_str(), 1);
-    auto folder = core::TempFolder::create(prefix);
+    auto result = f();
     saved ? ::setenv("TMPDIR", saved->c_str(), 1) : ::unsetenv("TMPDIR");
+    return result;
+}
+
+core::TempFolder make_folder(const fs::path& under, std::string_view prefix = "zelkon") {
+    auto folder = in_tmpdir(under, [&] { return core::TempFolder::create(prefix); });
     if (!folder)
         throw std::runtime_error(folder.error().message);
     return std::move(folder.value());
@@ -29,6 +34,10 @@ core::TempFolder make_folder(const fs::path& under, std::string_view prefix = "z
 
 TEST(TempFolder, IsPrivateHandsOutNewFilesAndGoesWithEverythingInIt) {
     TempDir tmp;
+    write_file(tmp.path() / "ident-Dead12" / "f-abcdef", ""); // left by a killed run
+    fs::create_directory(tmp.path() / "ident-x");
+    write_file(tmp.path() / "ident-File12", "");
+    write_file(tmp.path() / "other-Abc123" / "f", "");
     fs::path path;
     {
         const auto folder = make_folder(tmp.path(), "ident");
@@ -52,6 +61,10 @@ TEST(TempFolder, IsPrivateHandsOutNewFilesAndGoesWithEverythingInIt) {
         EXPECT_FALSE(folder.new_file("/../../x"));
         EXPECT_FALSE(core::TempFolder::create("../x"));
         write_file(path / "sub" / "deep.bin", "x");
+        // A sweep removes the killed run's folder only: never a live one, nor look-alikes.
+        EXPECT_EQ(in_tmpdir(tmp.path(), [] { return core::TempFolder::remove_stale("ident"); }),
+                  1u);
+        EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 4);
     }
     EXPECT_FALSE(fs::exists(path));
 }
