@@ -1,6 +1,7 @@
 #include "file_move.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include "posix_io.h"
+#include "progress.h"
 #include "temp_folder.h"
 #include "text.h"
 
@@ -25,10 +27,16 @@ std::string reason(int err) {
     return std::strerror(err);
 }
 
+// ECANCELED stands for a Stop asked for during a copy.
 Error failure(const char* verb, const fs::path& from, const fs::path& to, int err,
               const std::string& why = {}) {
     std::string text = std::string("Could not ") + verb + " " + quoted(from) + " to " + quoted(to) +
-                       ": " + (why.empty() ? reason(err) : why);
+                       ": " +
+                       (!why.empty()       ? why
+                        : err == ECANCELED ? "Stop was asked for"
+                                           : reason(err));
+    if (err == ECANCELED)
+        return {Error::Code::Cancelled, std::move(text)};
     return err == EEXIST ? Error::exists(std::move(text)) : Error::failed(std::move(text));
 }
 
@@ -48,10 +56,26 @@ int read_full(int fd, char* buffer, std::size_t size, std::size_t& got) {
 }
 
 constexpr std::size_t kChunk = 1 << 20;
+constexpr const char* kPartPrefix = ".zelkon-copy-";
 
-int copy_data(int in, int out) {
+// Stop and bytes for one copy, between chunks.
+struct Watch {
+    Progress* progress = nullptr;
+    std::uint64_t total = 0;
+
+    int stopped() const { return progress && progress->stop_requested() ? ECANCELED : 0; }
+    void copied(std::uint64_t done) const {
+        if (progress)
+            progress->bytes(done, total);
+    }
+};
+
+int copy_data(int in, int out, const Watch& watch) {
     std::unique_ptr<char[]> buffer(new char[kChunk]);
+    std::uint64_t done = 0;
     for (;;) {
+        if (int err = watch.stopped())
+            return err;
         std::size_t got = 0;
         if (int err = read_full(in, buffer.get(), kChunk, got))
             return err;
@@ -59,15 +83,18 @@ int copy_data(int in, int out) {
             return 0;
         if (int err = zelcore::write_all(out, buffer.get(), got))
             return err;
+        watch.copied(done += got);
     }
 }
 
 // Reads both files again from the start: what lies on the disk must be what we read.
-int compare_data(int a, int b) {
+int compare_data(int a, int b, const Watch& watch) {
     if (::lseek(a, 0, SEEK_SET) != 0 || ::lseek(b, 0, SEEK_SET) != 0)
         return errno;
     std::unique_ptr<char[]> x(new char[kChunk]), y(new char[kChunk]);
     for (;;) {
+        if (int err = watch.stopped())
+            return err;
         std::size_t got_a = 0, got_b = 0;
         if (int err = read_full(a, x.get(), kChunk, got_a))
             return err;
@@ -80,16 +107,35 @@ int compare_data(int a, int b) {
     }
 }
 
-// A private name beside the target, so the final step is a rename within one folder.
-Result<fs::path> make_part_file(const fs::path& to, int& fd) {
-    std::string pattern = (to.parent_path() / ".zelkon-copy-XXXXXX").string();
-    fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
-        return Error::failed(reason(errno));
-    return fs::path(pattern);
+// A private name beside the target, so the final step is a rename within one folder. It
+// stays locked until `fd` closes, so that a sweep for a killed run's litter leaves it alone.
+Result<fs::path> make_part_file(const fs::path& to, UniqueFd& fd) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::string pattern = (to.parent_path() / (std::string(kPartPrefix) + "XXXXXX")).string();
+        fd.reset(::mkostemp(pattern.data(), O_CLOEXEC));
+        if (!fd)
+            return Error::failed(reason(errno));
+        if (lock_as_ours(fd.get(), pattern))
+            return fs::path(pattern);
+    }
+    return Error::failed("the part file was removed each time before it could be written");
 }
 
-Status copy_into_place(const fs::path& from, const fs::path& to, const char* verb) {
+// The copy's data, mode and times, synced and read back; 0 or an errno value.
+int fill_part(int in, int out, const struct stat& st, const Watch& watch) {
+    int err = copy_data(in, out, watch);
+    if (!err && ::fchmod(out, st.st_mode & 07777) != 0)
+        err = errno;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (!err && ::futimens(out, times) != 0)
+        err = errno;
+    if (!err && !(err = watch.stopped()) && ::fsync(out) != 0)
+        err = errno;
+    return err ? err : compare_data(in, out, watch);
+}
+
+Status copy_into_place(const fs::path& from, const fs::path& to, const char* verb,
+                       Progress* progress) {
     UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (!in || ::fstat(in.get(), &st) != 0)
@@ -98,22 +144,13 @@ Status copy_into_place(const fs::path& from, const fs::path& to, const char* ver
         return failure(verb, from, to, EINVAL, "it is not a plain file");
     if (path_taken(to))
         return failure(verb, from, to, EEXIST);
-    int raw = -1;
-    auto part = make_part_file(to, raw);
-    UniqueFd out(raw);
+    UniqueFd out;
+    auto part = make_part_file(to, out);
     if (!part)
         return failure(verb, from, to, EIO, part.error().message);
     RemoveOnExit cleanup(*part);
-    int err = copy_data(in.get(), out.get());
-    if (!err && ::fchmod(out.get(), st.st_mode & 07777) != 0)
-        err = errno;
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (!err && ::futimens(out.get(), times) != 0)
-        err = errno;
-    if (!err && ::fsync(out.get()) != 0)
-        err = errno;
-    if (!err)
-        err = compare_data(in.get(), out.get());
+    int err =
+        fill_part(in.get(), out.get(), st, {progress, static_cast<std::uint64_t>(st.st_size)});
     if (!err)
         err = rename_no_replace(part->c_str(), to.c_str());
     if (err)
@@ -178,13 +215,13 @@ void sync_folder(const fs::path& folder) {
         ::fsync(fd.get());
 }
 
-Status move_no_replace(const fs::path& from, const fs::path& to) {
+Status move_no_replace(const fs::path& from, const fs::path& to, Progress* progress) {
     int err = rename_no_replace(from.c_str(), to.c_str());
     if (err == 0)
         return Status::success();
     if (err != EXDEV)
         return failure("move", from, to, err);
-    if (auto copied = copy_into_place(from, to, "move"); !copied)
+    if (auto copied = copy_into_place(from, to, "move", progress); !copied)
         return copied;
     if (::unlink(from.c_str()) != 0) {
         // Both copies are whole; telling the user beats removing the new one.
@@ -195,8 +232,12 @@ Status move_no_replace(const fs::path& from, const fs::path& to) {
     return Status::success();
 }
 
-Status copy_no_replace(const fs::path& from, const fs::path& to) {
-    return copy_into_place(from, to, "copy");
+Status copy_no_replace(const fs::path& from, const fs::path& to, Progress* progress) {
+    return copy_into_place(from, to, "copy", progress);
+}
+
+std::size_t remove_stale_parts(const std::string& folder) {
+    return remove_unlocked(folder.empty() ? fs::path(".") : fs::path(folder), kPartPrefix, false);
 }
 
 } // namespace core
