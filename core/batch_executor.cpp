@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <sys/stat.h>
 
 #include "file_move.h"
+#include "progress.h"
 #include "prompter.h"
 #include "text.h"
 #include "trash.h"
@@ -23,11 +25,25 @@ std::string q(const std::string& path) {
     return quoted(fs::path(path));
 }
 
+bool is_link(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// An error text "Could not move 'a' to 'b': why" as what and why; other texts stay whole.
+Problem split(const std::string& from, std::string what, const std::string& text) {
+    if (text.size() <= what.size() + 2 || !text.starts_with(what + ": "))
+        return Problem::line(text, from);
+    std::string why = text.substr(what.size() + 2);
+    return {from, std::move(what), std::move(why)};
+}
+
 /// One run of one batch: the answers given so far and what became of each item.
 class BatchRun {
 public:
-    BatchRun(const ExecutorOptions& options, const Batch& batch)
-        : m_options(options), m_batch(batch) {
+    BatchRun(const ExecutorOptions& options, const Batch& batch,
+             std::unordered_set<std::string>& swept)
+        : m_options(options), m_batch(batch), m_swept(swept) {
         m_outcome.items.assign(batch.from.size(), ItemResult::Skipped);
     }
 
@@ -43,7 +59,7 @@ public:
             commit_trash_all();
             return m_outcome;
         }
-        for (std::size_t i = 0; i < m_batch.from.size() && !m_outcome.cancelled; ++i)
+        for (std::size_t i = 0; i < m_batch.from.size() && go_on(i); ++i)
             finish(i, pair(m_batch.from[i], m_batch.to[i]));
         record_left();
         return m_outcome;
@@ -56,13 +72,20 @@ private:
     ItemResult folder_ready(const std::string& from, std::string_view folder);
     ItemResult conflict(const std::string& from, const std::string& to,
                         std::optional<TrashedFile>& replaced);
-    ItemResult make_room(const std::string& to, std::optional<TrashedFile>& replaced);
+    ItemResult make_room(const std::string& from, const std::string& to,
+                         std::optional<TrashedFile>& replaced);
     ItemResult settled(const std::string& from, const std::string& to, const Status& status);
+    Problem not_carried(const std::string& from, const std::string& to,
+                        const std::string& text) const;
     Result<TrashedFile> replace(const std::string& to);
     void put_back(const TrashedFile& replaced);
     Status carry(const std::string& from, const std::string& to);
     ItemResult plain_rename(const std::string& from, const std::string& to);
     void commit_trash_all();
+    void sweep(const std::string& folder);
+    bool go_on(std::size_t i);
+    ItemResult stop_at(const std::string& from);
+    ItemResult linked(const std::string& from);
 
     void finish(std::size_t i, ItemResult result) {
         m_outcome.items[i] = result;
@@ -74,15 +97,15 @@ private:
         m_outcome.problems.push_back(Problem::line(std::move(text)));
         return m_outcome;
     }
-    ItemResult skipped(std::string text) {
-        m_outcome.problems.push_back(Problem::line(std::move(text)));
+    ItemResult skipped(Problem problem) {
+        m_outcome.problems.push_back(std::move(problem));
         return ItemResult::Skipped;
     }
     ItemResult taken(const std::string& from, const std::string& to) {
-        return skipped("Skipped " + q(from) + ": " + q(to) + " already exists.");
+        return skipped({from, "Skipped " + q(from), q(to) + " already exists."});
     }
-    ItemResult failed(std::string text) {
-        m_outcome.problems.push_back(Problem::line(std::move(text)));
+    ItemResult failed(Problem problem) {
+        m_outcome.problems.push_back(std::move(problem));
         return ItemResult::Failed;
     }
     Answer ask(const Message& message) {
@@ -92,6 +115,7 @@ private:
 
     const ExecutorOptions& m_options;
     const Batch& m_batch;
+    std::unordered_set<std::string>& m_swept;
     BatchOutcome m_outcome;
     struct Folder {
         bool declined = false;
@@ -112,6 +136,10 @@ Status BatchRun::record() {
                    ? m_options.journal->record_pairs(m_batch.op, m_batch.from, m_batch.to)
                    : Status::success();
     for (std::size_t i = 0; i < m_batch.from.size(); ++i) {
+        if (is_link(m_batch.from[i])) {
+            linked(m_batch.from[i]);
+            continue;
+        }
         auto prepared = prepare_trash(m_batch.from[i]);
         if (!prepared) {
             m_outcome.items[i] = ItemResult::Failed;
@@ -148,12 +176,49 @@ void BatchRun::commit_trash_all() {
     std::size_t k = 0;
     for (std::size_t i = 0; i < m_batch.from.size(); ++i) {
         if (k < m_prepared_items.size() && m_prepared_items[k] == i) {
+            if (!go_on(i))
+                break;
             Status status = commit_trash(m_prepared[k++]);
-            m_outcome.items[i] = status ? ItemResult::Done : failed(status.error().message);
+            m_outcome.items[i] =
+                status ? ItemResult::Done
+                       : failed(Problem::line(status.error().message, m_batch.from[i]));
         }
         if (m_options.after_item)
             m_options.after_item(i);
     }
+    for (; k < m_prepared.size(); ++k) // stopped: these never moved
+        abandon_trash(m_prepared[k]);
+}
+
+// Between items: a Cancel answer or Stop ends the batch, and the items left stay Skipped.
+bool BatchRun::go_on(std::size_t i) {
+    if (m_outcome.cancelled || m_outcome.stopped)
+        return false;
+    if (!m_options.progress || !m_options.progress->stop_requested())
+        return true;
+    stop_at(m_batch.from[i]);
+    return false;
+}
+
+ItemResult BatchRun::stop_at(const std::string& from) {
+    m_outcome.stopped = true;
+    return skipped(
+        {from, "Stopped at " + q(from), "it and the rest of the batch were not carried out."});
+}
+
+ItemResult BatchRun::linked(const std::string& from) {
+    return skipped({from, "Skipped " + q(from), "it is a symbolic link."});
+}
+
+// Once per folder and executor: part files that a killed run left beside its targets.
+void BatchRun::sweep(const std::string& folder) {
+    if (!m_swept.insert(folder).second)
+        return;
+    const std::size_t removed = remove_stale_parts(folder);
+    if (removed && m_options.progress)
+        m_options.progress->log("Removed " + std::to_string(removed) +
+                                (removed == 1 ? " part file" : " part files") +
+                                " left by an earlier run in " + q(folder) + ".\r\n");
 }
 
 // Asked once per folder. No skips every item going there; a Yes that fails fails them,
@@ -171,12 +236,13 @@ ItemResult BatchRun::folder_ready(const std::string& from, std::string_view fold
         if (answer != Answer::Yes)
             it->second.declined = true;
         else if (!fs::create_directories(name, ec) && ec)
-            it->second.failure = "Could not create the folder " + q(name) + ": " + ec.message();
+            it->second.failure = ec.message();
     }
     if (it->second.declined)
-        return skipped("Skipped " + q(from) + ": the folder " + q(name) + " does not exist.");
+        return skipped({from, "Skipped " + q(from), "the folder " + q(name) + " does not exist."});
     if (!it->second.failure.empty())
-        return failed(it->second.failure);
+        return failed({from, "Could not create the folder " + q(name), it->second.failure});
+    sweep(name);
     m_last_ready = name;
     return ItemResult::Done;
 }
@@ -201,13 +267,14 @@ Result<TrashedFile> BatchRun::replace(const std::string& to) {
 // The move that the old file made room for failed: the old file takes its place again.
 void BatchRun::put_back(const TrashedFile& replaced) {
     if (auto restored = restore_from_trash(replaced); !restored)
-        m_outcome.problems.push_back(Problem::line(restored.error().message));
+        m_outcome.problems.push_back(Problem::line(restored.error().message, replaced.original));
 }
 
-ItemResult BatchRun::make_room(const std::string& to, std::optional<TrashedFile>& replaced) {
+ItemResult BatchRun::make_room(const std::string& from, const std::string& to,
+                               std::optional<TrashedFile>& replaced) {
     auto trashed = replace(to);
     if (!trashed)
-        return failed(trashed.error().message);
+        return failed(split(from, "Could not replace " + q(to), trashed.error().message));
     replaced = std::move(*trashed);
     return ItemResult::Done; // the caller goes on with the move itself
 }
@@ -217,7 +284,7 @@ ItemResult BatchRun::conflict(const std::string& from, const std::string& to,
     if (m_batch.existing == ExistingTarget::Replace ||
         (m_batch.existing == ExistingTarget::AsOptions &&
          m_options.on_conflict == ConflictPolicy::Replace))
-        return make_room(to, replaced);
+        return make_room(from, to, replaced);
     if (m_batch.existing == ExistingTarget::Skip || m_options.on_conflict == ConflictPolicy::Skip ||
         m_skip_all)
         return taken(from, to);
@@ -227,13 +294,14 @@ ItemResult BatchRun::conflict(const std::string& from, const std::string& to,
              "Confirm File Replace", Message::Icon::Question, Message::Buttons::ReplaceSkipCancel});
     switch (answer) {
     case Answer::Replace:
-        return make_room(to, replaced);
+        return make_room(from, to, replaced);
     case Answer::SkipAll:
         m_skip_all = true;
         return taken(from, to);
     case Answer::Cancel:
         m_outcome.cancelled = true;
-        return skipped("Cancelled at " + q(from) + "; the rest of the batch was not carried out.");
+        return skipped(Problem::line(
+            "Cancelled at " + q(from) + "; the rest of the batch was not carried out.", from));
     default:
         return taken(from, to);
     }
@@ -244,6 +312,8 @@ ItemResult BatchRun::conflict(const std::string& from, const std::string& to,
 ItemResult BatchRun::pair(const std::string& from, const std::string& to) {
     if (from == to)
         return ItemResult::Done;
+    if (is_link(from))
+        return linked(from);
     if (auto ready = folder_ready(from, std::string_view(to).substr(0, to.rfind('/') + 1));
         ready != ItemResult::Done)
         return ready;
@@ -267,9 +337,17 @@ ItemResult BatchRun::settled(const std::string& from, const std::string& to, con
         return ItemResult::Done;
     if (status.error().code == Error::Code::Exists) // it appeared again just now
         return taken(from, to);
+    if (status.error().code == Error::Code::Cancelled)
+        return stop_at(from);
     if (!path_taken(from))
-        return failed("Could not find " + q(from) + ".");
-    return failed(status.error().message);
+        return failed(Problem::line("Could not find " + q(from) + ".", from));
+    return failed(not_carried(from, to, status.error().message));
+}
+
+Problem BatchRun::not_carried(const std::string& from, const std::string& to,
+                              const std::string& text) const {
+    const char* verb = m_batch.op == BatchOp::Copy ? "Could not copy " : "Could not move ";
+    return split(from, verb + q(from) + " to " + q(to), text);
 }
 
 Status BatchRun::carry(const std::string& from, const std::string& to) {
@@ -277,13 +355,14 @@ Status BatchRun::carry(const std::string& from, const std::string& to) {
     // (a taken name, another file system) is tried again below, where it is told apart.
     if (m_batch.op == BatchOp::Move && rename_no_replace(from.c_str(), to.c_str()) == 0)
         return Status::success();
-    return m_batch.op == BatchOp::Copy ? copy_no_replace(from, to) : move_no_replace(from, to);
+    return m_batch.op == BatchOp::Copy ? copy_no_replace(from, to, m_options.progress)
+                                       : move_no_replace(from, to, m_options.progress);
 }
 
 ItemResult BatchRun::plain_rename(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) == 0)
         return ItemResult::Done;
-    return failed("Could not move " + q(from) + " to " + q(to) + ": " + std::strerror(errno));
+    return failed({from, "Could not move " + q(from) + " to " + q(to), std::strerror(errno)});
 }
 
 } // namespace
@@ -291,7 +370,7 @@ ItemResult BatchRun::plain_rename(const std::string& from, const std::string& to
 BatchExecutor::BatchExecutor(ExecutorOptions options) : m_options(std::move(options)) {}
 
 BatchOutcome BatchExecutor::run(const Batch& batch) {
-    return BatchRun(m_options, batch).run();
+    return BatchRun(m_options, batch, m_swept).run();
 }
 
 } // namespace core

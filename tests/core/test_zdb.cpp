@@ -90,6 +90,7 @@ TEST(ZdbLoad, ReadsHandTypedVersion2File) {
 }
 
 // Formats 1 and 3 store a signed header skip; only 1 has the extra field and a second CRC.
+// Texts and names run up to their limits: 255 bytes, and 32,767 for the more-info text.
 TEST(ZdbLoad, Versions1And3HaveAHeaderSkip) {
     for (unsigned format : {1u, 3u}) {
         SCOPED_TRACE(format);
@@ -100,22 +101,26 @@ TEST(ZdbLoad, Versions1And3HaveAHeaderSkip) {
         f.number = format == 1 ? 512 : -2;
         f.extra = -3;
         f.long_name = "Pok\xE9mon \x80";
-        f.notes = "\x81\x8D"; // unassigned bytes
-        f.more_info = "Caf\xE9";
+        f.notes = std::string(253, 'n') + "\x81\x8D"; // unassigned bytes
+        f.more_info = "Caf\xE9" + std::string(32763, 'm');
+        const std::string tails = std::string(250, 'T') + "Tails";
         auto b = zdbfixture::header(format, f)
                      .record(0xDEADBEEF, "\xC9t\xE9 \x8A\xFF", second(0x01020304))
-                     .record(0x80000001, "Tails", second(0xFFFFFFFF));
+                     .record(0x80000001, tails, second(0xFFFFFFFF));
         RomTable roms;
         ZdbHeader h = parse(b.data, core::kZdbFull, &roms);
         ASSERT_TRUE(h.usable()) << h.error;
         EXPECT_EQ(std::tuple(h.number, h.extra, h.crc_count),
                   format == 1 ? std::tuple(512, -3, 2) : std::tuple(-2, 0, 1));
-        EXPECT_EQ(texts(h), "SGENESIS|Pok\xC3\xA9mon \xE2\x82\xAC|2.4|The Collectors|"
-                            "\xC2\x81\xC2\x8D|*.bin;*.gen;*.smd|Caf\xC3\xA9");
+        EXPECT_TRUE(texts(h) == "SGENESIS|Pok\xC3\xA9mon \xE2\x82\xAC|2.4|The Collectors|" +
+                                    std::string(253, 'n') + "\xC2\x81\xC2\x8D|*.bin;*.gen;*.smd|" +
+                                    "Caf\xC3\xA9" + std::string(32763, 'm'));
         EXPECT_EQ(dump(roms), format == 1 ? "deadbeef 01020304 \xC3\x89t\xC3\xA9 \xC5\xA0\xC3\xBF;"
-                                            "80000001 ffffffff Tails;"
+                                            "80000001 ffffffff " +
+                                                tails + ";"
                                           : "deadbeef XXX      \xC3\x89t\xC3\xA9 \xC5\xA0\xC3\xBF;"
-                                            "80000001 XXX      Tails;");
+                                            "80000001 XXX      " +
+                                                tails + ";");
     }
 }
 

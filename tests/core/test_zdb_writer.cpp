@@ -20,11 +20,6 @@ using testsupport::TempDir;
 
 namespace {
 
-std::string texts(const ZdbHeader& h) {
-    return h.system_id + "|" + h.long_name + "|" + h.version + "|" + h.credit + "|" + h.notes +
-           "|" + h.patterns + "|" + h.more_info;
-}
-
 // Every field at its limit: 255 bytes in Windows-1252, 32,767 bytes of more-info text.
 ZdbHeader sample_header() {
     ZdbHeader h;
@@ -65,9 +60,9 @@ std::string cp1252(const std::string& text) {
 
 } // namespace
 
-// The writer's bytes are those the format table gives, built independently; the reader
-// gives back every field, the longest ones too.
-TEST(ZdbWriter, BytesMatchTheFormatAndReadBack) {
+// The writer's bytes are those the format table gives, built independently (test_zdb.cpp
+// checks the reader against the same table).
+TEST(ZdbWriter, BytesMatchTheFormat) {
     TempDir dir;
     const ZdbHeader h = sample_header();
     const zdbfixture::HeaderFields f{
@@ -84,13 +79,6 @@ TEST(ZdbWriter, BytesMatchTheFormatAndReadBack) {
         auto ok = core::write_zdb(path, format, h, sample_roms());
         ASSERT_TRUE(ok) << ok.error().message;
         EXPECT_TRUE(read_file(path) == expected.data);
-
-        RomTable back;
-        ZdbHeader r = core::load_zdb(path, core::kZdbFull, &back);
-        EXPECT_EQ(texts(r), texts(h));
-        ASSERT_EQ(back.size(), kRows.size());
-        EXPECT_EQ(back[2].name, kRows[2].name);
-        EXPECT_EQ(core::read_zdb_version(path), "2.4");
     }
 }
 
