@@ -71,6 +71,7 @@ struct BatchOutcome {
     std::vector<ItemResult> items;     ///< one per entry of `from`, in order
     Problems problems;                 ///< one per item skipped or failed
     bool cancelled = false;            ///< the user cancelled: the items left are Skipped
+    bool stopped = false;              ///< Stop was asked for: the items left are Skipped
 
     std::size_t count(ItemResult result) const {
         std::size_t n = 0;

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
+#include <unordered_set>
 
 #include "batch.h"
 
@@ -37,10 +39,13 @@ struct ExecutorOptions {
 /// verified and synced before the source goes), a copy never replaces either, a deletion
 /// goes to the desktop trash, and a replacement sends the old file to the trash first (and
 /// brings it back when the move then fails). A target whose folder is missing is asked
-/// about once per folder. Every item skipped or failed gets a line in the outcome's
-/// problems; a batch that could not be recorded in the journal is not carried out at all,
-/// and says so in one line. Never throws for file errors. NOT thread-safe: one batch at a
-/// time per executor; the prompter is called on the thread that runs the batch.
+/// about once per folder; the first item going to a folder sweeps it of the part files a
+/// killed run left. A symbolic link is never acted on as a source: it is skipped. Stop is
+/// polled between items and between the chunks of a copy; the items left are skipped.
+/// Every item skipped or failed gets a line in the outcome's problems; a batch that could
+/// not be recorded in the journal is not carried out at all, and says so in one line. Never
+/// throws for file errors. NOT thread-safe: one batch at a time per executor; the prompter
+/// is called on the thread that runs the batch.
 class BatchExecutor final : public BatchRunner {
 public:
     explicit BatchExecutor(ExecutorOptions options);
@@ -48,6 +53,7 @@ public:
 
 private:
     ExecutorOptions m_options;
+    std::unordered_set<std::string> m_swept; ///< target folders swept of part files
 };
 
 } // namespace core
