@@ -124,19 +124,13 @@ TEST(ZdbLoad, Versions1And3HaveAHeaderSkip) {
     }
 }
 
-TEST(ZdbLoad, ModesReadOnlyTheirPart) {
-    TempDir dir;
-    auto path = dir.write("a.zdb", zdbfixture::header(3).record(1, "One").data);
-
-    RomTable roms = sentinel_table();
-    EXPECT_EQ(texts(core::load_zdb(path, core::kZdbHeaderOnly, &roms)),
+// That header loads leave the table alone is checked with the cut headers below.
+TEST(ZdbLoad, HeaderLoadsReadOnlyTheirPart) {
+    const std::string bytes = zdbfixture::header(3).record(1, "One").data;
+    EXPECT_EQ(texts(parse(bytes, core::kZdbHeaderOnly)),
               "SGENESIS|Sega Genesis|2.4|The Collectors|Names follow the cartridge labels.|"
               "*.bin;*.gen;*.smd|");
-    EXPECT_EQ(core::load_zdb(path, core::kZdbHeaderAndInfo, &roms).more_info,
-              "A longer description.");
-    EXPECT_EQ(dump(roms), dump(sentinel_table())) << "header loads leave the table alone";
-    EXPECT_EQ(core::load_zdb(path, core::kZdbFull, &roms).more_info, "A longer description.");
-    EXPECT_EQ(dump(roms), "00000001 XXX      One;");
+    EXPECT_EQ(parse(bytes, core::kZdbHeaderAndInfo).more_info, "A longer description.");
 }
 
 TEST(ZdbLoad, UnusableFilesGiveAReason) {
