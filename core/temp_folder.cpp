@@ -62,6 +62,25 @@ bool remove_if_unlocked(int dir, const fs::path& path, const char* name, bool fo
     return fs::remove_all(path, ec) > 0 && !ec;
 }
 
+// mkdtemp creates the folder with mode 0700, so no other user can look inside or plant
+// files where we are about to write. The folder's descriptor, locked; -1 when a sweep
+// removed the folder before the lock was taken.
+Result<int> make_locked_folder(std::string& pattern) {
+    if (!mkdtemp(pattern.data())) {
+        const int err = errno;
+        return Error::failed("cannot create a temporary folder in '" +
+                             fs::path(pattern).parent_path().string() + "': " + std::strerror(err));
+    }
+    zelcore::UniqueFd lock(::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!lock && errno != ENOENT) {
+        const int err = errno;
+        ::rmdir(pattern.c_str());
+        return Error::failed("cannot open the temporary folder '" + pattern +
+                             "': " + std::strerror(err));
+    }
+    return lock && lock_as_ours(lock.get(), pattern) ? lock.release() : -1;
+}
+
 } // namespace
 
 Result<TempFolder> TempFolder::create(std::string_view prefix) {
@@ -73,19 +92,14 @@ Result<TempFolder> TempFolder::create(std::string_view prefix) {
     const auto base = std::filesystem::temp_directory_path(ec);
     if (ec)
         return Error::failed("cannot find the temporary folder: " + ec.message());
-    // mkdtemp creates the folder with mode 0700, so no other user can look inside or plant
-    // files where we are about to write. A sweep by another run may remove it before it is
-    // locked; then a new one is made.
+    // A sweep by another run may remove the folder before it is locked; then a new one is made.
     for (int attempt = 0; attempt < 8; ++attempt) {
         std::string pattern = (base / (std::string(prefix) + "-XXXXXX")).string();
-        if (!mkdtemp(pattern.data())) {
-            const int err = errno;
-            return Error::failed("cannot create a temporary folder in '" + base.string() +
-                                 "': " + std::strerror(err));
-        }
-        zelcore::UniqueFd lock(::open(pattern.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (lock && lock_as_ours(lock.get(), pattern))
-            return TempFolder(std::filesystem::path(pattern), lock.release());
+        auto made = make_locked_folder(pattern);
+        if (!made)
+            return made.error();
+        if (*made >= 0)
+            return TempFolder(std::filesystem::path(pattern), *made);
     }
     return Error::failed("cannot create a temporary folder in '" + base.string() +
                          "': it was removed each time before it could be used");
