@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <unordered_set>
 
@@ -22,15 +21,14 @@
 
 #include "batch_executor.h"
 #include "bench_names.h"
-#include "hash_cache.h"
 #include "progress.h"
 #include "prompter.h"
 #include "rename_engine.h"
 #include "rom_forge.h"
+#include "services.h"
 #include "temp_dir.h"
 #include "undo_journal.h"
 #include "zdb_writer.h"
-#include "zelcore_library.h"
 
 namespace fs = std::filesystem;
 
@@ -174,9 +172,12 @@ int main(int argc, char** argv) {
     // --run-on takes a tree left by --make-only, so a profiler sees only the run.
     Tree tree = run_on.empty() ? make_tree(dir.path(), files) : tree_in(run_on);
     ::sync(); // nothing left to write back while the clock runs
-    auto zelcore = core::Zelcore::load_beside_executable();
-    if (!zelcore) {
-        std::fprintf(stderr, "%s\n", zelcore.error().message.c_str());
+    auto services = core::Services::open({dir.path() / "home",
+                                          {},
+                                          !cache_file.empty(),
+                                          cache_file.empty() ? fs::path() : fs::path(cache_file)});
+    if (!services) {
+        std::fprintf(stderr, "%s\n", services.error().message.c_str());
         return 1;
     }
     const double baseline = rss_mib();
@@ -191,24 +192,19 @@ int main(int argc, char** argv) {
     options.prompter = &core::silent_prompter();
     options.journal = &journal;
     options.on_conflict = core::ConflictPolicy::Skip;
+    options.zelcore = &services->zelcore();
     core::BatchExecutor executor(options);
     Quiet progress(steps);
     PlanOnly planner;
     core::BatchRunner& runner = plan_only ? static_cast<core::BatchRunner&>(planner) : executor;
-    renaming::RenameServices services{*zelcore, core::silent_prompter(), progress, runner};
+    renaming::RenameContext context{*services, core::silent_prompter(), progress, runner};
     core::SystemEntry system{"Benchmark", "BENCH", "*.bin", tree.db};
 
     auto start = std::chrono::steady_clock::now();
-    std::optional<core::HashCache> cache;
-    if (!cache_file.empty())
-        cache.emplace(cache_file);
-    auto report = renaming::rename_roms(
-        {system, tree.roms, settings, threads, nullptr, cache ? &*cache : nullptr}, services);
-    if (cache) {
-        cache->close();
-        if (auto problem = cache->take_problem())
-            std::fprintf(stderr, "%s\n", problem->c_str());
-    }
+    auto report = renaming::rename_roms({system, tree.roms, settings, threads, nullptr}, context);
+    services->close_cache();
+    for (const auto& notice : services->take_notices())
+        std::fprintf(stderr, "%s\n", notice.c_str());
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -218,6 +214,5 @@ int main(int argc, char** argv) {
                 report.already_named, report.dupes, report.unrecognized, report.not_carried_out);
     std::printf("time %.3f s  per file %.2f us  peak RSS %.1f MiB (baseline %.1f MiB)\n", seconds,
                 seconds * 1e6 / static_cast<double>(files), rss_mib(), baseline);
-    return report.end == renaming::RenameReport::End::Completed && report.not_carried_out == 0 ? 0
-                                                                                               : 1;
+    return report.completed() && report.not_carried_out == 0 ? 0 : 1;
 }

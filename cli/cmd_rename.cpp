@@ -38,7 +38,8 @@ std::string check_dupes(const std::string& value) {
     return "expected move:DIR, delete or ignore";
 }
 
-// The options of this run only: nothing of it is written to the settings file.
+// The options of this run only: nothing of it is written to the settings file. A folder
+// given here that does not exist is made after a yes, or the run is refused.
 void apply_overrides(const RenameOptions& opt, renaming::RenameSettings& s) {
     s.recursive = s.recursive || opt.recursive;
     s.copy_instead = s.copy_instead || opt.copy;
@@ -46,25 +47,42 @@ void apply_overrides(const RenameOptions& opt, renaming::RenameSettings& s) {
     if (!opt.rename_folder.empty()) {
         s.move_renamed = true;
         s.rename_folder = folder_value(opt.rename_folder);
+        s.given_for_run.rename_folder = true;
     }
     if (!opt.unrecognized.empty()) {
         s.move_unrecognized = true;
         s.unrecognized_folder = folder_value(opt.unrecognized);
+        s.given_for_run.unrecognized_folder = true;
     }
     if (opt.dupes.empty())
         return;
     s.move_dupes = opt.dupes.starts_with("move:");
     s.delete_dupes = opt.dupes == "delete";
-    if (s.move_dupes)
+    if (s.move_dupes) {
         s.dupe_folder = folder_value(opt.dupes.substr(5));
+        s.given_for_run.dupe_folder = true;
+    }
 }
 
 int exit_code_of(const renaming::RenameReport& report) {
-    if (report.end == renaming::RenameReport::End::Stopped)
+    if (!report.missing_folder.empty())
+        return kExitUsage;
+    if (report.end == core::End::Stopped)
         return kExitInterrupted;
-    bool fell_short = report.end == renaming::RenameReport::End::Refused ||
-                      report.not_carried_out > 0 || report.unreadable > 0;
+    bool fell_short =
+        report.end != core::End::Completed || report.not_carried_out > 0 || report.unreadable > 0;
     return fell_short ? kExitFileError : kExitOk;
+}
+
+void print_summary(Context& ctx, const std::string& summary) {
+    std::size_t start = 0;
+    while (start < summary.size()) {
+        auto end = summary.find('\n', start);
+        if (end == std::string::npos)
+            end = summary.size();
+        ctx.error(summary.substr(start, end - start));
+        start = end + 1;
+    }
 }
 
 void rename(Context& ctx, const RenameOptions& opt) {
@@ -75,12 +93,13 @@ void rename(Context& ctx, const RenameOptions& opt) {
                             renaming::read_rename_settings(target->system.id, target->folder),
                             opt.jobs, nullptr};
     apply_overrides(opt, job.settings);
-    job.cache = ctx.hash_cache();
 
     FileRun run(ctx, {opt.dry_run, opt.replace, target->describe("rename")});
-    renaming::RenameServices services{ctx.zelcore(), run.prompter(), run.progress(), run.runner()};
-    auto report = renaming::rename_roms(job, services);
+    renaming::RenameContext context{*ctx.services, run.prompter(), run.progress(), run.runner()};
+    auto report = renaming::rename_roms(job, context);
     run.progress().finish();
+    ctx.report_notices();
+    print_summary(ctx, report.summary);
     ctx.exit_code = exit_code_of(report);
     hint_when_declined_by_default(ctx, "a question was answered no; add --yes to answer yes");
 }
@@ -119,6 +138,9 @@ Command add_rename_command(CLI::App& app, Context& ctx) {
                 "Existing targets are skipped and reported unless --replace is given. "
                 "--dry-run prints one line per planned item instead of carrying it out:\n"
                 "  move 'FROM' -> 'TO'\n  copy 'FROM' -> 'TO'\n  trash 'FROM'\n"
+                "  rename member of 'ARCHIVE' -> 'NAME'\n"
+                "A folder given by --rename-folder, --dupes move: or --unrecognized that does not "
+                "exist is made after a yes (--yes); otherwise nothing is done (exit 2). "
                 "A real run can be undone with: zelkon-cli undo");
     auto opt = std::make_shared<RenameOptions>();
     sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();

@@ -1,5 +1,7 @@
 #include "placement.h"
 
+#include <algorithm>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -79,22 +81,23 @@ FolderIndex::Folder& FolderIndex::folder(std::string_view path) {
     if (auto it = m_folders.find(path); it != m_folders.end())
         return it->second;
     Folder& f = m_folders[std::string(path)];
-    each_name(path, [&f](std::string_view name) { add_name(f, fold_case(name)); });
+    each_name(path, [&f](std::string_view name) { add_name(f, fold_case(name), false); });
     return f;
 }
 
 // A name counts for every stem it could be "stem.*" of: "Game.v1.bin" for "Game" and
 // "Game.v1", and for itself, since "Game.*" also finds a file called just "Game".
-void FolderIndex::add_name(Folder& f, std::string folded) {
-    auto [it, inserted] = f.names.insert(std::move(folded));
+void FolderIndex::add_name(Folder& f, std::string folded, bool planned) {
+    auto [it, inserted] = f.names.emplace(std::move(folded), planned);
     if (!inserted)
         return;
-    const std::string_view name = *it;
-    auto count = [&f](std::string_view key) {
-        if (auto s = f.stems.find(key); s != f.stems.end())
-            ++s->second;
-        else
-            f.stems.emplace(std::string(key), 1);
+    const std::string_view name = it->first;
+    auto count = [&f, planned](std::string_view key) {
+        auto s = f.stems.find(key);
+        if (s == f.stems.end())
+            s = f.stems.emplace(std::string(key), Count{}).first;
+        ++s->second.all;
+        s->second.planned += planned ? 1 : 0;
     };
     for (auto dot = name.find('.'); dot != std::string_view::npos; dot = name.find('.', dot + 1))
         count(name.substr(0, dot));
@@ -105,9 +108,13 @@ void FolderIndex::remove_name(Folder& f, std::string_view folded) {
     auto named = f.names.find(folded);
     if (named == f.names.end())
         return;
-    auto drop = [&f](std::string_view key) {
+    const bool planned = named->second;
+    auto drop = [&f, planned](std::string_view key) {
         auto it = f.stems.find(key);
-        if (it != f.stems.end() && --it->second == 0)
+        if (it == f.stems.end())
+            return;
+        it->second.planned -= planned ? 1 : 0;
+        if (--it->second.all == 0)
             f.stems.erase(it);
     };
     for (auto dot = folded.find('.'); dot != std::string_view::npos;
@@ -125,8 +132,41 @@ bool FolderIndex::has_stem(const std::string& folder_path, std::string_view stem
     return folder(folder_path).stems.count(fold_case(stem_text)) != 0;
 }
 
+bool FolderIndex::has_planned_stem(const std::string& folder_path, std::string_view stem_text) {
+    const Folder& f = folder(folder_path);
+    auto it = f.stems.find(fold_case(stem_text));
+    return it != f.stems.end() && it->second.planned != 0;
+}
+
+std::vector<std::string> FolderIndex::disk_holders(const std::string& folder_path,
+                                                   std::string_view stem_text) {
+    Folder& f = folder(folder_path);
+    if (!f.listed) {
+        each_name(folder_path, [&f](std::string_view name) {
+            f.listing.emplace_back(fold_case(name), std::string(name));
+        });
+        std::sort(f.listing.begin(), f.listing.end());
+        f.listed = true;
+    }
+    // Every name that begins with the stem sorts in one run from the stem itself.
+    const std::string key = fold_case(stem_text);
+    std::vector<std::string> out;
+    auto it =
+        std::lower_bound(f.listing.begin(), f.listing.end(), key,
+                         [](const auto& entry, const std::string& k) { return entry.first < k; });
+    for (; it != f.listing.end() && it->first.starts_with(key); ++it) {
+        const std::string& folded = it->first;
+        if (folded.size() != key.size() && folded[key.size()] != '.')
+            continue;
+        auto now = f.names.find(folded);
+        if (now != f.names.end() && !now->second)
+            out.push_back(it->second);
+    }
+    return out;
+}
+
 void FolderIndex::added(const std::string& path) {
-    add_name(folder(folder_of(path)), fold_case(file_name(path)));
+    add_name(folder(folder_of(path)), fold_case(file_name(path)), true);
 }
 
 void FolderIndex::removed(const std::string& path) {
@@ -135,8 +175,29 @@ void FolderIndex::removed(const std::string& path) {
 
 // ---- Placement ---------------------------------------------------------------------
 
-bool Placement::taken(const std::string& target) {
-    return m_queued.count(target) != 0 || m_index.has_stem(parent_folder(target), stem(target));
+// The item itself never holds its own target's name: "Sonic 3.5.bin" becoming "Sonic 3.bin"
+// is no duplicate of itself.
+Placement::Holder Placement::holder(const std::string& item, const std::string& target,
+                                    const SameRom& same_rom) {
+    if (m_queued.count(target) != 0)
+        return Holder::Same;
+    const std::string folder = parent_folder(target);
+    const std::string_view stem_text = stem(target);
+    if (!m_index.has_stem(folder, stem_text))
+        return Holder::None;
+    if (m_index.has_planned_stem(folder, stem_text))
+        return Holder::Same;
+    const bool same_folder = fold_case(parent_folder(item)) == fold_case(folder);
+    const std::string own = fold_case(file_name(item));
+    bool any = false;
+    for (const auto& name : m_index.disk_holders(folder, stem_text)) {
+        if (same_folder && fold_case(name) == own)
+            continue;
+        if (!same_rom || same_rom(folder + name))
+            return Holder::Same;
+        any = true;
+    }
+    return any ? Holder::Other : Holder::None;
 }
 
 void Placement::queue(const std::string& item, std::string target) {
@@ -161,8 +222,8 @@ std::string Placement::numbered_dupe(const std::string& dupe_folder, std::string
     }
 }
 
-void Placement::queue_move(const std::string& source, std::string& target,
-                           std::string& dupe_folder) {
+Placed Placement::queue_move(const std::string& source, std::string& target,
+                             std::string& dupe_folder, const SameRom& same_rom) {
     if (is_unset_folder(dupe_folder))
         dupe_folder.clear();
 
@@ -180,26 +241,40 @@ void Placement::queue_move(const std::string& source, std::string& target,
 
     if (fold_case(item) == fold_case(target)) {
         ++m_already_named;
-        return;
+        return Placed::AlreadyNamed;
     }
-    if (!taken(target)) {
+    switch (holder(item, target, same_rom)) {
+    case Holder::None:
         queue(item, target);
-        return;
+        return Placed::Queued;
+    case Holder::Other:
+        if (m_index.has_file(target))
+            return Placed::NameTaken;
+        queue(item, target);
+        return Placed::Queued;
+    case Holder::Same:
+        break;
     }
+    return duplicate(item, target, dupe_folder, ext);
+}
+
+Placed Placement::duplicate(const std::string& item, std::string& target,
+                            const std::string& dupe_folder, std::string_view ext) {
     ++m_dupes;
     if (dupe_folder == kDeleteDupes) {
         m_delete.add(item);
-        return;
+        return Placed::Deleted;
     }
     if (dupe_folder.empty())
-        return;
+        return Placed::Duplicate;
     if (fold_case(parent_folder(item)) == fold_case(add_backslash(dupe_folder)))
-        return; // it already lies among the duplicates
+        return Placed::Duplicate; // it already lies among the duplicates
     // The extension view may point into target, which is about to be replaced.
     std::string ext_text(ext);
     std::string stem_text(stem(target));
     target = numbered_dupe(dupe_folder, stem_text, ext_text);
     queue(item, target);
+    return Placed::Duplicate;
 }
 
 bool Placement::moves_over_limit() const {
@@ -211,24 +286,22 @@ bool Placement::deletes_over_limit() const {
 }
 
 Batch Placement::take_moves(BatchOp op) {
-    // Once carried out, the targets are on the disk and the index answers for them.
+    Batch batch{op, m_move_from.take(), m_move_to.take()};
+    // From here on the index answers for these targets as if they were on the disk.
     m_queued.clear();
-    return {op, m_move_from.take(), m_move_to.take()};
+    for (std::size_t i = 0; i < batch.from.size(); ++i) {
+        if (op != BatchOp::Copy)
+            m_index.removed(batch.from[i]);
+        m_index.added(batch.to[i]);
+    }
+    return batch;
 }
 
 Batch Placement::take_deletes() {
-    return {BatchOp::Delete, m_delete.take(), {}};
-}
-
-void Placement::carried_out(const Batch& batch, const BatchOutcome& outcome) {
-    for (std::size_t i = 0; i < batch.from.size() && i < outcome.items.size(); ++i) {
-        if (outcome.items[i] != ItemResult::Done)
-            continue;
-        if (batch.op != BatchOp::Copy)
-            m_index.removed(batch.from[i]);
-        if (batch.op != BatchOp::Delete && i < batch.to.size())
-            m_index.added(batch.to[i]);
-    }
+    Batch batch{BatchOp::Delete, m_delete.take(), {}};
+    for (const auto& path : batch.from)
+        m_index.removed(path);
+    return batch;
 }
 
 } // namespace core

@@ -9,7 +9,10 @@
 #include "rom_forge.h"
 #include "temp_dir.h"
 #include "terminal_progress.h"
+#include "trash_home.h"
 #include "zdb_writer.h"
+#include "zip_archive.h"
+#include "zip_maker.h"
 
 using testsupport::read_file;
 using testsupport::rom_entry;
@@ -33,25 +36,9 @@ std::size_t entries_in(const fs::path& folder) {
 class CliRename : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (const char* old = std::getenv("XDG_DATA_HOME"))
-            m_old_data_home = old;
-        setenv("XDG_DATA_HOME", data_home.path().c_str(), 1);
-        core::ZdbHeader gen;
-        gen.system_id = "SGENESIS";
-        gen.long_name = "Genesis";
-        gen.version = "1";
-        gen.patterns = "*.bin";
-        fs::create_directories(home.path() / "databases");
-        ASSERT_TRUE(core::write_zdb(
-            home.path() / "databases/SGENESIS.zdb", 3, gen,
-            {rom_entry(0x11111111, "Alpha (World)"), rom_entry(0x22222222, "Beta (U)")}));
+        write_genesis_database(home.path(), {rom_entry(0x11111111, "Alpha (World)"),
+                                             rom_entry(0x22222222, "Beta (U)")});
         fs::create_directories(roms());
-    }
-    void TearDown() override {
-        if (m_old_data_home)
-            setenv("XDG_DATA_HOME", m_old_data_home->c_str(), 1);
-        else
-            unsetenv("XDG_DATA_HOME");
     }
 
     fs::path roms() const { return home.path() / "roms"; }
@@ -66,9 +53,7 @@ protected:
 
     TempDir home;
     TempDir data_home;
-
-private:
-    std::optional<std::string> m_old_data_home;
+    testsupport::TrashHome trash_home{data_home.path()};
 };
 
 TEST_F(CliRename, RenamesTheFolderAndPrintsTheLogWithLineFeeds) {
@@ -91,17 +76,17 @@ TEST_F(CliRename, RenamesTheFolderAndPrintsTheLogWithLineFeeds) {
 
 TEST_F(CliRename, DryRunListsThePlanAndChangesNothing) {
     rom("a.bin", 0x11111111);
-    rom("b.bin", 0x22222222);
-    auto r = run({"rename", "--system", "SGENESIS", "--dry-run", roms().string()});
+    testsupport::make_zip(roms() / "b.zip", {{"x.bin", rom_with_crc(256, 0x22222222)}});
+    auto r = run({"rename", "--system", "SGENESIS", "--dry-run", "--rename-in-zip", roms_arg()});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(contains(r.out, "move '" + roms_arg() + "a.bin' -> '" + roms_arg() +
-                                    "Alpha (World).bin'\n"))
+    const std::string from = roms_arg() + "b.zip'";
+    EXPECT_TRUE(contains(r.out, "Processing files...\nrename member of '" + from +
+                                    " -> 'Beta (U)'\nmove '" + roms_arg() + "a.bin' -> '" +
+                                    roms_arg() + "Alpha (World).bin'\nmove '" + from + " -> '" +
+                                    roms_arg() + "Beta (U).zip'\n"))
         << r.out;
-    EXPECT_TRUE(
-        contains(r.out, "move '" + roms_arg() + "b.bin' -> '" + roms_arg() + "Beta (U).bin'\n"));
-    EXPECT_TRUE(fs::exists(roms() / "a.bin"));
-    EXPECT_TRUE(fs::exists(roms() / "b.bin"));
     EXPECT_EQ(entries_in(roms()), 2u);
+    EXPECT_EQ(core::list_zip(roms() / "b.zip", "")->at(0).name, "x.bin");
     EXPECT_FALSE(fs::exists(home.path() / "undo.journal"));
 
     // A dry run leaves nothing to undo.
@@ -110,59 +95,59 @@ TEST_F(CliRename, DryRunListsThePlanAndChangesNothing) {
     EXPECT_TRUE(contains(undo.err, "There is nothing to undo.")) << undo.err;
 }
 
-TEST_F(CliRename, OverridesPlaceRenamedFilesStrangersAndDuplicates) {
-    rom("a.bin", 0x11111111);
+TEST_F(CliRename, DuplicatesGoToTheTrash) {
     rom("b.bin", 0x22222222);
     rom("b copy.bin", 0x22222222); // the same bytes as b.bin
-    rom("stranger.bin", 0xabcdef01);
-    fs::create_directories(home.path() / "renamed");
-    fs::create_directories(home.path() / "unknown");
-    auto r = run({"rename", "--system", "SGENESIS", "--rename-folder",
-                  (home.path() / "renamed").string(), "--unrecognized",
-                  (home.path() / "unknown").string(), "--dupes", "delete", roms().string()});
+    auto r = run({"rename", "--system", "SGENESIS", "--dupes", "delete", roms_arg()});
     EXPECT_EQ(r.code, 0) << r.err << r.out;
-    EXPECT_TRUE(fs::exists(home.path() / "renamed/Alpha (World).bin"));
-    EXPECT_TRUE(fs::exists(home.path() / "renamed/Beta (U).bin"));
-    EXPECT_TRUE(fs::exists(home.path() / "unknown/stranger.bin"));
-    EXPECT_EQ(entries_in(roms()), 0u);
-    // The duplicate went to the trash, not into nothing.
+    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
+    EXPECT_EQ(entries_in(roms()), 1u);
     auto trashed = data_home.path() / "Trash/files";
     ASSERT_EQ(entries_in(trashed), 1u);
     EXPECT_EQ(read_file(fs::directory_iterator(trashed)->path()), rom_with_crc(256, 0x22222222));
     EXPECT_TRUE(contains(r.out, "Duplicate Files: 1\n"));
-    EXPECT_FALSE(fs::exists(home.path() / "zelkon.ini"));
 }
 
-TEST_F(CliRename, DuplicatesCanMoveToAFolder) {
+// Folders given for this run are made after a yes only; without one nothing is done and
+// the first missing folder is named. A dry run makes none.
+TEST_F(CliRename, MissingFoldersOfTheRunAreMadeOnlyWithYes) {
+    rom("a.bin", 0x11111111);
     rom("b.bin", 0x22222222);
     rom("b copy.bin", 0x22222222);
-    fs::create_directories(home.path() / "dupes");
-    auto r = run({"rename", "--system", "SGENESIS", "--dupes",
-                  "move:" + (home.path() / "dupes").string(), roms().string()});
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
-    EXPECT_EQ(entries_in(roms()), 1u);
-    EXPECT_EQ(entries_in(home.path() / "dupes"), 1u);
-    EXPECT_EQ(entries_in(data_home.path() / "Trash/files"), 0u);
-}
-
-TEST_F(CliRename, AMissingRenameFolderIsMadeOnlyWithYes) {
-    rom("a.bin", 0x11111111);
-    auto target = home.path() / "new";
-    std::vector<std::string> args{"rename",          "--system",      "SGENESIS",
-                                  "--rename-folder", target.string(), roms().string()};
+    rom("stranger.bin", 0xabcdef01);
+    const fs::path renamed = home.path() / "new", dupes = home.path() / "DUPES",
+                   unknown = home.path() / "UNK";
+    std::vector<std::string> args{"rename",
+                                  "--system",
+                                  "SGENESIS",
+                                  "--dupes",
+                                  "move:" + dupes.string(),
+                                  "--unrecognized",
+                                  unknown.string(),
+                                  "--rename-folder",
+                                  renamed.string(),
+                                  roms_arg()};
     auto no = run(args);
-    EXPECT_EQ(no.code, 1); // the item was not carried out
+    EXPECT_EQ(no.code, 2);
     EXPECT_TRUE(contains(no.err, "Confirm Folder Create")) << no.err;
+    EXPECT_TRUE(
+        contains(no.err, "zelkon-cli: The folder '" + renamed.string() + "/' does not exist"));
     EXPECT_TRUE(contains(no.err, "zelkon-cli: a question was answered no; add --yes"));
-    EXPECT_TRUE(contains(no.out, "Not Carried Out: 1\n")) << no.out;
-    EXPECT_TRUE(fs::exists(roms() / "a.bin"));
-    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(no.out, "");
 
     args.insert(args.begin(), "--yes");
+    args.push_back("--dry-run");
+    EXPECT_EQ(run(args).code, 0);
+    EXPECT_FALSE(fs::exists(renamed) || fs::exists(dupes) || fs::exists(unknown));
+    EXPECT_EQ(entries_in(roms()), 4u);
+
+    args.pop_back();
     auto yes = run(args);
     EXPECT_EQ(yes.code, 0) << yes.err;
-    EXPECT_TRUE(fs::exists(target / "Alpha (World).bin"));
+    EXPECT_TRUE(fs::exists(renamed / "Alpha (World).bin"));
+    EXPECT_TRUE(fs::exists(renamed / "Beta (U).bin"));
+    EXPECT_EQ(entries_in(dupes), 1u);
+    EXPECT_TRUE(fs::exists(unknown / "stranger.bin"));
     EXPECT_FALSE(contains(yes.err, "add --yes"));
 }
 

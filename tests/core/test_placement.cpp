@@ -114,18 +114,39 @@ TEST_F(PlacementTest, ArchiveMovesWholeAndKeepsItsExtension) {
     EXPECT_EQ(plan(other + "/y.bin", root + "Tails.bin", root + "d/"), root + "d/Tails {D01}.zip");
 }
 
-TEST_F(PlacementTest, CarriedOutBatchesKeepTheIndexTrue) {
+// A taken batch counts as carried out: its targets hold their names, its sources are free.
+TEST_F(PlacementTest, TakenBatchesTeachTheIndex) {
     auto a = file("a.bin");
     plan(a, root + "Game.zip");
-    auto batch = moves();
-    // As if the batch ran: a.bin became Game.zip.
-    std::filesystem::rename(a, root + "Game.zip");
-    placement.carried_out(batch, {{core::ItemResult::Done}, {}, false});
-    // Game.zip now counts on the disk, and a.bin's name is free again.
+    moves();
     plan(file("b.bin"), root + "Game.bin");
     EXPECT_EQ(placement.dupe_count(), 1u);
     plan(file("c.bin"), root + "a.bin");
     EXPECT_EQ(moves().to, (std::vector<std::string>{root + "a.bin"}));
+}
+
+// Only the same ROM makes a duplicate; a different file holding the very name keeps the
+// item where it is, and the item never holds its own target's name.
+TEST_F(PlacementTest, OnlyTheSameRomMakesADuplicate) {
+    for (auto name : {"Game.bin", "Save.srm", "x.bin", "y.bin", "z.bin", "Sonic 3.5.bin"})
+        file(name);
+    std::vector<std::string> asked;
+    core::SameRom different = [&](const std::string& holder) {
+        asked.push_back(holder);
+        return false;
+    };
+    auto place = [&](const std::string& source, const std::string& target) {
+        std::string t = root + target, dupes(core::kDeleteDupes);
+        return placement.queue_move(root + source, t, dupes, different);
+    };
+    EXPECT_EQ(place("x.bin", "Game.bin"), core::Placed::NameTaken);
+    EXPECT_EQ(place("y.bin", "Save.bin"), core::Placed::Queued);
+    EXPECT_EQ(asked, (std::vector<std::string>{root + "Game.bin", root + "Save.srm"}));
+    EXPECT_EQ(place("Sonic 3.5.bin", "Sonic 3.bin"), core::Placed::Queued);
+    moves();
+    EXPECT_EQ(place("z.bin", "Save.bin"), core::Placed::Deleted); // the plan put it there
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(placement.dupe_count(), 1u);
 }
 
 TEST_F(PlacementTest, ListsReportWhenTheyOutgrowABatch) {

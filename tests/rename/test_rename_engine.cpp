@@ -1,68 +1,92 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 
-#include "batch.h"
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "batch_executor.h"
+#include "coarse_progress.h"
 #include "recorders.h"
 #include "rename_engine.h"
 #include "rom_forge.h"
+#include "services.h"
 #include "temp_dir.h"
+#include "trash_home.h"
+#include "undo_journal.h"
 #include "zdb_writer.h"
-#include "zelcore_library.h"
 #include "zip_archive.h"
 #include "zip_maker.h"
 
 namespace fs = std::filesystem;
-using renaming::RenameReport;
 using renaming::RenameSettings;
 using testsupport::rom_entry;
 using testsupport::rom_with_crc;
+using Files = std::set<std::string>;
 
 namespace {
 
-/// Carries out batches with plain file-system calls (never replacing) and remembers them;
-/// deletions go to a folder of the test.
-class DiskRunner final : public core::BatchRunner {
+/// Hands batches on to the executor and keeps them; `after` runs after each.
+class Recorder final : public core::BatchRunner {
 public:
-    explicit DiskRunner(fs::path bin) : m_bin(std::move(bin)) {}
+    explicit Recorder(core::BatchRunner& next) : m_next(next) {}
     core::BatchOutcome run(const core::Batch& batch) override {
         batches.push_back(batch);
-        core::BatchOutcome out;
-        for (std::size_t i = 0; i < batch.from.size(); ++i)
-            out.items.push_back(one(batch, i, out));
-        return out;
+        auto outcome = m_next.run(batch);
+        if (after)
+            after();
+        return outcome;
     }
     std::vector<core::Batch> batches;
+    std::function<void()> after;
 
 private:
-    core::ItemResult one(const core::Batch& batch, std::size_t i, core::BatchOutcome& out) {
-        const fs::path from = batch.from[i];
-        const fs::path to =
-            batch.op == core::BatchOp::Delete ? m_bin / from.filename() : fs::path(batch.to[i]);
-        if (fs::exists(to)) {
-            out.problems.push_back(core::Problem::line("exists: " + to.string()));
-            return core::ItemResult::Skipped;
-        }
-        fs::create_directories(to.parent_path());
-        if (batch.op == core::BatchOp::Copy)
-            fs::copy_file(from, to);
-        else
-            fs::rename(from, to);
-        return core::ItemResult::Done;
-    }
-    fs::path m_bin;
+    core::BatchRunner& m_next;
 };
 
+// Sets or clears the immutable flag, which stops even root from renaming in a folder.
+bool set_immutable(const fs::path& folder, bool on) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return ok;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The ROM folder, the system's database and the folders a run may use; the journal, the
+// trash and the home lie apart in `side`.
 class RenameEngine : public ::testing::Test {
 protected:
-    testsupport::TempDir dir;
+    testsupport::TempDir dir, side;
+    testsupport::TrashHome trash_home{side.path() / "data"};
     std::string roms = (dir.path() / "roms").string() + "/";
     core::SystemEntry system{"Test System", "TESTSYS", "*.bin;*.rom", dir.path() / "TESTSYS.zdb"};
     testsupport::RecordingPrompter prompter;
     testsupport::RecordingProgress progress;
-    DiskRunner runner{dir.path() / "bin"};
+    core::Services services = core::Services::open({side.path(), {}, false, {}}).value();
+    fs::path journal_file = side.path() / "undo.journal";
+    core::UndoJournal journal{journal_file, "rename TESTSYS"};
+    core::BatchExecutor executor{{.prompter = &prompter,
+                                  .journal = &journal,
+                                  .on_conflict = core::ConflictPolicy::Skip,
+                                  .after_item = {},
+                                  .progress = &progress,
+                                  .zelcore = &services.zelcore()}};
+    Recorder runner{executor};
+    renaming::RenameContext context{services, prompter, progress, runner};
 
     void SetUp() override {
         fs::create_directories(roms);
@@ -77,19 +101,28 @@ protected:
     void rom(const std::string& relative, std::uint32_t crc) {
         dir.write(fs::path("roms") / relative, rom_with_crc(2048, crc, crc ^ 7));
     }
-    RenameReport run(RenameSettings s = {}, unsigned threads = 1) {
-        auto zelcore = core::Zelcore::load_beside_executable();
-        EXPECT_TRUE(zelcore);
-        renaming::RenameServices services{*zelcore, prompter, progress, runner};
-        return renaming::rename_roms({system, roms, std::move(s), threads, nullptr}, services);
+    std::string folder(const std::string& name) {
+        fs::create_directories(dir.path() / name);
+        return (dir.path() / name).string();
     }
-    /// Every file below the test folder but the database, relative to it.
-    std::set<std::string> files() const {
-        std::set<std::string> out;
+    renaming::RenamePlan plan(RenameSettings s = {}, unsigned threads = 1) {
+        return renaming::plan_renames({system, roms, std::move(s), threads, nullptr}, context);
+    }
+    renaming::RenameReport run(RenameSettings s = {}, unsigned threads = 1) {
+        return renaming::carry_out(plan(std::move(s), threads), context);
+    }
+    /// Every file and link below the test folder but the database, relative to it.
+    Files files() const {
+        Files out;
         for (auto& e : fs::recursive_directory_iterator(dir.path()))
-            if (e.is_regular_file() && e.path() != system.file)
-                out.insert(fs::relative(e.path(), dir.path()).string());
+            if (!e.is_directory() && e.path() != system.file)
+                out.insert(e.path().lexically_relative(dir.path()).string());
         return out;
+    }
+    std::size_t trashed() const {
+        std::error_code ec;
+        auto it = fs::directory_iterator(side.path() / "data/Trash/files", ec);
+        return ec ? 0 : static_cast<std::size_t>(std::distance(it, fs::directory_iterator()));
     }
 };
 
@@ -104,8 +137,8 @@ TEST_F(RenameEngine, RenamesInPlaceWithTheExactLog) {
     rom("unknown.bin", 0x99999999);
     rom("notes.txt", 0x11111111); // not a pattern of the system
     auto report = run();
-    EXPECT_EQ(files(), (std::set<std::string>{"roms/Alpha.bin", "roms/Beta (U).ROM",
-                                              "roms/unknown.bin", "roms/notes.txt"}));
+    EXPECT_EQ(files(),
+              (Files{"roms/Alpha.bin", "roms/Beta (U).ROM", "roms/unknown.bin", "roms/notes.txt"}));
     EXPECT_EQ(progress.log_text,
               "Loading ZDB...done.\r\nCollecting filenames and crc32...done.\r\n"
               "Sorting ZDB...done.\r\nSorting files...done.\r\nRenaming ROMs...done.\r\n"
@@ -113,7 +146,7 @@ TEST_F(RenameEngine, RenamesInPlaceWithTheExactLog) {
               "Files Processed: 3 (1 unrecognized)\r\nAlready Renamed Properly: 0\r\n"
               "Duplicate Files: 0\r\n\r\n" +
                   kTail);
-    EXPECT_EQ(report.end, RenameReport::End::Completed);
+    EXPECT_TRUE(report.clean());
     EXPECT_TRUE(prompter.messages.empty());
     ASSERT_EQ(runner.batches.size(), 1u); // one batch for the whole run
 }
@@ -121,38 +154,80 @@ TEST_F(RenameEngine, RenamesInPlaceWithTheExactLog) {
 TEST_F(RenameEngine, EverythingNamedMovesNothing) {
     rom("Alpha.bin", 0x11111111);
     rom("beta (u).bin", 0x22222222);
-    auto report = run();
-    EXPECT_EQ(report.already_named, 2u);
+    EXPECT_EQ(run().already_named, 2u);
     EXPECT_TRUE(runner.batches.empty());
-    EXPECT_NE(progress.log_text.find("Already Renamed Properly: 2\r\n"), std::string::npos);
+    EXPECT_TRUE(contains(progress.log_text, "Already Renamed Properly: 2\r\n"));
 }
 
-TEST_F(RenameEngine, DuplicatesGoToTheDupeFolderNumbered) {
+TEST_F(RenameEngine, DuplicatesGoToTheDupeFolderOrToTheTrash) {
     rom("x.bin", 0x11111111);
     rom("y.bin", 0x11111111);
     rom("z.bin", 0x11111111);
-    dir.write("dupes/Alpha {D01}.bin", "old");
     RenameSettings s;
     s.move_dupes = true;
-    s.dupe_folder = (dir.path() / "dupes").string();
-    auto report = run(s);
-    EXPECT_EQ(report.dupes, 2u);
-    EXPECT_EQ(files(), (std::set<std::string>{"roms/Alpha.bin", "dupes/Alpha {D01}.bin",
-                                              "dupes/Alpha {D02}.bin", "dupes/Alpha {D03}.bin"}));
+    s.dupe_folder = folder("dupes");
+    EXPECT_EQ(run(s).dupes, 2u);
+    EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "dupes/Alpha {D01}.bin", "dupes/Alpha {D02}.bin"}));
+
+    rom("w.bin", 0x11111111);
+    RenameSettings del;
+    del.delete_dupes = true;
+    EXPECT_EQ(run(del).dupes, 1u);
+    EXPECT_EQ(runner.batches.back().op, core::BatchOp::Delete);
+    EXPECT_EQ(trashed(), 1u);
+    EXPECT_FALSE(fs::exists(roms + "w.bin"));
 }
 
-TEST_F(RenameEngine, DuplicatesDeletedOrLeft) {
+// A junk file, a save file or an archive of another ROM bearing the name is no duplicate:
+// the good dump is never trashed, it takes its name when that very name is free.
+TEST_F(RenameEngine, NameHeldByADifferentFileMakesNoDuplicate) {
+    rom("Alpha.bin", 0x99999999); // junk that matches nothing
     rom("x.bin", 0x11111111);
-    rom("y.bin", 0x11111111);
+    dir.write("roms/Beta (U).srm", "a save");
+    rom("b.bin", 0x22222222);
+    testsupport::make_zip(roms + "Gamma.zip", {{"m.bin", rom_with_crc(64, 0x87654321)}});
+    rom("g.bin", 0x33333333);
     RenameSettings s;
     s.delete_dupes = true;
-    EXPECT_EQ(run(s).dupes, 1u);
-    EXPECT_EQ(files(), (std::set<std::string>{"roms/Alpha.bin", "bin/y.bin"}));
-    ASSERT_EQ(runner.batches.size(), 2u);
-    EXPECT_EQ(runner.batches[1].op, core::BatchOp::Delete);
+    auto report = run(s);
+    EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "roms/x.bin", "roms/Beta (U).srm",
+                              "roms/Beta (U).bin", "roms/Gamma.zip", "roms/Gamma.bin"}));
+    EXPECT_EQ(trashed(), 0u);
+    EXPECT_EQ(report.dupes, 0u);
+    EXPECT_EQ(report.not_carried_out, 1u);
+    EXPECT_TRUE(contains(progress.log_text, "Did not rename '" + roms + "x.bin' to '" + roms +
+                                                "Alpha.bin': name taken by a different file\r\n"))
+        << progress.log_text;
 }
 
-TEST_F(RenameEngine, MissingFoldersAreToldAndSwitchedOff) {
+// A link is never renamed, counted or taken for the ROM it points to.
+TEST_F(RenameEngine, SymbolicLinksAreSkippedAndNeverDuplicates) {
+    rom("s1.bin", 0x11111111);
+    rom("s2.bin", 0x11111111);
+    fs::create_symlink(roms + "s1.bin", roms + "link.bin");
+    rom("b.bin", 0x22222222);
+    fs::create_symlink(roms + "b.bin", roms + "Beta (U).bin");
+    RenameSettings s;
+    s.delete_dupes = true;
+    auto report = run(s);
+    EXPECT_EQ(files(),
+              (Files{"roms/Alpha.bin", "roms/link.bin", "roms/b.bin", "roms/Beta (U).bin"}));
+    EXPECT_TRUE(fs::is_symlink(roms + "link.bin"));
+    EXPECT_EQ(fs::read_symlink(roms + "Beta (U).bin"), roms + "b.bin");
+    EXPECT_EQ(trashed(), 1u);
+    EXPECT_EQ(report.files, 3u);
+    EXPECT_EQ(report.dupes, 1u);
+    EXPECT_EQ(report.links, 2u);
+    auto skipped = [&](const std::string& name) {
+        return "Skipped '" + roms + name + "': it is a symbolic link.\r\n";
+    };
+    EXPECT_TRUE(contains(progress.log_text,
+                         "crc32...done.\r\n" + skipped("Beta (U).bin") + skipped("link.bin")))
+        << progress.log_text;
+    EXPECT_EQ(report.problems.at(1).path, roms + "link.bin");
+}
+
+TEST_F(RenameEngine, MissingStoredFoldersAreToldNamedAndSwitchedOff) {
     rom("x.bin", 0x11111111);
     rom("y.bin", 0x11111111);
     rom("q.bin", 0x12345678);
@@ -169,7 +244,27 @@ TEST_F(RenameEngine, MissingFoldersAreToldAndSwitchedOff) {
     EXPECT_EQ(prompter.messages[1].title, "Dupe Folder not Found");
     EXPECT_EQ(prompter.messages[1].text,
               "\"" + roms + "nowhere/\" was not found.\r\rDupes will be ignored.");
-    EXPECT_EQ(files(), (std::set<std::string>{"roms/Alpha.bin", "roms/y.bin", "roms/q.bin"}));
+    EXPECT_TRUE(contains(progress.log_text, "Unrecognized files were not moved: the folder '" +
+                                                roms + "gone/' was not found\r\n"));
+    EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "roms/y.bin", "roms/q.bin"}));
+}
+
+TEST_F(RenameEngine, FoldersGivenForTheRunAreMadeAfterAYesOnly) {
+    rom("q.bin", 0x12345678);
+    RenameSettings s;
+    s.move_unrecognized = true;
+    s.unrecognized_folder = (dir.path() / "unk").string();
+    s.given_for_run.unrecognized_folder = true;
+    auto refused = run(s);
+    EXPECT_EQ(refused.end, core::End::Refused);
+    EXPECT_EQ(refused.missing_folder, s.unrecognized_folder + "/");
+    EXPECT_TRUE(contains(refused.summary, "'" + s.unrecognized_folder + "/' does not exist"));
+    EXPECT_EQ(prompter.messages.at(0).title, "Confirm Folder Create");
+    EXPECT_EQ(progress.log_text, ""); // not even the database was read
+
+    prompter.script = {core::Answer::Yes};
+    EXPECT_TRUE(run(s).clean());
+    EXPECT_EQ(files(), (Files{"unk/q.bin"}));
 }
 
 TEST_F(RenameEngine, UnrecognizedFilesMoveAndArchivesWithSeveralRomsStay) {
@@ -177,17 +272,17 @@ TEST_F(RenameEngine, UnrecognizedFilesMoveAndArchivesWithSeveralRomsStay) {
     testsupport::make_zip(roms + "two.zip", {{"a.bin", rom_with_crc(64, 0x11111111)},
                                              {"b.bin", rom_with_crc(64, 0x22222222)}});
     testsupport::make_zip(roms + "one.zip", {{"m.bin", rom_with_crc(64, 0x87654321)}});
-    dir.write("unrec/.keep", "");
     RenameSettings s;
     s.move_unrecognized = true;
-    s.unrecognized_folder = (dir.path() / "unrec").string();
+    s.unrecognized_folder = folder("unrec");
     auto report = run(s);
     EXPECT_EQ(report.files, 2u);
     EXPECT_EQ(report.unrecognized, 2u);
-    EXPECT_EQ(files(), (std::set<std::string>{"roms/two.zip", "unrec/.keep", "unrec/q.bin",
-                                              "unrec/one.zip"}));
+    EXPECT_EQ(files(), (Files{"roms/two.zip", "unrec/q.bin", "unrec/one.zip"}));
 }
 
+// The member is renamed by a batch of the plan, just before the batch that moves its
+// archive, so a dry run shows it and undo puts it back.
 TEST_F(RenameEngine, OneRomArchiveTakesTheNameAndItsMemberToo) {
     testsupport::make_zip(roms + "old.zip", {{"inner.bin", rom_with_crc(64, 0x33333333)}});
     // A matching member beside a read-me: the archive is renamed, its member cannot be.
@@ -195,14 +290,23 @@ TEST_F(RenameEngine, OneRomArchiveTakesTheNameAndItsMemberToo) {
                                                {"readme.txt", "not a rom"}});
     RenameSettings s;
     s.rename_in_zip = true;
-    auto report = run(s);
-    EXPECT_EQ(files(), (std::set<std::string>{"roms/Gamma.zip", "roms/Beta (U).zip"}));
+    auto planned = plan(s);
+    ASSERT_EQ(planned.batches.size(), 2u);
+    EXPECT_EQ(planned.batches[0].op, core::BatchOp::RenameMember);
+    EXPECT_EQ(planned.batches[0].from,
+              (std::vector<std::string>{roms + "other.zip", roms + "old.zip"}));
+    EXPECT_EQ(planned.batches[0].to, (std::vector<std::string>{"Beta (U)", "Gamma"}));
+    EXPECT_EQ(planned.batches[1].op, core::BatchOp::Move);
+    EXPECT_EQ(files(), (Files{"roms/old.zip", "roms/other.zip"})); // a plan changes nothing
+
+    auto report = renaming::carry_out(std::move(planned), context);
+    EXPECT_EQ(files(), (Files{"roms/Gamma.zip", "roms/Beta (U).zip"}));
     auto members = core::list_zip(roms + "Gamma.zip", "");
     ASSERT_TRUE(members);
-    ASSERT_EQ(members->size(), 1u);
-    EXPECT_EQ(members->front().name, "Gamma.bin");
+    EXPECT_EQ(members->at(0).name, "Gamma.bin");
     EXPECT_EQ(report.files, 2u);
-    EXPECT_NE(progress.log_text.find("other.zip"), std::string::npos) << progress.log_text;
+    EXPECT_EQ(report.not_carried_out, 1u);
+    EXPECT_TRUE(contains(progress.log_text, "other.zip")) << progress.log_text;
 }
 
 TEST_F(RenameEngine, SecondCrcMatchesInTheSecondPass) {
@@ -210,12 +314,11 @@ TEST_F(RenameEngine, SecondCrcMatchesInTheSecondPass) {
         1, {rom_entry(0x11111111, "Alpha", 0xAAAAAAAA), rom_entry(0x22222222, "Beta", 0xBBBBBBBB)});
     rom("b.bin", 0xBBBBBBBB);
     rom("a.bin", 0x11111111);
-    auto report = run();
-    EXPECT_EQ(files(), (std::set<std::string>{"roms/Alpha.bin", "roms/Beta.bin"}));
-    EXPECT_EQ(report.unrecognized, 0u);
+    EXPECT_EQ(run().unrecognized, 0u);
+    EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "roms/Beta.bin"}));
     // Two passes, each with its sorts.
     std::string pass = "Sorting ZDB...done.\r\nSorting files...done.\r\nRenaming ROMs...";
-    EXPECT_NE(progress.log_text.find(pass + pass), std::string::npos);
+    EXPECT_TRUE(contains(progress.log_text, pass + pass));
 }
 
 TEST_F(RenameEngine, RecursionBringsRenamedFilesUp) {
@@ -225,35 +328,49 @@ TEST_F(RenameEngine, RecursionBringsRenamedFilesUp) {
     RenameSettings s;
     s.recursive = true;
     run(s);
-    EXPECT_EQ(files(),
-              (std::set<std::string>{"roms/Alpha.bin", "roms/Beta (U).bin", "roms/.hidden/c.bin"}));
+    EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "roms/Beta (U).bin", "roms/.hidden/c.bin"}));
 }
 
 TEST_F(RenameEngine, RenameFolderAndCopy) {
     rom("a.bin", 0x11111111);
     RenameSettings s;
     s.move_renamed = true;
-    s.rename_folder = (dir.path() / "renamed").string();
+    s.rename_folder = folder("renamed");
     s.copy_instead = true;
     run(s);
-    EXPECT_EQ(files(), (std::set<std::string>{"roms/a.bin", "renamed/Alpha.bin"}));
+    EXPECT_EQ(files(), (Files{"roms/a.bin", "renamed/Alpha.bin"}));
     // An unset rename folder means the current folder, never the root.
     s.rename_folder = "/";
     s.copy_instead = false;
     run(s);
-    EXPECT_EQ(files(), (std::set<std::string>{"roms/Alpha.bin", "renamed/Alpha.bin"}));
+    EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "renamed/Alpha.bin"}));
 }
 
-TEST_F(RenameEngine, StopDuringCollectionTouchesNothing) {
+// Stop while planning carries out nothing; Stop between batches leaves the rest undone.
+TEST_F(RenameEngine, StoppedRunsLeaveTheRestUndone) {
     for (int i = 0; i < 5; ++i)
         rom("f" + std::to_string(i) + ".bin", 0x11111111);
     progress.stop_after = 2;
-    auto report = run();
-    EXPECT_EQ(report.end, RenameReport::End::Stopped);
+    EXPECT_EQ(run().end, core::End::Stopped);
     EXPECT_EQ(progress.log_text,
               "Loading ZDB...done.\r\nCollecting filenames and crc32...aborted.");
+
+    progress = {};
+    progress.stop_after = 6; // five collected, then the first step of matching
+    EXPECT_EQ(run().end, core::End::Stopped);
+    EXPECT_TRUE(progress.log_text.ends_with("Renaming ROMs...aborted.")) << progress.log_text;
     EXPECT_TRUE(runner.batches.empty());
     EXPECT_EQ(files().size(), 5u);
+
+    progress = {};
+    runner.after = [&] { progress.stop_after = 0; };
+    RenameSettings s;
+    s.delete_dupes = true;
+    EXPECT_EQ(run(s).end, core::End::Stopped);
+    EXPECT_TRUE(progress.log_text.ends_with("Processing files...aborted.")) << progress.log_text;
+    EXPECT_EQ(runner.batches.size(), 1u);
+    EXPECT_EQ(files().size(), 5u);
+    EXPECT_EQ(trashed(), 0u);
 }
 
 TEST_F(RenameEngine, HostileAndUnreadableInput) {
@@ -262,17 +379,17 @@ TEST_F(RenameEngine, HostileAndUnreadableInput) {
     rom("y.bin", 0x22222222);
     dir.write("roms/broken.zip", "PK\x03\x04 not really");
     auto report = run();
-    EXPECT_EQ(files(),
-              (std::set<std::string>{"roms/.._.._escape.bin", "roms/a_b.bin", "roms/broken.zip"}));
+    EXPECT_EQ(files(), (Files{"roms/.._.._escape.bin", "roms/a_b.bin", "roms/broken.zip"}));
     EXPECT_EQ(report.unreadable, 1u);
-    EXPECT_NE(progress.log_text.find("broken.zip"), std::string::npos);
-    EXPECT_NE(progress.log_text.find("Files Not Read: 1\r\n"), std::string::npos);
+    EXPECT_EQ(report.problems.at(0).path, roms + "broken.zip");
+    EXPECT_TRUE(contains(progress.log_text, "broken.zip"));
+    EXPECT_TRUE(contains(progress.log_text, "Files Not Read: 1\r\n"));
 }
 
 TEST_F(RenameEngine, BrokenDatabaseRefusesTheRun) {
     testsupport::write_file(system.file, "\x02short");
     rom("x.bin", 0x11111111);
-    EXPECT_EQ(run().end, RenameReport::End::Refused);
+    EXPECT_EQ(run().end, core::End::Refused);
     EXPECT_EQ(progress.log_text.rfind("Loading ZDB...failed.\r\n", 0), 0u);
     EXPECT_EQ(files().size(), 1u);
 }
@@ -296,6 +413,66 @@ TEST_F(RenameEngine, OneThreadAndTwoGiveTheSameRun) {
     EXPECT_EQ(progress.log_text, log_one);
     EXPECT_EQ(progress.step_calls, steps_one);
     EXPECT_EQ(files(), files_one);
+}
+
+TEST(CoarseProgress, StepsOnlyWhenThePercentageOrTheTotalChanges) {
+    testsupport::RecordingProgress inner;
+    renaming::CoarseProgress coarse(inner);
+    for (std::size_t i = 0; i <= 1000; ++i)
+        coarse.step(i, 1000);
+    coarse.step(1, 1);
+    ASSERT_EQ(inner.step_calls.size(), 102u);
+    EXPECT_EQ(inner.step_calls[100], (std::pair<std::size_t, std::size_t>{1000, 1000}));
+}
+
+// What the file system does between planning and carrying out, and where it refuses.
+TEST_F(RenameEngine, TargetThatAppearsAfterPlanningIsNeverReplaced) {
+    rom("a.bin", 0x11111111);
+    rom("b.bin", 0x22222222);
+    auto planned = plan();
+    dir.write("roms/Alpha.bin", "came late");
+    auto report = renaming::carry_out(std::move(planned), context);
+    EXPECT_EQ(files(), (Files{"roms/a.bin", "roms/Alpha.bin", "roms/Beta (U).bin"}));
+    EXPECT_EQ(testsupport::read_file(roms + "Alpha.bin"), "came late");
+    EXPECT_EQ(report.not_carried_out, 1u);
+    EXPECT_TRUE(contains(progress.log_text, "Not Carried Out: 1\r\n"));
+
+    // Undo brings back what moved and leaves the late file alone.
+    EXPECT_TRUE(core::undo_last_run(journal_file, core::null_progress(), nullptr).completed());
+    EXPECT_EQ(files(), (Files{"roms/a.bin", "roms/Alpha.bin", "roms/b.bin"}));
+}
+
+TEST_F(RenameEngine, FolderThatRefusesChangesIsReportedAndNothingMoves) {
+    rom("a.bin", 0x11111111);
+    rom("b.bin", 0x22222222);
+    if (!set_immutable(roms, true))
+        GTEST_SKIP() << "this file system cannot make a folder immutable";
+    auto report = run();
+    set_immutable(roms, false);
+    EXPECT_EQ(files(), (Files{"roms/a.bin", "roms/b.bin"}));
+    EXPECT_EQ(report.not_carried_out, 2u);
+    EXPECT_TRUE(contains(progress.log_text, "Could not move")) << progress.log_text;
+}
+
+TEST_F(RenameEngine, RenameFolderOnAnotherFileSystem) {
+    struct stat here {
+    }, there{};
+    if (::stat(dir.path().c_str(), &here) != 0 || ::stat("/dev/shm", &there) != 0 ||
+        here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system here";
+    rom("a.bin", 0x11111111);
+    fs::path other = fs::path("/dev/shm") / ("zelkon-test-" + std::to_string(::getpid()));
+    fs::create_directories(other);
+    RenameSettings s;
+    s.move_renamed = true;
+    s.rename_folder = other.string();
+    EXPECT_TRUE(run(s).clean());
+    EXPECT_EQ(testsupport::read_file(other / "Alpha.bin"),
+              rom_with_crc(2048, 0x11111111, 0x11111116));
+    EXPECT_TRUE(files().empty());
+    EXPECT_EQ(core::undo_last_run(journal_file, core::null_progress(), nullptr).restored, 1u);
+    EXPECT_EQ(files(), (Files{"roms/a.bin"}));
+    fs::remove_all(other);
 }
 
 } // namespace
