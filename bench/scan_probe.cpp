@@ -7,14 +7,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "collection_scan.h"
-#include "hash_cache.h"
 #include "progress.h"
 #include "prompter.h"
-#include "zelcore_library.h"
+#include "services.h"
 
 namespace {
 
@@ -70,23 +68,19 @@ int main(int argc, char** argv) {
     }
     if (dir.empty())
         return usage_error();
-    auto zelcore = core::Zelcore::load_beside_executable();
-    if (!zelcore) {
-        std::fprintf(stderr, "%s\n", zelcore.error().message.c_str());
+    auto services = core::Services::open(
+        {.home = dir, .use_cache = !cache_file.empty(), .cache_file = cache_file});
+    if (!services) {
+        std::fprintf(stderr, "%s\n", services.error().message.c_str());
         return 1;
     }
     Steps progress(steps);
-    lists::ScanServices services{*zelcore, core::silent_prompter(), progress};
     core::SystemEntry system{"Benchmark", "BENCH", "*.bin", dir + "/BENCH.zdb"};
 
     auto start = Clock::now();
-    std::optional<core::HashCache> cache;
-    if (!cache_file.empty())
-        cache.emplace(cache_file);
-    lists::ScanJob job{system, dir + "/roms/", by, {}, threads, nullptr, cache ? &*cache : nullptr};
-    auto result = lists::scan_collection(job, services);
-    if (cache)
-        cache->close();
+    lists::ScanJob job{system, dir + "/roms/", by, {}, threads, nullptr};
+    auto result = lists::scan_collection(job, *services, core::silent_prompter(), progress);
+    services->close_cache(); // the cache file opens during the scan and is committed here
     double seconds = since(start);
     if (!result) {
         std::fprintf(stderr, "%s\n", result.error().message.c_str());

@@ -89,15 +89,26 @@ void fail(Context& ctx, const std::string& text) {
     ctx.exit_code = kExitFileError;
 }
 
-void transfer(Context& ctx, FileRun& run, lists::ScanResult& result, lists::Transfer how,
+void report_problems(Context& ctx, const core::Problems& problems) {
+    for (const auto& problem : problems)
+        fail(ctx, problem.text());
+}
+
+// False when Stop ended the transfer.
+bool transfer(Context& ctx, FileRun& run, lists::ScanResult& result, lists::Transfer how,
               const std::string& folder) {
     if (lists::nothing_to_transfer(result.unrecognized, run.prompter()))
-        return;
+        return true;
     auto report = lists::transfer_unrecognized(result.tree, how, absolute_folder(folder),
-                                               run.prompter(), run.runner());
-    for (const auto& line : report.problems)
-        fail(ctx, line);
+                                               run.prompter(), run.progress(), run.runner());
+    run.progress().finish();
+    report_problems(ctx, report.outcome.problems);
+    if (report.outcome.end == core::End::Stopped) {
+        ctx.exit_code = kExitInterrupted;
+        return false;
+    }
     hint_when_declined_by_default(ctx, "a question was answered no; add --yes to answer yes");
+    return true;
 }
 
 void save(Context& ctx, const ScanOptions& opt, const lists::ScanResult& result,
@@ -121,30 +132,28 @@ void scan(Context& ctx, const ScanOptions& opt) {
     auto system = find_system_or_complain(ctx, opt.system);
     if (!system)
         return;
-    lists::ScanJob job{*system, "", lists::MatchBy::Checksum, {}, 0, nullptr, ctx.hash_cache()};
+    lists::ScanJob job{*system, "", lists::MatchBy::Checksum, {}, 0, nullptr};
     std::vector<lists::Filter> filters;
     if (!choose_job(ctx, opt, job) || !choose_filters(ctx, opt, filters))
         return;
     FileRun run(ctx,
                 {false, false,
                  describe(job, opt.move_to.empty() ? "copy-unrecognized" : "move-unrecognized")});
-    lists::ScanServices services{ctx.zelcore(), run.prompter(), run.progress()};
-    auto result = lists::scan_collection(job, services);
+    auto result = lists::scan_collection(job, *ctx.services, run.prompter(), run.progress());
     run.progress().finish();
     ctx.report_notices();
     if (!result)
         return fail(ctx, result.error().message);
-    if (result->stopped) {
+    if (result->stopped()) {
         ctx.exit_code = kExitInterrupted;
         return;
     }
-    for (const auto& line : result->unreadable)
-        fail(ctx, line);
+    report_problems(ctx, result->outcome.problems);
     lists::mark_tree(result->tree, filters);
-    if (!opt.move_to.empty())
-        transfer(ctx, run, *result, lists::Transfer::Move, opt.move_to);
-    if (!opt.copy_to.empty())
-        transfer(ctx, run, *result, lists::Transfer::Copy, opt.copy_to);
+    if (!opt.move_to.empty() && !transfer(ctx, run, *result, lists::Transfer::Move, opt.move_to))
+        return;
+    if (!opt.copy_to.empty() && !transfer(ctx, run, *result, lists::Transfer::Copy, opt.copy_to))
+        return;
     save(ctx, opt, *result, filters);
     if (opt.json)
         print_tree_json(ctx.out, *result, job.base_folder);

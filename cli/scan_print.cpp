@@ -27,6 +27,14 @@ std::size_t count_of(const lists::ScanResult& result, ResultTree::Root root) {
     return result.unrecognized;
 }
 
+// Every file the scan left out, with its reason: unreadable files and symbolic links.
+std::vector<std::string> problem_texts(const core::Problems& problems) {
+    std::vector<std::string> texts;
+    for (const auto& problem : problems)
+        texts.push_back(problem.text());
+    return texts;
+}
+
 } // namespace
 
 void print_tree(std::ostream& out, const lists::ScanResult& result) {
@@ -58,7 +66,7 @@ void print_tree_json(std::ostream& out, const lists::ScanResult& result,
         {"folder", folder},
         {"match_by", result.by == lists::MatchBy::Checksum ? "checksum" : "filename"},
         {"roots", std::move(roots)},
-        {"unreadable", result.unreadable},
+        {"unreadable", problem_texts(result.outcome.problems)},
     };
     // Names that are not valid UTF-8 are shown with U+FFFD rather than ending the output.
     out << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';

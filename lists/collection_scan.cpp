@@ -5,9 +5,7 @@
 #include <unordered_set>
 
 #include "folder_walk.h"
-#include "hash_ahead.h"
-#include "hash_cache.h"
-#include "identify.h"
+#include "identification.h"
 #include "matching.h"
 #include "platform.h"
 #include "progress.h"
@@ -15,7 +13,6 @@
 #include "session_file.h"
 #include "settings.h"
 #include "text.h"
-#include "zdb.h"
 
 namespace lists {
 namespace {
@@ -28,10 +25,25 @@ const Message kNextCd{
     "more CDs",
     "Insert another CD?", Message::Icon::Question, Message::Buttons::OkCancel};
 
+core::Problem link_left_out(const std::string& path) {
+    return {path, "Skipped " + core::quoted(path), "it is a symbolic link."};
+}
+
+// "cannot read 'x': reason" is what was not done, then why.
+core::Problem unreadable(const std::string& path, const std::string& message) {
+    const std::string named = core::quoted(path) + ": ";
+    const auto at = message.find(named);
+    if (at == std::string::npos)
+        return core::Problem::line(message, path);
+    const auto cut = at + named.size() - 2;
+    return {path, message.substr(0, cut), message.substr(cut + 2)};
+}
+
 class ScanRun {
 public:
-    ScanRun(const ScanJob& job, ScanServices& services)
-        : m_job(job), m_out(services), m_progress(services.progress),
+    ScanRun(const ScanJob& job, core::Services& services, core::Prompter& prompter,
+            core::Progress& progress)
+        : m_job(job), m_services(services), m_prompter(prompter), m_progress(progress),
           m_gather(!core::is_unset_folder(job.base_folder)) {}
 
     core::Result<ScanResult> run();
@@ -41,6 +53,7 @@ private:
     core::Status load_database();
     core::Status load_session();
     void gather();
+    void walk_next_discs();
     void walk(const std::string& folder);
     void take_found();
     std::vector<std::string> paths_to_read();
@@ -49,14 +62,14 @@ private:
     core::Result<ScanResult> stop();
 
     const ScanJob& m_job;
-    ScanServices& m_out;
+    core::Services& m_services;
+    core::Prompter& m_prompter;
     core::Progress& m_progress;
     const bool m_gather;
     ScanResult m_result;
-    core::ZdbHeader m_header;
-    core::RomTable m_roms;
-    std::optional<core::Identifier> m_identifier;
+    std::optional<core::Identification> m_ident;
     std::vector<std::string> m_found;
+    std::vector<std::string> m_links;
     bool m_found_any = false; ///< the walk found files, whether or not a session stood for them
 };
 
@@ -66,8 +79,11 @@ core::Result<ScanResult> ScanRun::run() {
     m_result.long_name = m_job.system.long_name;
     if (auto ok = check_folder(); !ok)
         return ok.error();
-    if (auto ok = load_database(); !ok)
+    if (auto ok = load_database(); !ok) {
+        if (stopped())
+            return stop();
         return ok.error();
+    }
     if (auto ok = load_session(); !ok)
         return ok.error();
     if (m_gather) {
@@ -78,10 +94,11 @@ core::Result<ScanResult> ScanRun::run() {
         if (!m_result.records.empty()) {
             m_progress.status("Sorting Files");
             sort_records(m_result.records, m_job.by);
-            match_collection(m_roms, m_result.records, m_job.by, m_header.crc_count, m_progress);
+            match_collection(m_ident->roms(), m_result.records, m_job.by,
+                             m_ident->header().crc_count, m_progress);
         }
     }
-    build_result(m_result, m_roms, m_gather && m_found_any, m_progress);
+    build_result(m_result, m_ident->roms(), m_gather && m_found_any, m_progress);
     m_progress.status("Waiting...");
     m_progress.step(0, 0);
     return std::move(m_result);
@@ -96,17 +113,11 @@ core::Status ScanRun::check_folder() const {
 
 core::Status ScanRun::load_database() {
     m_progress.status("Loading Database");
-    m_header = core::load_zdb(m_job.system.file, core::kZdbFull, &m_roms, m_job.notice);
-    if (!m_header.usable())
-        return core::Error::bad_input(m_header.error);
-    if (m_gather && m_job.by == MatchBy::Checksum) {
-        auto identifier =
-            core::Identifier::create(m_out.zelcore, {m_job.system.id, m_job.system.patterns});
-        if (!identifier)
-            return identifier.error();
-        m_identifier.emplace(std::move(identifier.value()));
-        m_identifier->set_cache(m_job.cache);
-    }
+    auto ident =
+        core::Identification::open(m_services, m_job.system, m_progress, {.notice = m_job.notice});
+    if (!ident)
+        return ident.error();
+    m_ident.emplace(std::move(ident.value()));
     m_progress.step(0, 0);
     return core::Status::success();
 }
@@ -126,9 +137,14 @@ core::Status ScanRun::load_session() {
 void ScanRun::gather() {
     m_progress.status("Getting Files");
     walk(m_job.base_folder);
-    if (!core::is_cdrom(m_job.base_folder))
-        return;
-    while (!stopped() && m_out.prompter.ask(kNextCd) == core::Answer::Ok) {
+    if (core::is_cdrom(m_job.base_folder))
+        walk_next_discs();
+    for (const auto& link : m_links)
+        m_result.outcome.problems.push_back(link_left_out(link));
+}
+
+void ScanRun::walk_next_discs() {
+    while (!stopped() && m_prompter.ask(kNextCd) == core::Answer::Ok) {
         if (core::is_existing_folder(m_job.base_folder))
             walk(m_job.base_folder);
         else if (auto root = core::mount_root(m_job.base_folder); !root.empty())
@@ -137,7 +153,7 @@ void ScanRun::gather() {
 }
 
 void ScanRun::walk(const std::string& folder) {
-    core::dive_folder(folder, core::file_filter(m_job.system), m_found, &m_progress);
+    core::dive_folder(folder, core::file_filter(m_job.system), m_found, &m_progress, &m_links);
 }
 
 // A found file whose base name a session record holds is that record's file: it is not
@@ -172,27 +188,19 @@ void ScanRun::take_found() {
 }
 
 void ScanRun::read_checksums(std::vector<std::string> paths) {
-    // The header skip is a 16-bit count: only the low bits of the stored number count.
-    const auto skip = static_cast<std::uint16_t>(m_header.number & 0xFFFF);
-    if (m_job.cache)
-        m_job.cache->prefetch(m_job.base_folder);
     m_result.records.reserve(m_result.records.size() + paths.size());
-    core::HashAhead ahead(*m_identifier, std::move(paths), skip,
-                          m_job.threads ? m_job.threads : core::HashAhead::default_threads());
-    for (std::size_t i = 0; i < ahead.size() && !stopped(); ++i) {
-        m_progress.step(i + 1, ahead.size());
-        auto crc = ahead.next();
-        const std::string& path = ahead.path(i);
-        if (!crc) {
-            m_result.unreadable.push_back(crc.error().message);
-            continue;
-        }
-        m_result.records.push_back({crc->str(), base_name(path), path, false, false});
+    auto hashes = m_ident->hash(std::move(paths), m_job.threads, m_job.base_folder);
+    while (auto item = hashes.next(m_progress)) {
+        const std::string& path = hashes.path(item->index);
+        if (!item->crc)
+            m_result.outcome.problems.push_back(unreadable(path, item->crc.error().message));
+        else
+            m_result.records.push_back({item->crc->str(), base_name(path), path, false, false});
     }
 }
 
 core::Result<ScanResult> ScanRun::stop() {
-    m_result.stopped = true;
+    m_result.outcome.end = core::End::Stopped;
     m_progress.status("Waiting...");
     m_progress.step(0, 0);
     return std::move(m_result);
@@ -218,8 +226,9 @@ core::Status write_match_setting(MatchBy by, const std::filesystem::path& settin
                                by == MatchBy::Filename ? "True" : "False", settings_file);
 }
 
-core::Result<ScanResult> scan_collection(const ScanJob& job, ScanServices& services) {
-    return ScanRun(job, services).run();
+core::Result<ScanResult> scan_collection(const ScanJob& job, core::Services& services,
+                                         core::Prompter& prompter, core::Progress& progress) {
+    return ScanRun(job, services, prompter, progress).run();
 }
 
 } // namespace lists

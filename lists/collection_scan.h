@@ -6,16 +6,16 @@
 #include <string_view>
 #include <vector>
 
+#include "outcome.h"
 #include "rdbs.h"
 #include "result.h"
 #include "result_tree.h"
 #include "scan_record.h"
 
 namespace core {
-class HashCache;
 class Progress;
 class Prompter;
-class Zelcore;
+class Services;
 struct FirstLoadNotice;
 } // namespace core
 
@@ -43,13 +43,6 @@ struct ScanJob {
     std::filesystem::path session_file; ///< records of an earlier scan; none when empty
     unsigned threads = 0;               ///< files hashed at once; 0: one per core
     const core::FirstLoadNotice* notice = nullptr;
-    core::HashCache* cache = nullptr; ///< known checksums; none when null
-};
-
-struct ScanServices {
-    const core::Zelcore& zelcore;
-    core::Prompter& prompter; ///< the question about the next CD
-    core::Progress& progress; ///< status texts, progress bar, Stop
 };
 
 struct ScanResult {
@@ -61,13 +54,20 @@ struct ScanResult {
     std::size_t unrecognized = 0;
     std::string system_id;
     std::string long_name;
-    std::vector<std::string> unreadable; ///< one line per found file that could not be read
-    bool stopped = false;                ///< Stop was asked for; the tree is incomplete
+    /// Stopped when Stop was asked for: the tree is then incomplete. Its problems are the
+    /// found files that could not be read and the symbolic links left out, in walk order.
+    core::Outcome outcome;
+
+    bool stopped() const { return outcome.end == core::End::Stopped; }
 };
 
 /// Scans `job.base_folder` (with its sub-folders) for the system's files, matches them with
-/// the database by checksum or by file name and builds the result tree. Fails, before any
-/// file is looked at, when the database cannot be loaded or the session file cannot be read.
-core::Result<ScanResult> scan_collection(const ScanJob& job, ScanServices& services);
+/// the database by checksum or by file name and builds the result tree. Reads the database,
+/// checksums and cache through `services`; asks `prompter` for the next CD; shows its status
+/// texts, bar and Stop on `progress`. A symbolic link is never a found file: it is neither
+/// matched nor unrecognized, only named in the problems. Fails, before any file is looked
+/// at, when the database cannot be loaded or the session file cannot be read.
+core::Result<ScanResult> scan_collection(const ScanJob& job, core::Services& services,
+                                         core::Prompter& prompter, core::Progress& progress);
 
 } // namespace lists

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "batch.h"
+#include "progress.h"
 #include "prompter.h"
 #include "settings.h"
 #include "text.h"
@@ -17,6 +18,11 @@ namespace fs = std::filesystem;
 bool path_exists(const std::string& path) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(path, ec));
+}
+
+bool is_link(const std::string& path) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(path, ec));
 }
 
 // A target that is the source itself (the file already lies in the chosen folder) would,
@@ -34,9 +40,10 @@ struct Plan {
     std::vector<std::size_t> entries;
     TransferReport report;
 
-    void skip(std::string line) {
+    void skip(const fs::path& source, std::string why) {
         ++report.not_done;
-        report.problems.push_back(std::move(line));
+        report.outcome.problems.push_back(
+            {source.string(), "Skipped " + core::quoted(source), std::move(why)});
     }
 };
 
@@ -47,23 +54,25 @@ std::optional<std::string> target_of(const std::string& from, const std::string&
     if (!source.is_absolute()) {
         // A session record holds only the stored name; as a path it would name a file of
         // whatever folder the program runs in.
-        plan.skip("Skipped " + core::quoted(source) +
-                  ": it came from a session file and names no folder.");
+        plan.skip(source, "it came from a session file and names no folder.");
         return std::nullopt;
     }
     if (!fs::path(folder).is_absolute()) {
-        plan.skip("Skipped " + core::quoted(source) + ": the folder " + core::quoted(folder) +
-                  " is not a full path.");
+        plan.skip(source, "the folder " + core::quoted(folder) + " is not a full path.");
         return std::nullopt;
     }
     if (!source.has_filename()) {
-        plan.skip("Skipped " + core::quoted(source) + ": it names no file.");
+        plan.skip(source, "it names no file.");
+        return std::nullopt;
+    }
+    if (is_link(
+            from)) { // moving a link would leave its file behind, copying it would copy the link
+        plan.skip(source, "it is a symbolic link.");
         return std::nullopt;
     }
     std::string to = core::add_backslash(folder) + source.filename().string();
     if (same_place(from, to)) {
-        plan.skip("Skipped " + core::quoted(source) + ": it is already in " +
-                  core::quoted(core::add_backslash(folder)) + ".");
+        plan.skip(source, "it is already in " + core::quoted(core::add_backslash(folder)) + ".");
         return std::nullopt;
     }
     return to;
@@ -87,12 +96,13 @@ Plan plan_transfer(const ResultTree& tree, Transfer transfer, const std::string&
     return plan;
 }
 
-void count_outcome(const core::BatchOutcome& outcome, TransferReport& report) {
+// Items a stopped runner never came to count as not done, whether or not it listed them.
+void count_outcome(const core::BatchOutcome& outcome, std::size_t planned, TransferReport& report) {
     std::size_t done = outcome.count(core::ItemResult::Done);
     report.done += done;
-    report.not_done += outcome.items.size() - done;
-    for (const auto& problem : outcome.problems)
-        report.problems.push_back(problem.text());
+    report.not_done += planned - done;
+    report.outcome.problems.insert(report.outcome.problems.end(), outcome.problems.begin(),
+                                   outcome.problems.end());
 }
 
 // Whether or not its own move worked, an entry whose file name now exists in the folder
@@ -114,16 +124,31 @@ bool nothing_to_transfer(std::size_t unrecognized_count, core::Prompter& prompte
 }
 
 TransferReport transfer_unrecognized(ResultTree& tree, Transfer transfer, const std::string& folder,
-                                     core::Prompter& prompter, core::BatchRunner& runner) {
+                                     core::Prompter& prompter, core::Progress& progress,
+                                     core::BatchRunner& runner) {
     Plan plan = plan_transfer(tree, transfer, folder);
-    if (!plan.batch.from.empty()) {
-        count_outcome(runner.run(plan.batch), plan.report);
+    TransferReport& report = plan.report;
+    const std::size_t planned = plan.batch.from.size();
+    if (progress.stop_requested()) {
+        report.not_done += planned;
+        report.outcome.end = core::End::Stopped;
+        return std::move(report);
+    }
+    if (planned != 0) {
+        progress.step(0, planned);
+        const core::BatchOutcome outcome = runner.run(plan.batch);
+        count_outcome(outcome, planned, report);
+        progress.step(planned, planned);
         if (transfer == Transfer::Move && runner.changes_files())
             follow_moves(tree, plan);
+        if (outcome.stopped) {
+            report.outcome.end = core::End::Stopped;
+            return std::move(report);
+        }
     }
     prompter.ask({"Files have been processed.", "Done", core::Message::Icon::Information,
                   core::Message::Buttons::Ok});
-    return std::move(plan.report);
+    return std::move(report);
 }
 
 } // namespace lists

@@ -89,12 +89,18 @@ TEST_F(CliScan, ASessionAddsTheFilesOfAnotherDiscAndIsSavedAgain) {
     EXPECT_TRUE(contains(gone.out, "Matched: 2 ROMs\n"));
 }
 
+// A symbolic link is neither listed nor moved; it is named, and the exit status says so.
 TEST_F(CliScan, MovingUnrecognizedFilesCanBeUndone) {
+    fs::create_symlink(home.write("elsewhere/l.bin", "L"), roms() + "/link.bin");
     auto odd = home.path() / "odd";
     auto r = run_cli_in(home.path(), {"--yes", "--no-cache", "scan", "--system", "SGENESIS", roms(),
                                       "--by", "checksum", "--move-unrecognized", odd.string()});
-    ASSERT_EQ(r.code, 0) << r.err;
+    ASSERT_EQ(r.code, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, "zelkon-cli: Skipped '" + roms() +
+                                    "/link.bin': it is a symbolic "
+                                    "link.\n"));
     EXPECT_TRUE(fs::exists(odd / "odd.bin"));
+    EXPECT_TRUE(fs::is_symlink(roms() + "/link.bin"));
     EXPECT_TRUE(contains(r.out, "Unrecognized: 1 ROM\n  " + (odd / "odd.bin").string() + "\n"));
     EXPECT_TRUE(contains(r.err, "Files have been processed."));
     auto undo = run_cli_in(home.path(), {"undo"});
@@ -107,8 +113,9 @@ TEST_F(CliScan, MovingUnrecognizedFilesCanBeUndone) {
 }
 
 TEST_F(CliScan, BadUsageAndBadFilesAreToldAndChangeNothing) {
-    EXPECT_EQ(scan({"--exclude", "Asia"}).code, 2);
-    EXPECT_TRUE(contains(scan({"--exclude", "Asia"}).err, "no filter 'Asia'"));
+    auto asia = scan({"--exclude", "Asia"});
+    EXPECT_EQ(asia.code, 2);
+    EXPECT_TRUE(contains(asia.err, "no filter 'Asia'"));
     EXPECT_EQ(scan({"--by", "filename", "--session", "x.rcl"}).code, 2);
     EXPECT_EQ(scan({"--by", "filename", "--save-session", "x.rcl"}).code, 2);
     EXPECT_EQ(scan({"--save-lists", (home.path() / "gone").string()}).code, 2);

@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "collection_scan.h"
-#include "hash_cache.h"
 #include "recorders.h"
 #include "rom_forge.h"
+#include "services.h"
 #include "temp_dir.h"
 #include "zdb_writer.h"
-#include "zelcore_library.h"
 
 namespace fs = std::filesystem;
 using lists::MatchBy;
@@ -21,6 +20,8 @@ using testsupport::rom_with_crc;
 
 namespace {
 
+using Texts = std::vector<std::string>;
+
 class CollectionScan : public ::testing::Test {
 protected:
     testsupport::TempDir dir;
@@ -29,6 +30,7 @@ protected:
     testsupport::RecordingPrompter prompter;
     testsupport::RecordingProgress progress;
     fs::path session;
+    bool use_cache = false;
 
     void SetUp() override {
         fs::create_directories(roms);
@@ -45,14 +47,11 @@ protected:
     }
     void session_lines(const std::string& text) { session = dir.write("old.rcl", text); }
 
-    core::HashCache* cache = nullptr;
-
     core::Result<lists::ScanResult> scan(MatchBy by, std::string folder) {
-        auto zelcore = core::Zelcore::load_beside_executable();
-        EXPECT_TRUE(zelcore);
-        lists::ScanServices services{*zelcore, prompter, progress};
-        lists::ScanJob job{system, std::move(folder), by, session, 1, nullptr, cache};
-        return lists::scan_collection(job, services);
+        auto services = core::Services::open({.home = dir.path(), .use_cache = use_cache});
+        EXPECT_TRUE(services);
+        lists::ScanJob job{system, std::move(folder), by, session, 1, nullptr};
+        return lists::scan_collection(job, *services, prompter, progress);
     }
     lists::ScanResult ok(MatchBy by) {
         auto result = scan(by, roms);
@@ -62,46 +61,44 @@ protected:
 };
 
 /// The texts of a root's entries in the order a window shows them.
-std::vector<std::string> shown(const lists::ScanResult& r, ResultTree::Root root) {
-    std::vector<std::string> out;
+Texts shown(const lists::ScanResult& r, ResultTree::Root root) {
+    Texts out;
     for (auto i : r.tree.shown_children(root))
         out.push_back(r.tree.node(i).text);
     return out;
 }
 
-using Texts = std::vector<std::string>;
-
-TEST_F(CollectionScan, ThreeCopiesOfOneRomAreOneMatchAndNothingUnrecognized) {
+TEST_F(CollectionScan, CopiesOfOneRomAreOneMatchAndNothingUnrecognized) {
     // 0x33333333 sorts last, so its last copy is the last record matched.
-    for (auto crc : {0x11111111u, 0x33333333u}) {
-        rom("a/" + std::to_string(crc) + ".bin", crc);
-        rom("b/" + std::to_string(crc) + ".bin", crc);
-        rom("c/" + std::to_string(crc) + ".bin", crc);
-    }
+    for (auto crc : {0x11111111u, 0x33333333u})
+        for (const char* sub : {"a/", "b/", "c/"})
+            rom(sub + std::to_string(crc) + ".bin", crc);
     auto r = ok(MatchBy::Checksum);
     EXPECT_EQ(shown(r, ResultTree::kMatched), (Texts{"Alpha", "Gamma"}));
     EXPECT_EQ(shown(r, ResultTree::kMissing), (Texts{"Beta (U)"}));
-    EXPECT_TRUE(shown(r, ResultTree::kUnrecognized).empty());
-    EXPECT_EQ(r.tree.root(ResultTree::kMatched).text, "Matched: 2 ROMs");
-    EXPECT_EQ(r.tree.root(ResultTree::kMissing).text, "Missing: 1 ROM");
     EXPECT_EQ(r.tree.root(ResultTree::kUnrecognized).text, "Unrecognized: 0 ROMs");
     EXPECT_EQ(r.records.size(), 6u);
+    EXPECT_TRUE(r.outcome.clean());
 }
 
 TEST_F(CollectionScan, EntriesKeysImagesAndTheStatusTexts) {
-    rom("x.bin", 0x22222222);
+    // One name and checksum twice in the database still gives two entries.
+    database({rom_entry(0x11111111, "Alpha"), rom_entry(0x11111111, "Alpha"),
+              rom_entry(0x22222222, "Beta (U)")});
+    rom("x.bin", 0x11111111);
     rom("odd.bin", 0x99999999);
     auto r = ok(MatchBy::Checksum);
     auto matched = r.tree.children(ResultTree::kMatched);
-    ASSERT_EQ(matched.size(), 1u);
-    EXPECT_EQ(r.tree.node(matched[0]).key, "id_Beta (U)22222222");
+    ASSERT_EQ(matched.size(), 2u);
+    EXPECT_EQ(r.tree.node(matched[0]).key, "id_Alpha11111111");
+    EXPECT_EQ(r.tree.node(matched[1]).key, "id_Alpha11111111 #2");
     EXPECT_EQ(r.tree.node(matched[0]).image, lists::Image::Green);
+    EXPECT_EQ(r.matched, 2u);
     auto odd = r.tree.children(ResultTree::kUnrecognized);
     ASSERT_EQ(odd.size(), 1u);
     EXPECT_EQ(r.tree.node(odd[0]).key, roms + "odd.bin");
     EXPECT_EQ(r.tree.node(odd[0]).text, roms + "odd.bin");
     EXPECT_EQ(r.tree.node(odd[0]).image, lists::Image::Yellow);
-    EXPECT_EQ(r.tree.root(ResultTree::kUnrecognized).text, "Unrecognized: 1 ROM");
     EXPECT_EQ(progress.statuses, (Texts{"Loading Database", "Getting Files", "Sorting Files",
                                         "Matching Files", "Creating Lists", "Waiting..."}));
     EXPECT_TRUE(prompter.messages.empty()); // not a CD-ROM: no question
@@ -134,6 +131,9 @@ TEST_F(CollectionScan, FilenameModeIgnoresLetterCaseAndTheDatabaseOrder) {
 
 TEST_F(CollectionScan, SessionRecordsStandForFilesOfAnotherDisc) {
     rom("Alpha.bin", 0x11111111);
+    // Reading this broken archive would be told; it is never read because the session
+    // holds its name.
+    dir.write("roms/gamma.zip", "not an archive");
     // Gamma is on the other disc; the upper-case checksum of that disc's Beta matches
     // nothing, because checksums are compared exactly.
     session_lines("33333333 Gamma\r\nBBBBBBBB Beta (U)\r\n");
@@ -143,19 +143,8 @@ TEST_F(CollectionScan, SessionRecordsStandForFilesOfAnotherDisc) {
     EXPECT_EQ(shown(r, ResultTree::kMatched), (Texts{"Alpha", "Gamma"}));
     EXPECT_EQ(shown(r, ResultTree::kMissing), (Texts{"Beta (U)"}));
     EXPECT_EQ(shown(r, ResultTree::kUnrecognized), (Texts{"Beta (U)"}));
-}
-
-TEST_F(CollectionScan, AFileThatASessionRecordStandsForIsNeitherAddedNorRead) {
-    // Reading this broken archive would be told; it is never read because the session
-    // holds its name.
-    dir.write("roms/gamma.zip", "not an archive");
-    rom("Alpha.bin", 0x11111111);
-    session_lines("33333333 Gamma\r\n");
-    auto r = ok(MatchBy::Checksum);
-    EXPECT_EQ(shown(r, ResultTree::kMatched), (Texts{"Alpha", "Gamma"}));
-    EXPECT_EQ(r.records.size(), 2u);
-    EXPECT_TRUE(r.unreadable.empty());
-    EXPECT_TRUE(shown(r, ResultTree::kUnrecognized).empty());
+    EXPECT_EQ(r.records.size(), 3u);
+    EXPECT_TRUE(r.outcome.problems.empty());
 }
 
 TEST_F(CollectionScan, NoFolderOrNoFilesListsNothingUnrecognized) {
@@ -172,24 +161,10 @@ TEST_F(CollectionScan, NoFolderOrNoFilesListsNothingUnrecognized) {
     EXPECT_EQ(empty.unrecognized, 0u); // the session's stray record is not listed
 }
 
-TEST_F(CollectionScan, OneNameAndChecksumTwiceGivesTwoEntries) {
-    database({rom_entry(0x11111111, "Alpha"), rom_entry(0x11111111, "Alpha"),
-              rom_entry(0x11111111, "Alpha (Alt)")});
-    rom("a.bin", 0x11111111);
-    auto r = ok(MatchBy::Checksum);
-    auto matched = r.tree.children(ResultTree::kMatched);
-    ASSERT_EQ(matched.size(), 3u);
-    EXPECT_EQ(r.tree.node(matched[0]).key, "id_Alpha11111111");
-    EXPECT_EQ(r.tree.node(matched[1]).key, "id_Alpha11111111 #2");
-    EXPECT_EQ(r.matched, 3u);
-}
-
 TEST_F(CollectionScan, BadInputFailsBeforeAnyFileIsLookedAt) {
     rom("a.bin", 0x11111111);
     testsupport::write_file(system.file, "\x02short");
-    auto broken = scan(MatchBy::Checksum, roms);
-    ASSERT_FALSE(broken);
-    EXPECT_EQ(broken.error().code, core::Error::Code::BadInput);
+    EXPECT_FALSE(scan(MatchBy::Checksum, roms));
     EXPECT_EQ(progress.statuses, (Texts{"Loading Database"}));
 
     SetUp();
@@ -201,27 +176,43 @@ TEST_F(CollectionScan, BadInputFailsBeforeAnyFileIsLookedAt) {
     EXPECT_FALSE(scan(MatchBy::Checksum, roms));
 }
 
-TEST_F(CollectionScan, UnreadableFilesAreToldAndNotListed) {
-    rom("a.bin", 0x11111111);
+// A link is not a file of the collection: reading it would match the file it points at,
+// which may lie anywhere, and a later move would act on the link.
+TEST_F(CollectionScan, UnreadableFilesAndLinksAreToldAndNotListed) {
+    rom("Alpha.bin", 0x11111111);
     dir.write("roms/broken.zip", "not an archive");
+    dir.write("elsewhere/beta.bin", rom_with_crc(256, 0x22222222));
+    const std::string link = roms + "Beta (U).bin"; // by either name or checksum
+    fs::create_symlink(dir.path() / "elsewhere/beta.bin", link);
+    for (auto by : {MatchBy::Checksum, MatchBy::Filename}) {
+        auto r = ok(by);
+        EXPECT_EQ(r.outcome.end, core::End::Completed);
+        EXPECT_EQ(shown(r, ResultTree::kMissing), (Texts{"Beta (U)", "Gamma"}));
+        EXPECT_EQ(shown(r, ResultTree::kUnrecognized),
+                  by == MatchBy::Checksum ? Texts{} : Texts{roms + "broken.zip"});
+        ASSERT_EQ(r.outcome.problems.size(), by == MatchBy::Checksum ? 2u : 1u);
+        EXPECT_EQ(r.outcome.problems[0].path, link);
+        EXPECT_EQ(r.outcome.problems[0].text(), "Skipped '" + link + "': it is a symbolic link.");
+    }
     auto r = ok(MatchBy::Checksum);
-    ASSERT_EQ(r.unreadable.size(), 1u);
-    EXPECT_NE(r.unreadable[0].find("broken.zip"), std::string::npos);
-    EXPECT_TRUE(shown(r, ResultTree::kUnrecognized).empty());
+    const auto& broken = r.outcome.problems[1];
+    EXPECT_EQ(broken.path, roms + "broken.zip");
+    EXPECT_TRUE(broken.what.ends_with(" '" + roms + "broken.zip'")) << broken.what;
+    EXPECT_FALSE(broken.why.empty());
 }
 
-TEST_F(CollectionScan, StopEndsTheScanMarkedStopped) {
+TEST_F(CollectionScan, StopEndsTheScanAsStopped) {
     for (int i = 0; i < 5; ++i)
         rom("f" + std::to_string(i) + ".bin", 0x11111111);
-    progress.stop_after = 2;
+    progress.stop_after = 3; // while the files are read
     auto r = ok(MatchBy::Checksum);
-    EXPECT_TRUE(r.stopped);
+    EXPECT_TRUE(r.stopped());
+    EXPECT_LT(r.records.size(), 5u);
     EXPECT_EQ(progress.statuses.back(), "Waiting...");
 }
 
 TEST_F(CollectionScan, ARescanReadsExactlyTheFilesTouchedSince) {
-    core::HashCache known(dir.path() / "checksums.sqlite");
-    cache = &known;
+    use_cache = true;
     std::vector<fs::file_time_type> times;
     for (int i = 0; i < 300; ++i) {
         rom("f" + std::to_string(i) + ".bin", 0x11111111);
@@ -240,8 +231,7 @@ TEST_F(CollectionScan, ARescanReadsExactlyTheFilesTouchedSince) {
     for (const auto& record : again.records)
         if (record.crc == "22222222") {
             ++read_again;
-            auto number = std::stoi(record.name.substr(1));
-            EXPECT_EQ(number % 3, 0) << record.name;
+            EXPECT_EQ(std::stoi(record.name.substr(1)) % 3, 0) << record.name;
         }
     EXPECT_EQ(read_again, 100u);
 }

@@ -11,6 +11,7 @@
 namespace fs = std::filesystem;
 using lists::ResultTree;
 using lists::Transfer;
+using testsupport::lines;
 using testsupport::read_file;
 using Lines = std::vector<std::string>;
 
@@ -24,7 +25,8 @@ protected:
     std::string target = root + "out"; // as a folder chooser gives it, without the "/"
     testsupport::RecordingPrompter prompter;
     testsupport::RecordingPrompter executor_prompter;
-    core::BatchExecutor executor{{&executor_prompter, nullptr, core::ConflictPolicy::Ask, {}}};
+    testsupport::RecordingProgress progress;
+    core::BatchExecutor executor{{.prompter = &executor_prompter, .progress = &progress}};
     ResultTree tree;
 
     void SetUp() override { fs::create_directory(target); }
@@ -35,9 +37,11 @@ protected:
         tree.add(ResultTree::kUnrecognized, path, path);
         return *tree.find(path);
     }
-    lists::TransferReport transfer(Transfer how) {
-        return lists::transfer_unrecognized(tree, how, target, prompter, executor);
+    lists::TransferReport transfer(Transfer how, const std::string& to) {
+        prompter.messages.clear();
+        return lists::transfer_unrecognized(tree, how, to, prompter, progress, executor);
     }
+    lists::TransferReport transfer(Transfer how) { return transfer(how, target); }
     // Exactly one information box with an OK button was shown, with these texts.
     void expect_only_message(const std::string& text, const std::string& title) {
         ASSERT_EQ(prompter.messages.size(), 1u);
@@ -65,7 +69,7 @@ TEST_F(UnrecognizedTransfer, MoveTakesEveryEntryAndFollowsTheFiles) {
     auto report = transfer(Transfer::Move);
     EXPECT_EQ(report.done, 2u);
     EXPECT_EQ(report.not_done, 0u);
-    EXPECT_TRUE(report.problems.empty());
+    EXPECT_TRUE(report.outcome.clean());
     EXPECT_EQ(read_file(target + "/a.bin"), "A");
     EXPECT_EQ(read_file(target + "/b.smd"), "B");
     EXPECT_FALSE(fs::exists(old_a));
@@ -76,28 +80,36 @@ TEST_F(UnrecognizedTransfer, MoveTakesEveryEntryAndFollowsTheFiles) {
     expect_done_said();
 }
 
-TEST_F(UnrecognizedTransfer, MoveOntoATakenNameLeavesTheSourceButShowsTheTarget) {
-    auto a = entry("a.bin", "mine");
+// An entry whose target is taken keeps its file but shows the target; one whose file is gone
+// keeps its text; both are counted and Done is still said.
+TEST_F(UnrecognizedTransfer, MoveNeverReplacesAndCountsWhatFailed) {
+    auto taken = entry("a.bin", "mine");
+    auto gone = entry("gone.bin", "G");
+    auto fine = entry("b.bin", "B");
     testsupport::write_file(target + "/a.bin", "theirs");
-    const std::string source = tree.node(a).text;
+    const std::string source = tree.node(taken).text, missing = tree.node(gone).text;
+    fs::remove(missing);
     auto report = transfer(Transfer::Move);
-    EXPECT_EQ(report.done, 0u);
-    EXPECT_EQ(report.not_done, 1u);
-    EXPECT_EQ(report.problems,
-              (Lines{"Skipped '" + source + "': '" + target + "/a.bin' already exists."}));
+    EXPECT_EQ(report.done, 1u);
+    EXPECT_EQ(report.not_done, 2u);
+    EXPECT_EQ(report.outcome.end, core::End::Completed);
+    EXPECT_EQ(lines(report.outcome.problems),
+              (Lines{"Skipped '" + source + "': '" + target + "/a.bin' already exists.",
+                     "Could not find '" + missing + "'."}));
     EXPECT_TRUE(executor_prompter.messages.empty()); // a move never asks to replace
     EXPECT_EQ(read_file(source), "mine");
     EXPECT_EQ(read_file(target + "/a.bin"), "theirs");
-    EXPECT_EQ(tree.node(a).text, target + "/a.bin");
+    EXPECT_EQ(tree.node(taken).text, target + "/a.bin");
+    EXPECT_EQ(tree.node(gone).text, missing);
+    EXPECT_EQ(tree.node(fine).text, target + "/b.bin");
     expect_done_said();
 }
 
 TEST_F(UnrecognizedTransfer, CopyingTwiceReplacesTheEarlierCopiesSilently) {
     auto a = entry("a.bin", "first");
     const std::string source = tree.node(a).text;
-    transfer(Transfer::Copy);
+    (void)transfer(Transfer::Copy);
     testsupport::write_file(source, "second");
-    prompter.messages.clear();
     auto report = transfer(Transfer::Copy);
     EXPECT_EQ(report.done, 1u);
     EXPECT_EQ(report.not_done, 0u);
@@ -110,8 +122,9 @@ TEST_F(UnrecognizedTransfer, CopyingTwiceReplacesTheEarlierCopiesSilently) {
 }
 
 // A session record's text is only a stored name: it must never pick up a file of the
-// folder the program happens to run in.
-TEST_F(UnrecognizedTransfer, SessionRecordsAndFilesAlreadyThereAreLeftAlone) {
+// folder the program happens to run in. A link is never moved nor copied: its file would
+// stay behind, or the copy would be of the link.
+TEST_F(UnrecognizedTransfer, SessionRecordsLinksAndFilesAlreadyThereAreLeftAlone) {
     struct Cwd {
         fs::path old = fs::current_path();
         ~Cwd() { fs::current_path(old); }
@@ -121,46 +134,63 @@ TEST_F(UnrecognizedTransfer, SessionRecordsAndFilesAlreadyThereAreLeftAlone) {
     tree.add(ResultTree::kUnrecognized, "Sonic", "Sonic");
     const std::string there = dir.write("out/c.bin", "C").string();
     tree.add(ResultTree::kUnrecognized, there, there);
+    const std::string link = root + "roms/link.bin";
+    fs::create_directories(root + "roms");
+    fs::create_symlink(dir.write("elsewhere/l.bin", "L"), link);
+    tree.add(ResultTree::kUnrecognized, link, link);
 
     for (auto how : {Transfer::Move, Transfer::Copy}) {
-        prompter.messages.clear();
         auto report = transfer(how);
         EXPECT_EQ(report.done, 0u);
-        EXPECT_EQ(report.not_done, 2u);
-        EXPECT_EQ(report.problems,
+        EXPECT_EQ(report.not_done, 3u);
+        EXPECT_EQ(lines(report.outcome.problems),
                   (Lines{"Skipped 'Sonic': it came from a session file and names no folder.",
-                         "Skipped '" + there + "': it is already in '" + target + "/'."}));
+                         "Skipped '" + there + "': it is already in '" + target + "/'.",
+                         "Skipped '" + link + "': it is a symbolic link."}));
+        EXPECT_EQ(report.outcome.problems[2].path, link);
         expect_done_said();
     }
     EXPECT_EQ(read_file(root + "Sonic"), "not mine");
     EXPECT_FALSE(fs::exists(target + "/Sonic"));
     EXPECT_EQ(read_file(there), "C"); // not sent to the trash to make room for itself
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(target + "/link.bin")));
     EXPECT_EQ(tree.node(*tree.find("Sonic")).text, "Sonic");
+
+    auto report = transfer(Transfer::Move, "out"); // a folder that is no full path
+    EXPECT_EQ(report.not_done, 3u);
+    EXPECT_EQ(report.outcome.problems[1].text(),
+              "Skipped '" + there + "': the folder 'out' is not a full path.");
+    EXPECT_EQ(read_file(there), "C");
 }
 
-TEST_F(UnrecognizedTransfer, FailuresAreCountedAndDoneIsStillSaid) {
-    auto gone = entry("gone.bin", "G");
-    auto a = entry("a.bin", "A");
-    const std::string missing = tree.node(gone).text;
-    fs::remove(missing);
-    auto report = transfer(Transfer::Move);
-    EXPECT_EQ(report.done, 1u);
-    EXPECT_EQ(report.not_done, 1u);
-    EXPECT_EQ(report.problems, (Lines{"Could not find '" + missing + "'."}));
-    EXPECT_EQ(tree.node(gone).text, missing);
-    EXPECT_EQ(tree.node(a).text, target + "/a.bin");
-    expect_done_said();
-}
+// Stop before the batch moves nothing; Stop during it ends between two files, each of them
+// either moved or where it was. A stopped transfer says no Done.
+TEST_F(UnrecognizedTransfer, StopLeavesEveryFileWholeInOnePlace) {
+    std::vector<std::string> sources;
+    for (const char* name : {"a.bin", "b.bin", "c.bin"})
+        sources.push_back(tree.node(entry(name, name)).text);
+    progress.stop_after = 0;
+    auto before = transfer(Transfer::Move);
+    EXPECT_EQ(before.outcome.end, core::End::Stopped);
+    EXPECT_EQ(before.not_done, 3u);
+    EXPECT_TRUE(fs::is_empty(target));
 
-TEST_F(UnrecognizedTransfer, AFolderThatIsNoFullPathMovesNothing) {
-    auto a = entry("a.bin", "A");
-    const std::string source = tree.node(a).text;
-    auto report = lists::transfer_unrecognized(tree, Transfer::Move, "out", prompter, executor);
-    EXPECT_EQ(report.not_done, 1u);
-    EXPECT_EQ(report.problems,
-              (Lines{"Skipped '" + source + "': the folder 'out' is not a full path."}));
-    EXPECT_EQ(read_file(source), "A");
-    expect_done_said();
+    progress.stop_after = -1;
+    core::BatchExecutor stopping{{.prompter = &executor_prompter,
+                                  .after_item = [&](std::size_t) { progress.stop_after = 0; },
+                                  .progress = &progress}};
+    prompter.messages.clear();
+    auto during =
+        lists::transfer_unrecognized(tree, Transfer::Move, target, prompter, progress, stopping);
+    EXPECT_EQ(during.outcome.end, core::End::Stopped);
+    EXPECT_EQ(during.done, 1u);
+    EXPECT_EQ(during.not_done, 2u);
+    EXPECT_EQ(read_file(target + "/a.bin"), "a.bin");
+    EXPECT_EQ(read_file(sources[1]), "b.bin");
+    EXPECT_EQ(read_file(sources[2]), "c.bin");
+    EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);
+    EXPECT_TRUE(prompter.messages.empty());
 }
 
 } // namespace
