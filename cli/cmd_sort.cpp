@@ -18,14 +18,14 @@ struct SortOptions {
 using Engine = sorting::SortReport (*)(const sorting::SortJob&, core::Prompter&, core::Progress&,
                                        core::BatchRunner&);
 
-int exit_code_of(const sorting::SortReport& report) {
-    switch (report.end) {
-    case sorting::SortReport::End::Completed:
-        return report.problems.empty() ? kExitOk : kExitFileError;
-    case sorting::SortReport::End::Cancelled:
+int exit_code_of(const core::Outcome& outcome) {
+    switch (outcome.end) {
+    case core::End::Completed:
+        return outcome.problems.empty() ? kExitOk : kExitFileError;
+    case core::End::Stopped:
         return kExitInterrupted;
-    case sorting::SortReport::End::Refused:
-    case sorting::SortReport::End::Declined:
+    case core::End::Refused:
+    case core::End::Failed:
         break;
     }
     return kExitFileError;
@@ -40,8 +40,9 @@ void sort_or_unsort(Context& ctx, const SortOptions& opt, const std::string& ver
     FileRun run(ctx, {opt.dry_run, false, target->describe(verb)});
     auto report = engine(job, run.prompter(), run.progress(), run.runner());
     run.progress().finish();
-    ctx.exit_code = exit_code_of(report);
-    if (report.end == sorting::SortReport::End::Declined)
+    ctx.out << report.outcome.summary;
+    ctx.exit_code = exit_code_of(report.outcome);
+    if (report.declined)
         hint_when_declined_by_default(ctx,
                                       "nothing done; add --yes to answer the question with yes");
 }

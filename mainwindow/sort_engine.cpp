@@ -1,5 +1,7 @@
 #include "sort_engine.h"
 
+#include <map>
+#include <optional>
 #include <system_error>
 
 #include "app_home.h"
@@ -44,6 +46,11 @@ std::string existing_current_folder(const std::string& folder) {
     return core::is_existing_folder(folder) ? core::add_backslash(folder) : std::string();
 }
 
+// Whether a path of the walk lies in `folder` itself rather than in a sub-folder.
+bool in_folder(const std::string& path, const std::string& folder) {
+    return path.rfind(core::kSeparator) + 1 == folder.size();
+}
+
 std::string files(std::size_t n) {
     return n == 1 ? "1 file" : std::to_string(n) + " files";
 }
@@ -53,21 +60,36 @@ core::Error cannot_make(const fs::path& folder, std::string_view why) {
                                std::string(why) + ".");
 }
 
-core::Status make_folder(const fs::path& folder, bool really) {
+/// The moves of a sort, and the folders made for them so far.
+struct SortPlan {
+    core::Batch batch{core::BatchOp::Move, {}, {}};
+    bool make_folders = true;     ///< false for a runner that only lists its batches
+    std::vector<fs::path> made{}; ///< in the order made
+
+    core::Status make_folder(const fs::path& folder);
+    core::Status make_target_folder(const std::string& folder);
+    /// Takes away the folders made that are still empty, deepest first.
+    void remove_made_folders() const;
+};
+
+core::Status SortPlan::make_folder(const fs::path& folder) {
     std::error_code ec;
     if (fs::is_directory(folder, ec))
         return {};
     if (fs::exists(fs::symlink_status(folder, ec)))
         return cannot_make(folder, "something that is not a folder has its name");
-    if (really && !fs::create_directory(folder, ec) && ec)
+    if (!make_folders)
+        return {};
+    if (!fs::create_directory(folder, ec) && ec)
         return cannot_make(folder, ec.message());
+    made.push_back(folder);
     return {};
 }
 
 // A missing target folder is made, and so is a missing folder right above it; a deeper
 // gap is more likely a mistyped rule than a wish for a tree of new folders. A runner that
 // only lists its batches gets the same answers without a folder being made.
-core::Status make_target_folder(const std::string& folder, bool really) {
+core::Status SortPlan::make_target_folder(const std::string& folder) {
     const fs::path target = fs::path(folder).parent_path(); // drops the trailing separator
     std::error_code ec;
     if (fs::is_directory(target, ec))
@@ -75,38 +97,61 @@ core::Status make_target_folder(const std::string& folder, bool really) {
     const fs::path parent = target.parent_path();
     if (!fs::is_directory(parent, ec) && !fs::is_directory(parent.parent_path(), ec))
         return cannot_make(target, "more than one folder above it is missing");
-    if (auto made = make_folder(parent, really); !made)
-        return made;
-    return make_folder(target, really);
+    if (auto made_parent = make_folder(parent); !made_parent)
+        return made_parent;
+    return make_folder(target);
+}
+
+void SortPlan::remove_made_folders() const {
+    for (auto it = made.rbegin(); it != made.rend(); ++it) {
+        std::error_code ec;
+        fs::remove(*it, ec); // a folder that holds something is not removed
+    }
+}
+
+void note(SortReport& report, core::Progress& progress, core::Problem problem) {
+    log_line(progress, problem.text());
+    report.outcome.problems.push_back(std::move(problem));
 }
 
 void note_stay(SortReport& report, core::Progress& progress, const std::string& why,
-               const std::string& name) {
-    std::string line = why + " " + core::quoted(name) + " stays where it is.";
-    log_line(progress, line);
-    report.problems.push_back(std::move(line));
+               const std::string& folder, const std::string& name) {
+    note(
+        report, progress,
+        core::Problem::line(why + " " + core::quoted(name) + " stays where it is.", folder + name));
 }
 
-// Plans the move of one file of the sorted folder, or says why it stays.
-void plan_sort(const std::string& folder, const std::string& name,
-               const std::vector<SortRule>& rules, bool make_folders, core::Batch& batch,
-               SortReport& report, core::Progress& progress) {
+// A link is never moved: its file would stay behind, or leave the place the link points at.
+void note_link(SortReport& report, core::Progress& progress, const std::string& path,
+               const std::string& shown) {
+    note(report, progress, {path, "Skipped " + core::quoted(shown), "it is a symbolic link."});
+}
+
+// Plans the move of one file of the sorted folder, or says why it stays. A symbolic link
+// that a rule would move is only named.
+void plan_sort(const std::string& folder, const std::string& name, bool link,
+               const std::vector<SortRule>& rules, SortPlan& plan, SortReport& report,
+               core::Progress& progress) {
     const SortRule* rule = first_matching_rule(rules, name);
     if (!rule)
         return;
     auto target = rule_target_folder(folder, *rule);
     if (!target) {
-        note_stay(report, progress, target.error().message, name);
+        note_stay(report, progress, target.error().message, folder, name);
         return;
     }
     if (*target == folder) // a rule without a sub-folder keeps its files here
         return;
-    if (auto made = make_target_folder(*target, make_folders); !made) {
-        note_stay(report, progress, made.error().message, name);
+    if (link) {
+        note_link(report, progress, folder + name, name);
         return;
     }
-    batch.from.push_back(folder + name);
-    batch.to.push_back(*target + name);
+    if (auto made = plan.make_target_folder(*target); !made) {
+        note_stay(report, progress, made.error().message, folder, name);
+        return;
+    }
+    plan.batch.from.push_back(folder + name);
+    plan.batch.to.push_back(*target + name);
 }
 
 // One batch for the whole run, so the runner's journal can undo it as one step.
@@ -115,23 +160,65 @@ void run_batch(const core::Batch& batch, core::BatchRunner& runner, SortReport& 
     if (batch.from.empty())
         return;
     if (progress.stop_requested()) {
-        report.end = SortReport::End::Cancelled;
+        report.outcome.end = core::End::Stopped;
         return;
     }
+    progress.step(0, batch.from.size());
     const core::BatchOutcome outcome = runner.run(batch);
+    progress.step(batch.from.size(), batch.from.size());
     report.moved = outcome.count(core::ItemResult::Done);
-    for (const auto& problem : outcome.problems) {
-        log_line(progress, problem.text());
-        report.problems.push_back(problem.text());
-    }
-    if (outcome.cancelled)
-        report.end = SortReport::End::Cancelled;
+    for (const auto& problem : outcome.problems)
+        note(report, progress, problem);
+    if (outcome.cancelled || outcome.stopped)
+        report.outcome.end = core::End::Stopped;
 }
 
-SortReport ended(SortReport::End end) {
+SortReport ended(core::End end, bool declined = false) {
     SortReport report;
-    report.end = end;
+    report.outcome.end = end;
+    report.declined = declined;
     return report;
+}
+
+SortReport stopped(SortReport report) {
+    report.outcome.end = core::End::Stopped;
+    return report;
+}
+
+// The rule file, the folder and the user's yes; a report when the run may not start.
+std::optional<SortReport> refuse_sort(const fs::path& rules_file, const std::string& folder,
+                                      core::Prompter& prompter) {
+    std::error_code ec;
+    if (!fs::is_regular_file(rules_file, ec)) {
+        tell(prompter, "Sort.ini was not found!", "Missing a file.");
+        return ended(core::End::Refused);
+    }
+    if (folder.empty()) {
+        tell_missing_folder(prompter);
+        return ended(core::End::Refused);
+    }
+    if (!confirmed(prompter, "sort", folder,
+                   "This will sort the files in this folder by moving them to categorized "
+                   "subfolders."))
+        return ended(core::End::Refused, true);
+    return std::nullopt;
+}
+
+// Plans every file, then every link, of the folder; false when Stop was asked for first.
+bool plan_folder(const std::string& folder, const SortJob& job, const std::vector<SortRule>& rules,
+                 SortPlan& plan, SortReport& report, core::Progress& progress) {
+    std::vector<std::string> links;
+    const auto names = core::list_folder_files(folder, job.file_filter, &links);
+    report.left = names.size();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (progress.stop_requested())
+            return false;
+        progress.step(i + 1, names.size());
+        plan_sort(folder, names[i], false, rules, plan, report, progress);
+    }
+    for (const auto& name : links)
+        plan_sort(folder, name, true, rules, plan, report, progress);
+    return true;
 }
 
 } // namespace
@@ -140,36 +227,29 @@ SortReport sort_roms(const SortJob& job, core::Prompter& prompter, core::Progres
                      core::BatchRunner& runner) {
     const fs::path rules_file =
         job.rules_file.empty() ? core::app_home() / "sort.ini" : job.rules_file;
-    std::error_code ec;
-    if (!fs::is_regular_file(rules_file, ec)) {
-        tell(prompter, "Sort.ini was not found!", "Missing a file.");
-        return ended(SortReport::End::Refused);
-    }
     const std::string folder = existing_current_folder(job.current_folder);
-    if (folder.empty()) {
-        tell_missing_folder(prompter);
-        return ended(SortReport::End::Refused);
-    }
-    if (!confirmed(prompter, "sort", folder,
-                   "This will sort the files in this folder by moving them to categorized "
-                   "subfolders."))
-        return ended(SortReport::End::Declined);
+    if (auto refused = refuse_sort(rules_file, folder, prompter))
+        return std::move(*refused);
     auto rules = load_sort_rules(rules_file, job.system_id);
     if (!rules) {
         tell(prompter, "Sort.ini could not be read!\r" + rules.error().message,
              "Cannot read a file.");
-        return ended(SortReport::End::Refused);
+        return ended(core::End::Refused);
     }
 
     SortReport report;
-    core::Batch batch{core::BatchOp::Move, {}, {}};
-    const auto names = core::list_folder_files(folder, job.file_filter);
-    for (const auto& name : names)
-        plan_sort(folder, name, *rules, runner.changes_files(), batch, report, progress);
-    run_batch(batch, runner, report, progress);
-    report.left = names.size() - report.moved;
-    log_line(progress, "Sorted " + files(report.moved) + " into category folders; " +
-                           std::to_string(report.left) + " left where they were.");
+    SortPlan plan;
+    plan.make_folders = runner.changes_files();
+    if (!plan_folder(folder, job, *rules, plan, report, progress)) {
+        plan.remove_made_folders();
+        return stopped(std::move(report));
+    }
+    run_batch(plan.batch, runner, report, progress);
+    if (report.outcome.end == core::End::Stopped)
+        plan.remove_made_folders(); // no empty folder of its own is left behind
+    report.left -= report.moved;
+    report.outcome.summary = "Sorted " + files(report.moved) + " into category folders; " +
+                             std::to_string(report.left) + " left where they were.\n";
     return report;
 }
 
@@ -178,31 +258,33 @@ SortReport unsort_roms(const SortJob& job, core::Prompter& prompter, core::Progr
     const std::string folder = existing_current_folder(job.current_folder);
     if (folder.empty()) {
         tell_missing_folder(prompter);
-        return ended(SortReport::End::Refused);
+        return ended(core::End::Refused);
     }
     if (!confirmed(prompter, "unsort", folder,
                    "This will unsort the files in all sub folders by moving them to the "
                    "current folder."))
-        return ended(SortReport::End::Declined);
+        return ended(core::End::Refused, true);
 
-    std::vector<std::string> found;
-    core::dive_folder(folder, job.file_filter, found, &progress);
+    std::vector<std::string> found, links;
+    core::dive_folder(folder, job.file_filter, found, &progress, &links);
     if (progress.stop_requested())
-        return ended(SortReport::End::Cancelled);
+        return ended(core::End::Stopped);
 
     SortReport report;
+    for (const auto& path : links)
+        if (!in_folder(path, folder))
+            note_link(report, progress, path, path);
     core::Batch batch{core::BatchOp::Move, {}, {}};
     for (const auto& path : found) {
-        const std::size_t cut = path.rfind(core::kSeparator);
-        if (cut + 1 == folder.size()) // already in the current folder
+        if (in_folder(path, folder))
             continue;
         batch.from.push_back(path);
-        batch.to.push_back(folder + path.substr(cut + 1));
+        batch.to.push_back(folder + path.substr(path.rfind(core::kSeparator) + 1));
     }
     run_batch(batch, runner, report, progress);
     report.left = batch.from.size() - report.moved;
-    log_line(progress, "Moved " + files(report.moved) + " up into " + core::quoted(folder) + "; " +
-                           std::to_string(report.left) + " stayed in their sub-folders.");
+    report.outcome.summary = "Moved " + files(report.moved) + " up into " + core::quoted(folder) +
+                             "; " + std::to_string(report.left) + " stayed in their sub-folders.\n";
     return report;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch.h"
+#include "outcome.h"
 #include "progress.h"
 #include "prompter.h"
 
@@ -19,26 +20,30 @@ struct SortJob {
     std::filesystem::path rules_file; ///< "sort.ini" in the application home when empty
 };
 
+/// How a sort or unsort ended. `outcome.end` is
+///  - Completed: the run went through; some files may have stayed (see the problems);
+///  - Refused: a rule file or the folder is missing or unreadable, or the user answered No
+///    (`declined`): nothing moved;
+///  - Stopped: Stop was asked for, or the user cancelled a question of the runner; the files
+///    moved so far stay moved.
+/// The problems say why files stayed, one each, with the lines the log shows. The summary
+/// is the run's closing line, for the front end to show; it is not logged.
 struct SortReport {
-    enum class End {
-        Completed, ///< the run went through; some files may have stayed
-        Refused,   ///< a rule file or the folder is missing or unreadable: nothing moved
-        Declined,  ///< the user answered No: nothing moved
-        Cancelled, ///< stopped before or during the moves; the files moved so far stay moved
-    };
-    End end = End::Completed;
+    core::Outcome outcome;
+    bool declined = false; ///< Refused because the user answered No to the question
     std::size_t moved = 0; ///< files that now lie in their new folder
     /// Sort: files of the list that did not move (no rule matched, or they could not).
-    /// Unsort: files of the sub-folders that did not come up.
+    /// Unsort: files of the sub-folders that did not come up. Symbolic links are not files
+    /// here: they are never moved and only named in the problems.
     std::size_t left = 0;
-    std::vector<std::string> problems; ///< why files stayed, one line each
 };
 
 /// Moves each file of the current folder that a rule matches into the rule's sub-folder,
 /// creating it (and one missing folder above it) when needed. The moves are one batch of
 /// the runner, in the file list's order. Every message box goes through `prompter`; every
-/// file that stays for a reason gets a line in `progress`, and a summary line ends the run.
-/// A runner that does not change files (a dry run) gets the same batch, and no folder is made.
+/// file that stays for a reason gets a line in `progress`. Stop is polled between the files
+/// planned, and the runner polls it between its items. A runner that does not change files
+/// (a dry run) gets the same batch, and no folder is made.
 SortReport sort_roms(const SortJob& job, core::Prompter& prompter, core::Progress& progress,
                      core::BatchRunner& runner);
 

@@ -5,48 +5,46 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
+#include <functional>
 
 #include "app_home.h"
+#include "batch_executor.h"
 #include "recorders.h"
 #include "temp_dir.h"
-#include "text.h"
 
 namespace fs = std::filesystem;
 using core::Answer;
+using core::End;
 using core::Message;
-using End = sorting::SortReport::End;
+using testsupport::lines;
+using Paths = std::vector<std::string>;
 
 namespace {
 
-// Moves with rename and never replaces; what the real executor does with Skip for conflicts.
-class RenamingRunner final : public core::BatchRunner {
+// Records each batch, then carries it out with the executor (which skips taken names and
+// polls Stop between items) or, for a dry run, only lists it.
+class Runner final : public core::BatchRunner {
 public:
+    explicit Runner(core::Progress& progress)
+        : m_executor({.on_conflict = core::ConflictPolicy::Skip,
+                      .after_item = [this](std::size_t) { after_item(); },
+                      .progress = &progress}) {}
     core::BatchOutcome run(const core::Batch& batch) override {
         batches.push_back(batch);
+        if (!dry_run)
+            return m_executor.run(batch);
         core::BatchOutcome outcome;
-        if (dry_run) {
-            outcome.items.assign(batch.from.size(), core::ItemResult::Done);
-            return outcome;
-        }
-        for (std::size_t i = 0; i < batch.from.size(); ++i) {
-            std::error_code ec;
-            if (fs::exists(batch.to[i], ec)) {
-                outcome.items.push_back(core::ItemResult::Skipped);
-                outcome.problems.push_back(core::Problem::line(core::quoted(batch.to[i]) + " already exists."));
-                continue;
-            }
-            fs::rename(batch.from[i], batch.to[i], ec);
-            outcome.items.push_back(ec ? core::ItemResult::Failed : core::ItemResult::Done);
-            if (ec)
-                outcome.problems.push_back(core::Problem::line(ec.message()));
-        }
+        outcome.items.assign(batch.from.size(), core::ItemResult::Done);
         return outcome;
     }
     bool changes_files() const override { return !dry_run; }
 
     std::vector<core::Batch> batches;
     bool dry_run = false;
+    std::function<void()> after_item = [] {};
+
+private:
+    core::BatchExecutor m_executor;
 };
 
 void expect_message(const Message& m, const std::string& text, const std::string& title,
@@ -76,167 +74,149 @@ protected:
     sorting::SortJob job;
     testsupport::RecordingPrompter prompter;
     testsupport::RecordingProgress progress;
-    RenamingRunner runner;
+    Runner runner{progress};
 };
 
 } // namespace
 
+// A dry run first: it plans the same batch, finds the same problems and makes no folder.
 TEST_F(SortEngine, SortAsksOnceThenMovesMatchesIntoANewFolderAsOneBatch) {
-    rules("[all]\n(U):USA\n(X):\n");
+    rules("[all]\n(U):USA\n(X):\n(J):a/b/c\n");
     rom("B (u).bin");
     rom("a (U).bin");
     rom("C (J).bin");
     rom("D (X).bin");
     rom("readme (U).txt");
+    runner.dry_run = true;
+    auto planned = sort();
+    EXPECT_FALSE(in_roms("USA") || in_roms("a"));
+    runner.dry_run = false;
 
     auto report = sort();
 
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    expect_message(prompter.messages[0],
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    expect_message(prompter.messages[1],
                    "You are about to sort all files in \"" + cur +
                        "\"\r\rThis will sort the files in this folder by moving them to "
                        "categorized subfolders.\rThis could be destructive if you are currently "
                        "in the wrong folder.\r\rDo you wish to continue?",
                    "Confirmation", Message::Icon::Question, Message::Buttons::YesNo);
-    ASSERT_EQ(runner.batches.size(), 1u);
-    EXPECT_EQ(runner.batches[0].op, core::BatchOp::Move);
-    EXPECT_EQ(runner.batches[0].from,
-              (std::vector<std::string>{cur + "a (U).bin", cur + "B (u).bin"}));
-    EXPECT_EQ(runner.batches[0].to,
-              (std::vector<std::string>{cur + "USA/a (U).bin", cur + "USA/B (u).bin"}));
+    ASSERT_EQ(runner.batches.size(), 2u);
+    EXPECT_EQ(runner.batches[1].op, core::BatchOp::Move);
+    EXPECT_EQ(runner.batches[1].from, (Paths{cur + "a (U).bin", cur + "B (u).bin"}));
+    EXPECT_EQ(runner.batches[1].to, (Paths{cur + "USA/a (U).bin", cur + "USA/B (u).bin"}));
+    EXPECT_EQ(runner.batches[0].to, runner.batches[1].to);
     EXPECT_TRUE(in_roms("USA/a (U).bin") && in_roms("USA/B (u).bin"));
     // No rule, a rule that names this folder, and a file outside the filter all stay.
     EXPECT_TRUE(in_roms("C (J).bin") && in_roms("D (X).bin") && in_roms("readme (U).txt"));
-    EXPECT_EQ(report.end, End::Completed);
+    EXPECT_EQ(lines(planned.outcome.problems), lines(report.outcome.problems));
+    EXPECT_EQ(report.outcome.problems.size(), 1u); // the folder too deep for C (J)
     EXPECT_EQ(report.moved, 2u);
     EXPECT_EQ(report.left, 2u);
-    EXPECT_EQ(progress.log_text,
-              "Sorted 2 files into category folders; 2 left where they were.\r\n");
+    EXPECT_EQ(report.outcome.summary,
+              "Sorted 2 files into category folders; 2 left where they were.\n");
+    EXPECT_EQ(progress.log_text.find("Sorted"), std::string::npos); // the front end shows it
 }
 
-TEST_F(SortEngine, FirstRuleWinsAndOneMissingLevelAboveTheTargetIsMade) {
+// The rule file defaults to the application home, the folder may come without its trailing
+// separator, and a target that exists is left to the runner.
+TEST_F(SortEngine, FirstRuleWinsOneMissingLevelIsMadeAndUnsortBringsAllBack) {
+    core::set_app_home(dir.path());
+    job.rules_file.clear();
+    job.current_folder.pop_back();
     rules("[all]\n(U):USA\n(E):Europe\\Sports\n[SGENESIS]\n(U):America\n");
     rom("Game (U) (E).bin");
-    rom("Ball (E).bin");
+    rom("Ball (E).zip");
+    rom("Solo (U).bin");
+    rom("America/Solo (U).bin");
 
-    auto report = sort();
-
-    EXPECT_TRUE(in_roms("America/Game (U) (E).bin"));
-    EXPECT_TRUE(in_roms("Europe/Sports/Ball (E).bin"));
+    auto sorted = sort();
+    EXPECT_TRUE(in_roms("America/Game (U) (E).bin") && in_roms("Europe/Sports/Ball (E).zip"));
     EXPECT_FALSE(in_roms("USA"));
-    EXPECT_EQ(report.moved, 2u);
+    EXPECT_EQ(sorted.moved, 2u);
+    EXPECT_EQ(sorted.left, 1u);
+    const std::string line =
+        "Skipped '" + cur + "Solo (U).bin': '" + cur + "America/Solo (U).bin' already exists.";
+    EXPECT_EQ(lines(sorted.outcome.problems), Paths{line});
+    EXPECT_EQ(sorted.outcome.end, End::Completed);
+    EXPECT_EQ(progress.log_text, line + "\r\n");
+    EXPECT_EQ(unsort().moved, 2u);
+    EXPECT_TRUE(in_roms("Game (U) (E).bin") && in_roms("Ball (E).zip"));
 }
 
-TEST_F(SortEngine, TargetFolderThatCannotBeMadeKeepsTheFile) {
-    rules("[all]\n(U):a/b/c\n(E):Europe\n");
-    rom("Game (U).bin");
-    rom("Game (E).bin");
+// A folder too deep, a file in the folder's place, a name the system refuses and rules
+// leading out of the folder each keep their file where it is, with a line.
+TEST_F(SortEngine, FilesWhoseFolderCannotBeUsedStay) {
+    const std::string long_name(300, 'n'); // beyond any file system's name limit
+    rules("[all]\n(U):a/b/c\n(E):Europe\n(L):" + long_name + "\n(O):../x\n(R):/tmp\n");
+    for (const char* name :
+         {"Game (U).bin", "Game (E).bin", "Game (L).bin", "Game (O).bin", "Game (R).bin"})
+        rom(name);
     dir.write("roms/Europe", "a file in the way");
 
     auto report = sort();
 
-    EXPECT_TRUE(in_roms("Game (U).bin") && in_roms("Game (E).bin"));
-    EXPECT_FALSE(in_roms("a"));
+    EXPECT_FALSE(in_roms("a") || fs::exists(dir.path() / "x"));
     EXPECT_TRUE(runner.batches.empty());
-    EXPECT_EQ(report.left, 2u);
-    EXPECT_EQ(progress.log_text,
-              "Cannot make the folder '" + cur +
-                  "Europe': something that is not a folder has its name. 'Game (E).bin' stays "
-                  "where it is.\r\n"
-                  "Cannot make the folder '" +
-                  cur +
-                  "a/b/c': more than one folder above it is missing. 'Game (U).bin' stays "
-                  "where it is.\r\n"
-                  "Sorted 0 files into category folders; 2 left where they were.\r\n");
+    EXPECT_EQ(report.left, 5u);
+    const std::string outside = "' lies outside '" + cur + "'. 'Game (";
+    const Paths expected{
+        "Cannot make the folder '" + cur +
+            "Europe': something that is not a folder has its name. 'Game (E).bin' stays where "
+            "it is.",
+        "Cannot make the folder '" + cur + long_name + "': " + std::strerror(ENAMETOOLONG) +
+            ". 'Game (L).bin' stays where it is.",
+        "Rule '(O)' is refused: its folder '../x" + outside + "O).bin' stays where it is.",
+        "Rule '(R)' is refused: its folder '/tmp" + outside + "R).bin' stays where it is.",
+        "Cannot make the folder '" + cur +
+            "a/b/c': more than one folder above it is missing. 'Game (U).bin' stays where it is."};
+    EXPECT_EQ(lines(report.outcome.problems), expected);
+    EXPECT_EQ(report.outcome.problems[0].path, cur + "Game (E).bin");
+    std::string log;
+    for (const auto& line : expected)
+        log += line + "\r\n";
+    EXPECT_EQ(progress.log_text, log);
+    EXPECT_EQ(report.outcome.summary,
+              "Sorted 0 files into category folders; 5 left where they were.\n");
 }
 
-TEST_F(SortEngine, FolderTheSystemRefusesKeepsTheFile) {
-    const std::string long_name(300, 'n'); // beyond any file system's name limit
-    rules("[all]\n(U):" + long_name + "\n");
+// A missing rule file (or a folder in its place), a missing folder and a No each refuse
+// the run before anything is looked at.
+TEST_F(SortEngine, RefusedRunsChangeNothing) {
     rom("Game (U).bin");
-
-    auto report = sort();
-
-    EXPECT_TRUE(in_roms("Game (U).bin"));
-    EXPECT_TRUE(runner.batches.empty());
-    ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(report.problems[0], "Cannot make the folder '" + cur + long_name +
-                                      "': " + std::strerror(ENAMETOOLONG) +
-                                      ". 'Game (U).bin' stays where it is.");
-}
-
-TEST_F(SortEngine, DryRunPlansTheSameBatchAndMakesNoFolder) {
-    rules("[all]\n(U):USA\n(E):Europe/Sports\n(J):a/b/c\n");
-    rom("Game (U).bin");
-    rom("Game (E).bin");
-    rom("Game (J).bin");
-    runner.dry_run = true;
-
-    auto report = sort();
-
-    ASSERT_EQ(runner.batches.size(), 1u);
-    EXPECT_EQ(runner.batches[0].to, (std::vector<std::string>{cur + "Europe/Sports/Game (E).bin",
-                                                              cur + "USA/Game (U).bin"}));
-    EXPECT_FALSE(in_roms("USA") || in_roms("Europe"));
-    EXPECT_EQ(report.problems.size(), 1u); // the deep gap is found without making anything
-    EXPECT_TRUE(in_roms("Game (U).bin") && in_roms("Game (E).bin"));
-}
-
-TEST_F(SortEngine, RulesLeadingOutOfTheFolderAreRefused) {
-    rules("[all]\n(U):../x\n(E):/tmp\n");
-    rom("Game (U).bin");
-    rom("Game (E).bin");
-
-    auto report = sort();
-
-    EXPECT_TRUE(in_roms("Game (U).bin") && in_roms("Game (E).bin"));
-    EXPECT_FALSE(fs::exists(dir.path() / "x"));
-    EXPECT_TRUE(runner.batches.empty());
-    ASSERT_EQ(report.problems.size(), 2u);
-    EXPECT_EQ(report.problems[1], "Rule '(U)' is refused: its folder '../x' lies outside '" + cur +
-                                      "'. 'Game (U).bin' stays where it is.");
-}
-
-TEST_F(SortEngine, TargetThatExistsIsLeftToTheRunnerAndTheFileStays) {
-    rules("[all]\n(U):USA\n");
-    rom("Game (U).bin");
-    rom("USA/Game (U).bin");
-
-    auto report = sort();
-
-    EXPECT_TRUE(in_roms("Game (U).bin"));
-    EXPECT_EQ(report.moved, 0u);
-    EXPECT_EQ(report.left, 1u);
-    const std::string line = "'" + cur + "USA/Game (U).bin' already exists.";
-    EXPECT_EQ(report.problems, std::vector<std::string>{line});
-    EXPECT_EQ(progress.log_text.rfind(line + "\r\n", 0), 0u);
-}
-
-TEST_F(SortEngine, SortWithoutARuleFileSaysSo) {
-    rom("Game (U).bin");
-    EXPECT_EQ(sort().end, End::Refused);
-    fs::create_directory(dir.path() / "sort.ini"); // a folder is no rule file either
-    EXPECT_EQ(sort().end, End::Refused);
-
-    ASSERT_EQ(prompter.messages.size(), 2u);
+    rom("sub/a.bin");
+    EXPECT_EQ(sort().outcome.end, End::Refused);
+    fs::create_directory(dir.path() / "sort.ini");
+    EXPECT_EQ(sort().outcome.end, End::Refused);
     for (const auto& m : prompter.messages)
         expect_message(m, "Sort.ini was not found!", "Missing a file.", Message::Icon::Exclamation,
                        Message::Buttons::Ok);
-    EXPECT_TRUE(runner.batches.empty());
-}
+    fs::remove(dir.path() / "sort.ini");
+    rules("[all]\n(U):USA\n");
 
-TEST_F(SortEngine, BothCommandsRefuseWithoutAFolder) {
-    rules("[all]\n:All\n");
-    dir.write("top.bin", "x");
+    prompter.messages.clear();
+    const std::string roms = job.current_folder;
     for (std::string folder : {std::string(), std::string("/"), dir.path().string() + "/none/"}) {
         job.current_folder = folder;
-        EXPECT_EQ(sort().end, End::Refused) << folder;
-        EXPECT_EQ(unsort().end, End::Refused) << folder;
+        for (const auto& report : {sort(), unsort()}) {
+            EXPECT_EQ(report.outcome.end, End::Refused) << folder;
+            EXPECT_FALSE(report.declined);
+        }
     }
     ASSERT_EQ(prompter.messages.size(), 6u);
     for (const auto& m : prompter.messages)
         expect_message(m, "You need to first setup a base folder!", "Missing a folder.",
                        Message::Icon::Exclamation, Message::Buttons::Ok);
+
+    job.current_folder = roms;
+    prompter.script = {Answer::No, Answer::No};
+    for (const auto& report : {sort(), unsort()}) {
+        EXPECT_EQ(report.outcome.end, End::Refused);
+        EXPECT_TRUE(report.declined);
+        EXPECT_EQ(report.outcome.summary, "");
+    }
+    EXPECT_TRUE(in_roms("Game (U).bin") && in_roms("sub/a.bin"));
+    EXPECT_FALSE(in_roms("USA"));
     EXPECT_TRUE(runner.batches.empty());
     EXPECT_TRUE(progress.log_text.empty());
 }
@@ -260,43 +240,75 @@ TEST_F(SortEngine, UnsortBringsFilesUpDeepestFirstAndKeepsNamesThatExist) {
                        "the wrong folder.\r\rDo you wish to continue?",
                    "Confirmation", Message::Icon::Question, Message::Buttons::YesNo);
     ASSERT_EQ(runner.batches.size(), 1u);
-    EXPECT_EQ(runner.batches[0].from,
-              (std::vector<std::string>{cur + "other/d.zip", cur + "sub/deep/b.bin",
-                                        cur + "sub/a.bin", cur + "sub/c.bin"}));
-    EXPECT_EQ(runner.batches[0].to, (std::vector<std::string>{cur + "d.zip", cur + "b.bin",
-                                                              cur + "a.bin", cur + "c.bin"}));
+    EXPECT_EQ(runner.batches[0].from, (Paths{cur + "other/d.zip", cur + "sub/deep/b.bin",
+                                             cur + "sub/a.bin", cur + "sub/c.bin"}));
+    EXPECT_EQ(runner.batches[0].to,
+              (Paths{cur + "d.zip", cur + "b.bin", cur + "a.bin", cur + "c.bin"}));
     EXPECT_TRUE(in_roms("b.bin") && in_roms("c.bin") && in_roms("d.zip"));
     EXPECT_TRUE(in_roms("sub/a.bin") && in_roms("sub/notes.txt") && in_roms(".hidden/e.bin"));
     EXPECT_TRUE(fs::is_directory(fs::path(cur) / "sub/deep")); // emptied folders stay
     EXPECT_EQ(report.moved, 3u);
     EXPECT_EQ(report.left, 1u);
-    EXPECT_EQ(progress.log_text, "'" + cur + "a.bin' already exists.\r\nMoved 3 files up into '" +
-                                     cur + "'; 1 stayed in their sub-folders.\r\n");
+    EXPECT_EQ(progress.log_text,
+              "Skipped '" + cur + "sub/a.bin': '" + cur + "a.bin' already exists.\r\n");
+    EXPECT_EQ(report.outcome.summary,
+              "Moved 3 files up into '" + cur + "'; 1 stayed in their sub-folders.\n");
 }
 
-TEST_F(SortEngine, AnswerNoChangesNothing) {
+// A link is never moved: neither it nor the file it points at changes place, and it is not
+// counted as a file.
+TEST_F(SortEngine, SymbolicLinksAreSkippedAndNamed) {
     rules("[all]\n(U):USA\n");
+    const auto real = dir.write("elsewhere/Real (U).bin", "r");
+    fs::create_symlink(real, cur + "Link (U).bin");
+    fs::create_directory(cur + "sub");
+    fs::create_symlink(real, cur + "sub/Deep (U).bin");
     rom("Game (U).bin");
-    rom("sub/a.bin");
-    prompter.script = {Answer::No, Answer::No};
 
-    EXPECT_EQ(sort().end, End::Declined);
-    EXPECT_EQ(unsort().end, End::Declined);
-    EXPECT_TRUE(in_roms("Game (U).bin") && in_roms("sub/a.bin"));
-    EXPECT_FALSE(in_roms("USA"));
-    EXPECT_TRUE(runner.batches.empty());
+    auto sorted = sort();
+    EXPECT_EQ(runner.batches.back().from, Paths{cur + "Game (U).bin"});
+    EXPECT_EQ(lines(sorted.outcome.problems),
+              Paths{"Skipped 'Link (U).bin': it is a symbolic link."});
+    EXPECT_EQ(sorted.outcome.problems[0].path, cur + "Link (U).bin");
+    EXPECT_EQ(sorted.outcome.summary,
+              "Sorted 1 file into category folders; 0 left where they were.\n");
+
+    auto unsorted = unsort();
+    EXPECT_EQ(runner.batches.back().from, Paths{cur + "USA/Game (U).bin"});
+    EXPECT_EQ(lines(unsorted.outcome.problems),
+              Paths{"Skipped '" + cur + "sub/Deep (U).bin': it is a symbolic link."});
+    EXPECT_EQ(unsorted.left, 0u);
+    EXPECT_TRUE(fs::is_symlink(cur + "Link (U).bin") && fs::is_symlink(cur + "sub/Deep (U).bin"));
+    EXPECT_EQ(testsupport::read_file(real), "r");
+    EXPECT_EQ(progress.log_text, "Skipped 'Link (U).bin': it is a symbolic link.\r\nSkipped '" +
+                                     cur + "sub/Deep (U).bin': it is a symbolic link.\r\n");
 }
 
-TEST_F(SortEngine, SortThenUnsortRestoresTheFolder) {
-    core::set_app_home(dir.path()); // the rule file defaults to the application home
-    job.rules_file.clear();
-    rules("[all]\n(U):USA\n(E):Europe/Sports\n");
-    rom("Game (U).bin");
-    rom("Ball (E).zip");
-    job.current_folder.pop_back(); // a folder given without its trailing separator
+// Stop while the files are planned moves nothing and leaves no folder made for them; Stop
+// during the batch ends it between two files, each in one place.
+TEST_F(SortEngine, StopEndsARunBetweenFiles) {
+    rules("[all]\n(U):USA\n(E):Europe\n");
+    rom("A (E).bin");
+    rom("B (U).bin");
+    rom("C (U).bin");
+    progress.stop_after = 1;
+    auto planned = sort();
+    EXPECT_EQ(planned.outcome.end, End::Stopped);
+    EXPECT_TRUE(runner.batches.empty());
+    EXPECT_FALSE(in_roms("Europe") || in_roms("USA"));
 
-    EXPECT_EQ(sort().moved, 2u);
-    EXPECT_TRUE(in_roms("USA/Game (U).bin"));
-    EXPECT_EQ(unsort().moved, 2u);
-    EXPECT_TRUE(in_roms("Game (U).bin") && in_roms("Ball (E).zip"));
+    progress.stop_after = -1;
+    runner.after_item = [&] { progress.stop_after = 0; };
+    auto moving = sort();
+    EXPECT_EQ(moving.outcome.end, End::Stopped);
+    EXPECT_EQ(moving.moved, 1u);
+    EXPECT_TRUE(in_roms("Europe/A (E).bin") && in_roms("B (U).bin") && in_roms("C (U).bin"));
+    EXPECT_FALSE(in_roms("USA")); // made for files that never came, taken away again
+
+    rom("sub/d.bin");
+    progress.stop_after = -1;
+    auto unsorted = unsort();
+    EXPECT_EQ(unsorted.outcome.end, End::Stopped);
+    EXPECT_EQ(unsorted.moved, 1u);
+    EXPECT_TRUE(in_roms("A (E).bin") && in_roms("sub/d.bin"));
 }
