@@ -53,7 +53,8 @@ TEST(TreeMarks, UncheckedFiltersMarkEntriesAndShowAllClearsThem) {
     tree.add(ResultTree::kMatched, "a", "Sonic (E)");
     tree.add(ResultTree::kMissing, "b", "Sonic (U) [b1]");
     tree.add(ResultTree::kUnrecognized, "/r/x (E).bin", "/r/x (E).bin");
-    auto filters = lists::parse_filters("Europe:(e)\nBad Dumps:[b];[o]\nUpper:(U)\nAll:\n");
+    // Which texts a filter hides is tested with the filters; here what marks them.
+    auto filters = lists::parse_filters("Europe:(e)\nAll:\n");
     auto images = [&] {
         std::vector<Image> out;
         for (std::size_t i = 0; i < tree.size(); ++i)
@@ -62,15 +63,12 @@ TEST(TreeMarks, UncheckedFiltersMarkEntriesAndShowAllClearsThem) {
     };
     const std::vector<Image> shown{Image::Green, Image::Red, Image::Yellow,
                                    Image::Green, Image::Red, Image::Yellow};
-    filters[0].shown = false; // lower-cased text: (e) hides "(E)", unrecognized ones too
+    filters[0].shown = false; // unrecognized entries are hidden too
     lists::mark_tree(tree, filters);
     EXPECT_EQ(images(), (std::vector<Image>{Image::Green, Image::Red, Image::Yellow, Image::None,
                                             Image::Red, Image::None}));
     filters[0].shown = true;
-    filters[2].shown = false; // written in upper case: hides nothing
-    lists::mark_tree(tree, filters);
-    EXPECT_EQ(images(), shown);
-    filters[3].shown = false; // an empty pattern hides every entry, never a root
+    filters[1].shown = false; // an empty pattern hides every entry, never a root
     lists::mark_tree(tree, filters);
     EXPECT_EQ(images(), (std::vector<Image>{Image::Green, Image::Red, Image::Yellow, Image::None,
                                             Image::None, Image::None}));

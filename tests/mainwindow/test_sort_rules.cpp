@@ -15,6 +15,11 @@ std::string target_of(std::string_view subfolder) {
     return folder ? *folder : "refused: " + folder.error().message;
 }
 
+std::string outside(std::string_view subfolder) {
+    return "refused: Rule '(U)' is refused: its folder '" + std::string(subfolder) +
+           "' lies outside '/roms/'.";
+}
+
 } // namespace
 
 TEST(SortRules, OnlySectionsAllAndTheSystemCount) {
@@ -45,21 +50,15 @@ TEST(SortRules, LinesAreTrimmedButTheTextsBesideTheColonAreNot) {
                              "\n";
     EXPECT_EQ(read_sort_rules(text, "S"),
               (Rules{{"USA ", " Stuff"}, {"a", "b:c"}, {"", "Everything"}}));
+    // Every line end counts, and other bytes are kept.
+    EXPECT_EQ(read_sort_rules("[all]\r\n(U):USA\r(E):Eur\xff\n(J):Japan", "S"),
+              (Rules{{"(U)", "USA"}, {"(E)", "Eur\xff"}, {"(J)", "Japan"}}));
 }
 
 TEST(SortRules, LaterDefinitionTakesTheFolderButKeepsThePlace) {
     const std::string text = "[all]\n(U):USA\n(E):Europe\n[SGENESIS]\n(U):America\n(u):Lower\n";
     EXPECT_EQ(read_sort_rules(text, "SGENESIS"),
               (Rules{{"(U)", "America"}, {"(E)", "Europe"}, {"(u)", "Lower"}}));
-}
-
-TEST(SortRules, EveryLineEndCountsAndOtherBytesAreKept) {
-    const std::string text = "[all]\r\n(U):USA\r(E):Eur\xff"
-                             "ope\n(J):Japan";
-    EXPECT_EQ(read_sort_rules(text, "S"), (Rules{{"(U)", "USA"},
-                                                 {"(E)", "Eur\xff"
-                                                         "ope"},
-                                                 {"(J)", "Japan"}}));
 }
 
 TEST(SortRules, FirstRuleContainedInTheNameWinsWithoutRegardToCase) {
@@ -83,17 +82,8 @@ TEST(SortRules, TargetFolderTakesEitherSeparator) {
 }
 
 TEST(SortRules, TargetFolderOutsideTheCurrentFolderIsRefused) {
-    EXPECT_EQ(target_of("../x"),
-              "refused: Rule '(U)' is refused: its folder '../x' lies outside '/roms/'.");
-    EXPECT_EQ(target_of("USA\\..\\..\\etc"),
-              "refused: Rule '(U)' is refused: its folder 'USA\\..\\..\\etc' lies outside "
-              "'/roms/'.");
-    EXPECT_EQ(target_of("/etc"),
-              "refused: Rule '(U)' is refused: its folder '/etc' lies outside '/roms/'.");
-    EXPECT_EQ(target_of("\\etc"),
-              "refused: Rule '(U)' is refused: its folder '\\etc' lies outside '/roms/'.");
-    EXPECT_EQ(target_of("..\\x"),
-              "refused: Rule '(U)' is refused: its folder '..\\x' lies outside '/roms/'.");
+    for (const char* sub : {"../x", "USA\\..\\..\\etc", "/etc", "\\etc", "..\\x"})
+        EXPECT_EQ(target_of(sub), outside(sub));
     // A NUL would cut the path short where the system reads it: "..\0x" would become "..".
     EXPECT_EQ(target_of(std::string("..\0x", 4)),
               "refused: Rule '(U)' is refused: its folder name holds a NUL character.");
