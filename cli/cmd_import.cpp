@@ -5,28 +5,37 @@
 #include "commands.h"
 #include "context.h"
 #include "dat_import.h"
+#include "terminal_progress.h"
 
 namespace cli {
 namespace {
 
+// A system id or folder the command cannot use is a usage error, like an unknown system
+// elsewhere; a database in the way, or a list that cannot make one, is a file error.
+int exit_code_of(const update::ImportReport& report) {
+    switch (report.end) {
+    case core::End::Completed:
+        return kExitOk;
+    case core::End::Stopped:
+        return kExitInterrupted;
+    case core::End::Refused:
+        return report.exists ? kExitFileError : kExitUsage;
+    case core::End::Failed:
+        break;
+    }
+    return kExitFileError;
+}
+
 void import(Context& ctx, const update::ImportOptions& options) {
-    // A system id or folder the command cannot use is a usage error, like an unknown system
-    // elsewhere; a list that cannot make a database is a file error.
-    if (auto ok = update::check_import_options(options); !ok) {
-        ctx.error(ok.error().message);
-        if (ok.error().code == core::Error::Code::Exists)
-            ctx.error("add --force to replace it");
-        ctx.exit_code = ok.error().code == core::Error::Code::Exists ? kExitFileError : kExitUsage;
-        return;
-    }
-    auto report = update::import_dat(options);
-    if (!report) {
-        ctx.error(report.error().message);
-        ctx.exit_code = kExitFileError;
-        return;
-    }
-    for (const auto& line : report->summary())
-        ctx.out << line << '\n';
+    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    const update::ImportReport report = update::import_dat(options, progress);
+    progress.finish();
+    for (const auto& problem : report.problems)
+        ctx.error(problem.text());
+    if (report.exists)
+        ctx.error("add --force to replace it");
+    ctx.out << report.summary;
+    ctx.exit_code = exit_code_of(report);
 }
 
 } // namespace

@@ -6,18 +6,21 @@
 
 #include "commands.h"
 #include "context.h"
-#include "interrupt.h"
 #include "news.h"
+#include "terminal_progress.h"
 
 namespace cli {
 namespace {
 
-// The command line's viewer is the terminal: the file is printed with line feeds.
+// The command line's viewer is the terminal: the file is printed with line feeds, with
+// the progress bar off the screen.
 class PrintingViewer final : public update::TextViewer {
 public:
-    explicit PrintingViewer(std::ostream& out) : m_out(out) {}
+    PrintingViewer(std::ostream& out, TerminalProgress& progress)
+        : m_out(out), m_progress(progress) {}
 
     bool show(const std::filesystem::path& file) override {
+        m_progress.clear_bar();
         std::ifstream in(file, std::ios::binary);
         if (!in)
             return false;
@@ -35,33 +38,41 @@ public:
 
 private:
     std::ostream& m_out;
+    TerminalProgress& m_progress;
 };
 
 update::NewsClient news_client(const Context& ctx) {
-    auto options = update::http_options_from_settings();
-    options.cancelled = interrupted;
     return update::NewsClient(update::ServerAddresses(update::update_root()),
-                              update::HttpClient(std::move(options)), ctx.home);
+                              update::HttpClient(update::http_options_from_settings()), ctx.home);
+}
+
+// A news command that did not complete: why, and its exit code.
+void report_not_done(Context& ctx, const core::Outcome& outcome) {
+    if (outcome.completed())
+        return;
+    for (const auto& problem : outcome.problems)
+        ctx.error(problem.text());
+    ctx.exit_code = outcome.end == core::End::Stopped ? kExitInterrupted : kExitFileError;
 }
 
 void news(Context& ctx) {
-    PrintingViewer viewer(ctx.out);
-    if (auto shown = news_client(ctx).read_news(viewer, *ctx.prompter); !shown) {
-        ctx.error(shown.error().message);
-        ctx.exit_code = kExitFileError;
-    }
+    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    ScreenPrompter prompter(*ctx.prompter, progress);
+    PrintingViewer viewer(ctx.out, progress);
+    const core::Outcome outcome = news_client(ctx).read_news(viewer, prompter, progress);
+    progress.finish();
+    report_not_done(ctx, outcome);
 }
 
 // Quiet by design: a login script may run it, and only news that changed is printed.
 void auto_news(Context& ctx) {
-    PrintingViewer viewer(ctx.out);
+    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    PrintingViewer viewer(ctx.out, progress);
     update::AutoNewsOnce once(news_client(ctx));
-    if (once.on_activation(viewer) != update::AutoNewsRun::Ran)
-        return;
-    if (once.last() == update::AutoNews::Failed) {
-        ctx.error(once.reason());
-        ctx.exit_code = interrupted() ? kExitInterrupted : kExitFileError;
-    }
+    const bool ran = once.on_activation(viewer, progress) == update::AutoNewsRun::Ran;
+    progress.finish();
+    if (ran)
+        report_not_done(ctx, once.last());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "context.h"
 #include "publish.h"
+#include "terminal_progress.h"
 
 namespace cli {
 namespace {
@@ -14,21 +15,30 @@ struct PublishOptions {
     std::string base_url;
 };
 
-void publish(Context& ctx, const PublishOptions& opt) {
-    auto report = update::publish_databases({opt.source, opt.site, opt.base_url});
-    if (!report) {
-        ctx.error(report.error().message);
-        ctx.exit_code =
-            report.error().code == core::Error::Code::Failed ? kExitFileError : kExitUsage;
-        return;
+// An address or folder that cannot be used is a usage error; a site that cannot be
+// written, or a file left out, is a file error.
+int exit_code_of(const update::PublishReport& report) {
+    switch (report.end) {
+    case core::End::Completed:
+        return report.clean() ? kExitOk : kExitFileError;
+    case core::End::Stopped:
+        return kExitInterrupted;
+    case core::End::Refused:
+        return kExitUsage;
+    case core::End::Failed:
+        break;
     }
-    for (const auto& problem : report->problems)
-        ctx.error(problem);
-    for (const auto& db : report->published)
-        ctx.out << db.name << '\t' << db.version << '\n';
-    ctx.out << report->summary() << '\n';
-    if (!report->problems.empty())
-        ctx.exit_code = kExitFileError;
+    return kExitFileError;
+}
+
+void publish(Context& ctx, const PublishOptions& opt) {
+    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    const auto report = update::publish_databases({opt.source, opt.site, opt.base_url}, progress);
+    progress.finish();
+    for (const auto& problem : report.problems)
+        ctx.error(problem.text());
+    ctx.out << report.summary;
+    ctx.exit_code = exit_code_of(report);
 }
 
 } // namespace

@@ -9,7 +9,6 @@
 #include "commands.h"
 #include "context.h"
 #include "database_list.h"
-#include "interrupt.h"
 #include "terminal_progress.h"
 
 namespace cli {
@@ -21,10 +20,28 @@ struct GetOptions {
 };
 
 update::DatabaseList server_list() {
-    update::HttpOptions options = update::http_options_from_settings();
-    options.cancelled = interrupted;
     return update::DatabaseList(update::ServerAddresses(update::update_root()),
-                                update::HttpClient(std::move(options)));
+                                update::HttpClient(update::http_options_from_settings()));
+}
+
+int exit_code_of(const core::Outcome& outcome) {
+    if (outcome.end == core::End::Stopped)
+        return kExitInterrupted;
+    return outcome.clean() ? kExitOk : kExitFileError;
+}
+
+// The list fetched for a command; false (exit code set) when it could not be.
+bool refreshed(Context& ctx, update::DatabaseList& list, core::Prompter& prompter,
+               TerminalProgress& progress) {
+    const core::Outcome outcome = list.refresh_list(prompter, progress);
+    if (outcome.completed())
+        return true;
+    // A failure was a message; a stop says only that.
+    if (outcome.end == core::End::Stopped)
+        for (const auto& problem : outcome.problems)
+            ctx.error(problem.text());
+    ctx.exit_code = exit_code_of(outcome);
+    return false;
 }
 
 // Letters, not bytes, so that names with accents line up too.
@@ -71,11 +88,12 @@ void print_table(std::ostream& out, const update::DatabaseList& list) {
 
 void run_list(Context& ctx) {
     auto list = server_list();
-    if (!list.refresh_list(*ctx.prompter)) {
-        ctx.exit_code = kExitFileError;
-        return;
-    }
-    print_table(ctx.out, list);
+    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    ScreenPrompter prompter(*ctx.prompter, progress);
+    const bool fetched = refreshed(ctx, list, prompter, progress);
+    progress.finish();
+    if (fetched)
+        print_table(ctx.out, list);
 }
 
 // Marks exactly the databases named; false when one is not listed or may not be fetched.
@@ -96,24 +114,6 @@ bool mark_named(Context& ctx, update::DatabaseList& list, const std::vector<std:
     return all;
 }
 
-std::string summary(const update::UpdateReport& report) {
-    std::string text =
-        "Downloaded " + std::to_string(report.replaced.size()) + " of " +
-        std::to_string(report.replaced.size() + report.failed.size() + report.not_tried.size()) +
-        " databases";
-    if (!report.failed.empty())
-        text += "; " + std::to_string(report.failed.size()) + " failed";
-    if (!report.not_tried.empty())
-        text += "; " + std::to_string(report.not_tried.size()) + " not tried";
-    return text + ".";
-}
-
-int exit_code_of(const update::UpdateReport& report) {
-    if (report.end == update::UpdateReport::End::Cancelled)
-        return kExitInterrupted;
-    return report.ok() ? kExitOk : kExitFileError;
-}
-
 void run_get(Context& ctx, const GetOptions& opt) {
     if (opt.names.empty() && !opt.marked) {
         ctx.error("name the databases to download, or give --marked for those the list marks");
@@ -121,20 +121,18 @@ void run_get(Context& ctx, const GetOptions& opt) {
         return;
     }
     auto list = server_list();
-    if (!list.refresh_list(*ctx.prompter)) {
-        ctx.exit_code = kExitFileError;
+    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    ScreenPrompter prompter(*ctx.prompter, progress);
+    if (!refreshed(ctx, list, prompter, progress))
         return;
-    }
     const bool all_named = opt.marked || mark_named(ctx, list, opt.names);
     if (!all_named && list.marked_count() == 0) {
         ctx.exit_code = kExitFileError;
         return;
     }
-    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
-    ScreenPrompter prompter(*ctx.prompter, progress);
     const update::UpdateReport report = list.update_marked(prompter, progress);
-    if (report.end != update::UpdateReport::End::NothingToDo)
-        progress.print_line(summary(report));
+    if (std::string_view summary = report.summary; !summary.empty())
+        progress.print_line(summary.substr(0, summary.size() - 1)); // its line end is ours
     progress.finish();
     ctx.exit_code = all_named ? exit_code_of(report) : kExitFileError;
 }

@@ -5,7 +5,6 @@
 #include "commands.h"
 #include "context.h"
 #include "database_check.h"
-#include "interrupt.h"
 #include "system_lookup.h"
 #include "terminal_progress.h"
 
@@ -18,11 +17,11 @@ struct CheckOptions {
 };
 
 int exit_code_of(const update::CheckReport& report) {
-    if (report.end == update::CheckReport::End::Cancelled)
+    if (report.end == core::End::Stopped)
         return kExitInterrupted;
-    if (report.end == update::CheckReport::End::UnknownId)
+    if (report.end == core::End::Refused)
         return kExitUsage;
-    return report.any_failed() ? kExitFileError : kExitOk;
+    return report.clean() ? kExitOk : kExitFileError;
 }
 
 // The databases to check: all of the home, or the one named (its id as the user typed it,
@@ -45,21 +44,18 @@ void check(Context& ctx, const CheckOptions& opt) {
     auto systems = chosen(ctx, opt);
     if (!systems)
         return;
-    auto options = update::http_options_from_settings();
-    options.cancelled = interrupted;
     const update::DatabaseChecker checker(update::ServerAddresses(update::update_root()),
-                                          update::HttpClient(std::move(options)));
+                                          update::HttpClient(update::http_options_from_settings()));
     TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
     ScreenPrompter prompter(*ctx.prompter, progress);
     const std::string id = opt.all ? std::string() : systems->front().id;
-    auto report = checker.update_databases(*systems, id, prompter, progress);
-    for (const auto& database : report.databases)
-        if (opt.all)
-            progress.print_line(update::describe(database));
+    const auto report = checker.update_databases(*systems, id, prompter, progress);
+    if (std::string_view summary = report.summary; !summary.empty())
+        progress.print_line(summary.substr(0, summary.size() - 1)); // its line end is ours
     progress.finish();
-    if (report.end == update::CheckReport::End::Cancelled ||
-        report.end == update::CheckReport::End::UnknownId)
-        ctx.error(report.reason);
+    // An unreachable server was a message; a stop or a refusal says why here.
+    if (report.end == core::End::Stopped || report.end == core::End::Refused)
+        ctx.error(report.problems.back().text());
     ctx.exit_code = exit_code_of(report);
 }
 

@@ -298,6 +298,33 @@ fs::path database_path(const ImportOptions& o) {
     return o.out_folder / (o.system_id + ".zdb");
 }
 
+constexpr std::size_t kGamesPerStep = 256;
+
+ImportReport& not_done(ImportReport& report, core::End end, const Error& error,
+                       const fs::path& about) {
+    report.end = end;
+    report.problems.push_back(core::Problem::line(error.message, about.string()));
+    return report;
+}
+
+ImportReport& stopped(ImportReport& report) {
+    report.end = core::End::Stopped;
+    report.summary = "The import was stopped; nothing was written.\n";
+    return report;
+}
+
+std::string summary_of(const ImportReport& r) {
+    const ImportTable& t = r.table;
+    return "Wrote " + quoted(r.database) + " (format " + std::to_string(r.format) + ").\n" +
+           "Entries written: " + std::to_string(t.roms.size()) + "\n" +
+           "Skipped without a CRC: " + std::to_string(t.without_crc) + "\n" +
+           "Skipped with a bad CRC: " + std::to_string(t.bad_crc) + "\n" +
+           "Skipped without a usable name: " + std::to_string(t.without_name) + "\n" +
+           "Duplicates left out: " + std::to_string(t.duplicates) + "\n" +
+           "Names changed to be legal: " + std::to_string(t.renamed.size()) + "\n" +
+           "File patterns: " + r.patterns + "\n";
+}
+
 } // namespace
 
 std::string legal_file_name(std::string_view name) {
@@ -316,11 +343,19 @@ bool is_legal_system_id(std::string_view id) {
            id.size() <= kMaxShortText && legal_file_name(id) == id;
 }
 
-ImportTable import_table(const DatFile& dat) {
+ImportTable import_table(const DatFile& dat, core::Progress& progress) {
     ImportTable table;
     std::set<std::pair<core::CrcText, std::string>> seen;
-    for (const auto& game : dat.games)
-        add_entries(game, table, seen);
+    const std::size_t games = dat.games.size();
+    for (std::size_t i = 0; i < games; ++i) {
+        if (progress.stop_requested()) {
+            table.stopped = true;
+            return table;
+        }
+        if (i % kGamesPerStep == 0 || i + 1 == games)
+            progress.step(i + 1, games);
+        add_entries(dat.games[i], table, seen);
+    }
     // Format 1 matches a file against either CRC: a ROM with one CRC stores it twice.
     if (table.two_crcs)
         for (auto& rom : table.roms)
@@ -370,42 +405,40 @@ core::Status check_import_options(const ImportOptions& o) {
     return core::Status::success();
 }
 
-core::Result<ImportReport> import_dat(const ImportOptions& options) {
-    if (auto ok = check_import_options(options); !ok)
-        return ok.error();
-    auto dat = read_dat_file(options.dat_file);
-    if (!dat)
-        return dat.error();
+ImportReport import_dat(const ImportOptions& options, core::Progress& progress) {
     ImportReport report;
     report.database = database_path(options);
-    report.table = import_table(*dat);
+    if (auto ok = check_import_options(options); !ok) {
+        report.exists = ok.error().code == Error::Code::Exists;
+        return not_done(report, core::End::Refused, ok.error(), report.database);
+    }
+    progress.status("Reading " + quoted(options.dat_file.filename()));
+    auto dat = read_dat_file(options.dat_file);
+    if (!dat)
+        return not_done(report, core::End::Failed, dat.error(), options.dat_file);
+    report.table = import_table(*dat, progress);
     const ImportTable& t = report.table;
+    if (t.stopped || progress.stop_requested())
+        return stopped(report);
     if (t.roms.empty())
-        return Error::bad_input(quoted(options.dat_file) + " lists no ROM with a usable CRC (" +
-                                std::to_string(t.without_crc) + " without a CRC, " +
-                                std::to_string(t.bad_crc) + " with a bad CRC, " +
-                                std::to_string(t.without_name) +
-                                " without a usable name); nothing was written");
+        return not_done(report, core::End::Failed,
+                        Error::bad_input(quoted(options.dat_file) +
+                                         " lists no ROM with a usable CRC (" +
+                                         std::to_string(t.without_crc) + " without a CRC, " +
+                                         std::to_string(t.bad_crc) + " with a bad CRC, " +
+                                         std::to_string(t.without_name) +
+                                         " without a usable name); nothing was written"),
+                        options.dat_file);
     report.format = t.two_crcs ? 1 : 3;
     const auto header = import_header(*dat, t, options);
     report.patterns = header.patterns;
     if (auto ok = core::write_zdb(report.database, report.format, header, t.roms); !ok)
-        return Error{ok.error().code, "cannot write " + quoted(report.database) + ": " +
-                                          ok.error().message + "; nothing was written"};
+        return not_done(report, core::End::Failed,
+                        Error{ok.error().code, "cannot write " + quoted(report.database) + ": " +
+                                                   ok.error().message + "; nothing was written"},
+                        report.database);
+    report.summary = summary_of(report);
     return report;
-}
-
-std::vector<std::string> ImportReport::summary() const {
-    return {
-        "Wrote " + quoted(database) + " (format " + std::to_string(format) + ").",
-        "Entries written: " + std::to_string(table.roms.size()),
-        "Skipped without a CRC: " + std::to_string(table.without_crc),
-        "Skipped with a bad CRC: " + std::to_string(table.bad_crc),
-        "Skipped without a usable name: " + std::to_string(table.without_name),
-        "Duplicates left out: " + std::to_string(table.duplicates),
-        "Names changed to be legal: " + std::to_string(table.renamed.size()),
-        "File patterns: " + patterns,
-    };
 }
 
 } // namespace update

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "dat_reader.h"
+#include "outcome.h"
+#include "progress.h"
 #include "result.h"
 #include "zdb.h"
 
@@ -57,13 +59,15 @@ struct ImportTable {
     std::size_t duplicates = 0;
     std::vector<std::pair<std::string, std::string>> renamed; ///< {as listed, as written}
     std::set<std::string> extensions; ///< of the ROM files of games with one ROM
+    bool stopped = false;             ///< Stop came before the last game: nothing may be made of it
 };
 
 /// One entry per ROM with a CRC. A game with one such ROM gives its title (description,
 /// else name) without extension, since the rename engine adds each file's own; in a game
 /// with several, each ROM is named by its file name without extension when that begins
-/// with the title (track files of a disc), else "title (ROM file name)".
-ImportTable import_table(const DatFile& dat);
+/// with the title (track files of a disc), else "title (ROM file name)". Counts the games
+/// done and polls Stop between them.
+ImportTable import_table(const DatFile& dat, core::Progress& progress = core::null_progress());
 
 /// The header of the database `options` and the list ask for.
 core::ZdbHeader import_header(const DatFile& dat, const ImportTable& table,
@@ -73,18 +77,22 @@ core::ZdbHeader import_header(const DatFile& dat, const ImportTable& table,
 /// database unless it may be replaced.
 core::Status check_import_options(const ImportOptions& options);
 
-struct ImportReport {
+/// What an import did; the summary has its counts. Refused: check_import_options refused
+/// the options (`exists`: only because the database exists already). Failed: the list or
+/// its entries could not make a database, or it could not be written. Stopped: Stop came
+/// before the database was written. In all three nothing was written and the problem
+/// says why.
+struct ImportReport : core::Outcome {
     std::filesystem::path database;
     int format = 3;
     std::string patterns;
     ImportTable table;
-
-    /// The lines a front end shows after the import.
-    std::vector<std::string> summary() const;
+    bool exists = false;
 };
 
-/// Reads the list and writes <out_folder>/<system_id>.zdb. Nothing is written when the
-/// options, the list or its entries cannot make a database.
-core::Result<ImportReport> import_dat(const ImportOptions& options);
+/// Reads the list and writes <out_folder>/<system_id>.zdb in one step: a reader sees the
+/// old database or the new one.
+ImportReport import_dat(const ImportOptions& options,
+                        core::Progress& progress = core::null_progress());
 
 } // namespace update

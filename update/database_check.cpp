@@ -39,13 +39,26 @@ DatabaseCheck failed(DatabaseCheck check, std::string reason) {
     return check;
 }
 
-CheckReport ended(CheckReport::End end, std::string reason,
-                  std::vector<DatabaseCheck> checked = {}) {
-    return {end, std::move(reason), std::move(checked)};
-}
-
 std::string named(const DatabaseCheck& check) {
     return check.long_name + " (" + check.id + ")";
+}
+
+// The databases not updated as problems, a line per database when all were checked, and
+// why the run ended early (`why` empty when it did not).
+CheckReport finished(CheckReport report, bool all, core::End end = core::End::Completed,
+                     std::string why = {}) {
+    for (const auto& d : report.databases) {
+        if (all)
+            report.summary += describe(d) + "\n";
+        if (d.state == State::Failed)
+            report.problems.push_back(
+                {is_plain_file_name(d.id) ? local_database_path(d.id).string() : std::string(),
+                 named(d) + ": not updated", d.reason});
+    }
+    report.end = end;
+    if (!why.empty())
+        report.problems.push_back(core::Problem::line(std::move(why)));
+    return report;
 }
 
 // The check a single-database run tells about: a failure first, then an update.
@@ -61,15 +74,6 @@ const DatabaseCheck* telling(const std::vector<DatabaseCheck>& checks) {
 }
 
 } // namespace
-
-bool CheckReport::any_failed() const {
-    if (end != End::Completed)
-        return true;
-    for (const auto& d : databases)
-        if (d.state == State::Failed)
-            return true;
-    return false;
-}
 
 std::string describe(const DatabaseCheck& check) {
     switch (check.state) {
@@ -113,9 +117,9 @@ DatabaseChecker::DatabaseChecker(ServerAddresses server, HttpClient http)
     : m_server(std::move(server)), m_http(std::move(http)) {}
 
 core::Result<DatabaseChecker::VersionFile>
-DatabaseChecker::fetch_version_file(const std::string& id) const {
+DatabaseChecker::fetch_version_file(const std::string& id, core::Progress& progress) const {
     const std::string url = encode_spaces(m_server.version_file(id));
-    auto body = m_http.get_text(url, kSmallBodyCap);
+    auto body = m_http.get_text(url, progress, kSmallBodyCap);
     if (!body)
         return body.error();
     const std::string_view text = without_line_end(*body);
@@ -144,7 +148,7 @@ void DatabaseChecker::download(const core::SystemEntry& system, const VersionFil
     const fs::path fresh = fs::path(local.string() + ".new");
     std::error_code ignored;
     fs::remove(fresh, ignored); // a leftover of an earlier run is never taken for this one
-    if (auto got = m_http.get_file(url, fresh, kDatabaseBodyCap); !got) {
+    if (auto got = m_http.get_file(url, fresh, progress, kDatabaseBodyCap); !got) {
         check = failed(check, got.error().message);
         return;
     }
@@ -162,7 +166,7 @@ DatabaseCheck DatabaseChecker::check_one(const core::SystemEntry& system,
     // The id comes from a database's header: it must not lead a path out of the folder.
     if (!is_plain_file_name(system.id))
         return failed(check, "the id " + quoted_url(system.id) + " cannot name a database file");
-    auto offer = fetch_version_file(system.id);
+    auto offer = fetch_version_file(system.id, progress);
     if (!offer)
         return failed(check, offer.error().message);
     check.new_version = offer->version;
@@ -180,39 +184,31 @@ CheckReport DatabaseChecker::update_databases(const std::vector<core::SystemEntr
                                               std::string_view id, core::Prompter& prompter,
                                               core::Progress& progress) const {
     CheckReport report;
+    const bool all = id.empty();
     std::vector<const core::SystemEntry*> chosen;
     for (const auto& s : systems)
-        if (id.empty() || s.id == id)
+        if (all || s.id == id)
             chosen.push_back(&s);
-    if (!id.empty() && chosen.empty())
-        return ended(CheckReport::End::UnknownId,
-                     "no loaded database has the id " + quoted_url(id));
-    if (auto reached = m_http.probe(m_server.database_folder()); !reached) {
+    if (chosen.empty() && !all)
+        return finished(report, all, core::End::Refused,
+                        "no loaded database has the id " + quoted_url(id));
+    if (auto reached = m_http.probe(m_server.database_folder(), progress); !reached) {
         if (reached.error().code == Error::Code::Cancelled)
-            return ended(CheckReport::End::Cancelled, reached.error().message);
+            return finished(report, all, core::End::Stopped, reached.error().message);
         prompter.ask(unreachable_message(reached.error().message));
-        return ended(CheckReport::End::Unreachable, reached.error().message);
+        return finished(report, all, core::End::Failed, reached.error().message);
     }
-    for (std::size_t i = 0; i < chosen.size(); ++i) {
-        if (stopped(progress))
-            return ended(CheckReport::End::Cancelled, "the check was stopped",
-                         std::move(report.databases));
+    for (std::size_t i = 0; i < chosen.size() && !progress.stop_requested(); ++i) {
         progress.status("Checking " + chosen[i]->long_name + "...");
         progress.step(i + 1, chosen.size());
         report.databases.push_back(check_one(*chosen[i], progress));
     }
     // A stop during the last database ends the run as a stop between them does: no message.
-    if (stopped(progress))
-        return ended(CheckReport::End::Cancelled, "the check was stopped",
-                     std::move(report.databases));
-    if (!id.empty())
+    if (progress.stop_requested())
+        return finished(std::move(report), all, core::End::Stopped, "the check was stopped");
+    if (!all)
         prompter.ask(check_message(*telling(report.databases)));
-    return report;
-}
-
-bool DatabaseChecker::stopped(const core::Progress& progress) const {
-    const auto& cancelled = m_http.options().cancelled;
-    return progress.stop_requested() || (cancelled && cancelled());
+    return finished(std::move(report), all);
 }
 
 CheckReport DatabaseChecker::update_databases(std::string_view id, core::Prompter& prompter,

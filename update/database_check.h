@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "http_client.h"
+#include "outcome.h"
 #include "progress.h"
 #include "prompter.h"
 #include "rdbs.h"
@@ -26,18 +27,14 @@ struct DatabaseCheck {
 /// One line for a database of an all-databases check.
 std::string describe(const DatabaseCheck& check);
 
-struct CheckReport {
-    enum class End {
-        Completed,
-        Unreachable, ///< the probe failed; nothing was checked
-        Cancelled,   ///< stopped by the user; the database being fetched is untouched
-        UnknownId,   ///< no listed database has the id; nothing asked of the server
-    };
-    End end = End::Completed;
-    std::string reason; ///< why the run did not complete
+/// What a check did. Failed: the server could not be reached, nothing was checked.
+/// Stopped: Stop, between databases or inside a download; the database being fetched is
+/// untouched. Refused: no listed database has the id; nothing was asked of the server.
+/// The problems are the databases not updated (path: the local file), then, when the run
+/// ended early, why. The summary is a line per database of an all-databases check (a
+/// single database's outcome is a message).
+struct CheckReport : core::Outcome {
     std::vector<DatabaseCheck> databases;
-
-    bool any_failed() const;
 };
 
 /// The database check: each database's version file against the local version, and a
@@ -65,8 +62,8 @@ private:
         std::string version;
         std::string download;
     };
-    core::Result<VersionFile> fetch_version_file(const std::string& id) const;
-    bool stopped(const core::Progress& progress) const;
+    core::Result<VersionFile> fetch_version_file(const std::string& id,
+                                                 core::Progress& progress) const;
     void download(const core::SystemEntry& system, const VersionFile& offer, DatabaseCheck& check,
                   core::Progress& progress) const;
 

@@ -20,13 +20,13 @@ constexpr std::string_view kStatusTitle = "Status";
 // Clears a flag however the scope ends.
 class FlagScope {
 public:
-    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    explicit FlagScope(std::atomic<bool>& flag) : m_flag(flag) { m_flag = true; }
     ~FlagScope() { m_flag = false; }
     FlagScope(const FlagScope&) = delete;
     FlagScope& operator=(const FlagScope&) = delete;
 
 private:
-    bool& m_flag;
+    std::atomic<bool>& m_flag;
 };
 
 std::string quoted_url(std::string_view url) {
@@ -48,8 +48,8 @@ std::vector<std::string> body_lines(std::string_view body) {
     return lines;
 }
 
-core::Message cannot_connect(const core::Error& error) {
-    return {error.message, "Cannot Connect to Server", core::Message::Icon::Exclamation,
+core::Message cannot_connect(const std::string& reason) {
+    return {reason, "Cannot Connect to Server", core::Message::Icon::Exclamation,
             core::Message::Buttons::Ok};
 }
 
@@ -75,6 +75,31 @@ void set_status_from_local(ListRow& row, std::string_view server_version) {
 std::string progress_line(std::string_view name, std::size_t done, std::size_t total) {
     return "Downloading " + std::string(name) + ".zdb (" + std::to_string(done) + " of " +
            std::to_string(total) + ")";
+}
+
+core::Outcome busy() {
+    return {core::End::Refused,
+            {core::Problem::line("the database list is being refreshed or updated already")},
+            {}};
+}
+
+core::Outcome stopped_or_failed(const core::Error& error) {
+    const bool stopped = error.code == core::Error::Code::Cancelled;
+    return {
+        stopped ? core::End::Stopped : core::End::Failed, {core::Problem::line(error.message)}, {}};
+}
+
+// "Downloaded 1 of 3 databases; 1 failed; 1 not tried."
+std::string summary_of(const UpdateReport& report) {
+    const std::size_t marked =
+        report.replaced.size() + report.failed.size() + report.not_tried.size();
+    std::string text = "Downloaded " + std::to_string(report.replaced.size()) + " of " +
+                       std::to_string(marked) + " databases";
+    if (!report.failed.empty())
+        text += "; " + std::to_string(report.failed.size()) + " failed";
+    if (!report.not_tried.empty())
+        text += "; " + std::to_string(report.not_tried.size()) + " not tried";
+    return text + ".\n";
 }
 
 } // namespace
@@ -141,23 +166,26 @@ void DatabaseList::apply_sort() {
     m_rows = std::move(sorted);
 }
 
-core::Status DatabaseList::refresh_list(core::Prompter& prompter) {
+core::Outcome DatabaseList::refresh_list(core::Prompter& prompter, core::Progress& progress) {
     if (m_refreshing || m_updating)
-        return core::Status::success();
-    return refresh_now(prompter);
+        return busy();
+    return refresh_now(prompter, progress);
 }
 
 // The list is read into memory: it is small (the body cap) and never needs a file.
-core::Status DatabaseList::refresh_now(core::Prompter& prompter) {
+core::Outcome DatabaseList::refresh_now(core::Prompter& prompter, core::Progress& progress) {
     FlagScope guard(m_refreshing);
-    auto body = m_client.get_text(encode_spaces(m_server.list()), kSmallBodyCap);
+    auto body = m_client.get_text(encode_spaces(m_server.list()), progress, kSmallBodyCap);
     core::Status status = body ? rebuild(*body) : core::Status(body.error());
-    if (!status) {
+    if (status)
+        return {};
+    core::Outcome outcome = stopped_or_failed(status.error());
+    if (outcome.end == core::End::Failed) {
         m_columns.clear();
         m_rows.clear();
-        prompter.ask(cannot_connect(status.error()));
+        prompter.ask(cannot_connect(status.error().message));
     }
-    return status;
+    return outcome;
 }
 
 core::Status DatabaseList::rebuild(std::string_view body) {
@@ -209,7 +237,7 @@ void DatabaseList::mark_by_local_versions() {
 UpdateReport DatabaseList::update_marked(core::Prompter& prompter, core::Progress& progress) {
     UpdateReport report;
     if (m_refreshing || m_updating) {
-        report.end = UpdateReport::End::Busy;
+        static_cast<core::Outcome&>(report) = busy();
         return report;
     }
     FlagScope guard(m_updating);
@@ -219,12 +247,11 @@ UpdateReport DatabaseList::update_marked(core::Prompter& prompter, core::Progres
             marked.push_back(row);
     if (marked.empty()) {
         prompter.ask(nothing_to_do());
-        report.end = UpdateReport::End::NothingToDo;
         return report;
     }
     for (std::size_t i = 0; i < marked.size(); ++i) {
         if (progress.stop_requested()) {
-            report.end = UpdateReport::End::Cancelled;
+            report.end = core::End::Stopped;
             break;
         }
         progress.step(i + 1, marked.size());
@@ -232,16 +259,29 @@ UpdateReport DatabaseList::update_marked(core::Prompter& prompter, core::Progres
         if (!update_one(marked[i], report, progress))
             break;
     }
-    if (report.end != UpdateReport::End::Completed) {
+    if (report.end == core::End::Completed)
+        refresh_after(report, prompter, progress);
+    else
         stop_run(report, marked, prompter, progress);
-        return report;
-    }
-    if (core::Status refreshed = refresh_now(prompter); !refreshed)
-        report.error = refreshed.error();
+    report.summary = summary_of(report);
     return report;
 }
 
+void DatabaseList::refresh_after(UpdateReport& report, core::Prompter& prompter,
+                                 core::Progress& progress) {
+    core::Outcome refreshed = refresh_now(prompter, progress);
+    if (refreshed.end == core::End::Stopped) {
+        // The rows stay as they were: only the databases put in place change.
+        report.end = core::End::Stopped;
+        show_replaced(report);
+        return;
+    }
+    report.problems.insert(report.problems.end(), refreshed.problems.begin(),
+                           refreshed.problems.end());
+}
+
 bool DatabaseList::update_one(const ListRow& row, UpdateReport& report, core::Progress& progress) {
+    using Code = core::Error::Code;
     const fs::path local = local_database_path(row.name);
     fs::path download = local;
     download += ".tmp";
@@ -250,27 +290,29 @@ bool DatabaseList::update_one(const ListRow& row, UpdateReport& report, core::Pr
     // A leftover download, or a link planted under its name, is never written through.
     fs::remove(download, ec);
     const std::string url = encode_spaces(m_server.database_file(row.name));
-    core::Status status = m_client.get_file(url, download, kDatabaseBodyCap);
-    if (!status && status.error().code == core::Error::Code::Cancelled) {
-        report.end = UpdateReport::End::Cancelled;
-        return false;
-    }
+    core::Status status = m_client.get_file(url, download, progress, kDatabaseBodyCap);
     // Failed covers a dead server and a transfer gone wrong on a live one; only the
     // first ends the run.
-    if (!status && status.error().code == core::Error::Code::Failed) {
-        if (core::Status reached = m_client.probe(url); !reached) {
-            report.end = reached.error().code == core::Error::Code::Cancelled
-                             ? UpdateReport::End::Cancelled
-                             : UpdateReport::End::ServerLost;
-            report.error = status.error();
-            return false;
-        }
+    core::Status reached = core::Status::success();
+    if (!status && status.error().code == Code::Failed)
+        reached = m_client.probe(url, progress);
+    if (!status && status.error().code == Code::Cancelled)
+        reached = status;
+    if (!reached) {
+        // A stop during the probe is a stop; only a server that did not answer is lost.
+        const core::Outcome ended = stopped_or_failed(reached.error());
+        report.end = ended.end;
+        if (ended.end == core::End::Failed)
+            report.problems.push_back(core::Problem::line(status.error().message));
+        return false;
     }
     if (status)
         status = install_database(download, local, true);
     if (!status) {
-        report.failed.push_back({row.name, status.error()});
-        progress.log("Could not update " + row.name + ": " + status.error().message + "\r\n");
+        report.failed.push_back(row.name);
+        report.problems.push_back(
+            {local.string(), "Could not update " + row.name, status.error().message});
+        progress.log(report.problems.back().text() + "\r\n");
         return true;
     }
     report.replaced.push_back(row.name);
@@ -282,13 +324,17 @@ void DatabaseList::stop_run(UpdateReport& report, const std::vector<ListRow>& ma
                             core::Prompter& prompter, core::Progress& progress) {
     for (std::size_t i = report.replaced.size() + report.failed.size(); i < marked.size(); ++i)
         report.not_tried.push_back(marked[i].name);
-    if (report.end == UpdateReport::End::ServerLost)
-        prompter.ask(cannot_connect(*report.error));
+    if (report.end == core::End::Failed)
+        prompter.ask(cannot_connect(report.problems.back().text()));
     else
         progress.log("The update was stopped; " + std::to_string(report.not_tried.size()) +
                      " marked databases were left as they were.\r\n");
-    // The server is gone or the user wants to stop: the list is not fetched again, only
-    // the databases put in place get their new status.
+    // The server is gone or the user wants to stop: the list is not fetched again.
+    show_replaced(report);
+}
+
+// The databases put in place get their new status.
+void DatabaseList::show_replaced(const UpdateReport& report) {
     for (const std::string& name : report.replaced)
         if (auto row = find(name))
             set_status_from_local(m_rows[*row], m_rows[*row].fields[m_version_column]);

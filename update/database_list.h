@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "http_client.h"
+#include "outcome.h"
 #include "progress.h"
 #include "prompter.h"
 #include "result.h"
@@ -35,35 +37,24 @@ struct ListRow {
     bool downloadable = false; ///< a plain file name listed once: may be marked
 };
 
-/// A database that an update run could not put in place, and why.
-struct DatabaseFailure {
-    std::string name;
-    core::Error error;
-};
-
 /// What an update run did. Failures are never folded into success.
-struct UpdateReport {
-    enum class End {
-        Completed,   ///< every marked database was tried
-        NothingToDo, ///< none was marked ("Nothing to Do" was shown)
-        ServerLost,  ///< the server could not be reached; the run stopped
-        Cancelled,   ///< stopped by the user
-        Busy,        ///< a refresh or another run was going on; nothing done
-    };
-    End end = End::Completed;
-    std::vector<std::string> replaced;   ///< names now holding the downloaded database
-    std::vector<DatabaseFailure> failed; ///< tried and left as they were
-    std::vector<std::string> not_tried;  ///< marked, left alone because the run stopped
-    std::optional<core::Error> error;    ///< the lost server, or the refresh afterwards
-    bool ok() const {
-        return (end == End::Completed || end == End::NothingToDo) && failed.empty() && !error;
-    }
+///
+/// Completed: every marked database was tried, or none was marked ("Nothing to Do" was
+/// shown; the summary is empty). Failed: the server was lost and the run ended there.
+/// Stopped: Stop, between databases or inside a download. Refused: a refresh or another
+/// run was going on; nothing was done. The problems are the databases left as they were
+/// (path: the local file) with their reasons, then a lost server or a failed refresh.
+struct UpdateReport : core::Outcome {
+    std::vector<std::string> replaced;  ///< names now holding the downloaded database
+    std::vector<std::string> failed;    ///< tried and left as they were
+    std::vector<std::string> not_tried; ///< marked, left alone because the run ended early
 };
 
 /// The server's database list as a window shows it: the list's titles and "Status" as
 /// columns, one row per database, marks on those that are new or out of date. Refreshing
-/// and updating run on the caller's thread and block it; the model is not shared between
-/// threads. Local databases live in the databases folder of the application home.
+/// and updating run on the caller's thread (a worker's, in a window) and block it; only
+/// refreshing() and updating() may be asked from another thread meanwhile. Local
+/// databases live in the databases folder of the application home.
 class DatabaseList {
 public:
     DatabaseList(ServerAddresses server, HttpClient client);
@@ -87,14 +78,15 @@ public:
     std::optional<std::size_t> sort_column() const { return m_sort_column; }
     bool sort_descending() const { return m_descending; }
 
-    /// Rebuilds the list from the server's list.php. Returns at once (success, nothing
-    /// changed) while a refresh or an update run is going on. On failure the list is
-    /// emptied and "Cannot Connect to Server" shows the reason.
-    core::Status refresh_list(core::Prompter& prompter);
+    /// Rebuilds the list from the server's list.php. Refused at once (nothing changed)
+    /// while a refresh or an update run is going on. On failure the list is emptied and
+    /// "Cannot Connect to Server" shows the reason; Stop leaves the list as it was.
+    core::Outcome refresh_list(core::Prompter& prompter, core::Progress& progress);
 
     /// Downloads each marked database beside its local file (name + ".zdb.tmp") and puts
     /// it in place when it reads as a database; a failed one is logged and the run goes
-    /// on, a lost server stops it. Ends with a refresh of the list.
+    /// on, a lost server ends it. Stop leaves the database being fetched as it was. Ends
+    /// with a refresh of the list.
     UpdateReport update_marked(core::Prompter& prompter, core::Progress& progress);
 
     bool refreshing() const { return m_refreshing; }
@@ -102,15 +94,18 @@ public:
     bool updating() const { return m_updating; }
 
 private:
-    core::Status refresh_now(core::Prompter& prompter);
+    core::Outcome refresh_now(core::Prompter& prompter, core::Progress& progress);
     core::Status rebuild(std::string_view body);
     void mark_by_local_versions();
     void apply_sort();
-    /// Downloads and installs one row; false when the server is lost (error in `report`).
+    /// Downloads and installs one row; false when the run ends here (end in `report`).
     bool update_one(const ListRow& row, UpdateReport& report, core::Progress& progress);
-    /// After a run that stopped: what was left, the message, the new statuses.
+    /// After a run that ended early: what was left, the message, the new statuses.
     void stop_run(UpdateReport& report, const std::vector<ListRow>& marked,
                   core::Prompter& prompter, core::Progress& progress);
+    /// The list fetched again once every marked database was tried.
+    void refresh_after(UpdateReport& report, core::Prompter& prompter, core::Progress& progress);
+    void show_replaced(const UpdateReport& report);
 
     ServerAddresses m_server;
     HttpClient m_client;
@@ -119,8 +114,8 @@ private:
     std::size_t m_version_column = 0;
     std::optional<std::size_t> m_sort_column;
     bool m_descending = false;
-    bool m_refreshing = false;
-    bool m_updating = false;
+    std::atomic<bool> m_refreshing = false;
+    std::atomic<bool> m_updating = false;
 };
 
 } // namespace update

@@ -88,9 +88,9 @@ struct Transfer {
     std::uint64_t received = 0;
     bool too_large = false;
     int write_errno = 0;
-    const TransferProgress* progress = nullptr;
-    const std::function<bool()>* cancelled = nullptr;
+    core::Progress* progress = nullptr;
     bool was_cancelled = false;
+    curl_off_t reported = -1; ///< the byte count told last: an idle transfer tells nothing
 };
 
 std::size_t on_body(char* data, std::size_t, std::size_t n, void* user) {
@@ -117,14 +117,17 @@ std::size_t on_body(char* data, std::size_t, std::size_t n, void* user) {
     return n;
 }
 
+// Called many times a second while data flows and about once a second while none does.
 int on_progress(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
     auto& t = *static_cast<Transfer*>(user);
-    if (t.cancelled && *t.cancelled && (*t.cancelled)()) {
+    if (t.progress->stop_requested()) {
         t.was_cancelled = true;
         return 1;
     }
-    if (t.progress && *t.progress && now > 0)
-        (*t.progress)(static_cast<std::uint64_t>(now), static_cast<std::uint64_t>(total));
+    if (now > 0 && now != t.reported) {
+        t.reported = now;
+        t.progress->bytes(static_cast<std::uint64_t>(now), static_cast<std::uint64_t>(total));
+    }
     return 0;
 }
 
@@ -214,20 +217,26 @@ Error failure(CURL* h, CURLcode code, const Transfer& t, const HttpOptions& opti
     }
 }
 
-core::Status perform(const HttpOptions& options, std::string_view url, Transfer& t) {
+// One request: a GET whose body goes where `t` says, or a HEAD (`with_body` false).
+core::Status perform(const HttpOptions& options, std::string_view url, Transfer& t,
+                     bool with_body = true) {
     char error_text[CURL_ERROR_SIZE] = {};
     auto curl = make_handle(options, url, error_text);
     if (!curl)
         return Error::failed("cannot start a download of " + quoted_url(url));
     CURL* h = curl.get();
-    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
-    // An announced length over the cap is refused before any of the body is read.
-    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t.cap));
+    if (with_body) {
+        curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
+        // An announced length over the cap is refused before any of the body is read.
+        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(t.cap));
+    } else {
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    }
     if (auto code = curl_easy_perform(h); code != CURLE_OK)
         return failure(h, code, t, options, url, error_text);
     return core::Status::success();
@@ -237,22 +246,22 @@ core::Status perform(const HttpOptions& options, std::string_view url, Transfer&
 
 HttpClient::HttpClient(HttpOptions options) : m_options(std::move(options)) {}
 
-core::Result<std::string> HttpClient::get_text(std::string_view url, std::uint64_t cap,
-                                               const TransferProgress& progress) const {
+core::Result<std::string> HttpClient::get_text(std::string_view url, core::Progress& progress,
+                                               std::uint64_t cap) const {
     std::string body;
-    Transfer t{.text = &body, .cap = cap, .progress = &progress, .cancelled = &m_options.cancelled};
+    Transfer t{.text = &body, .cap = cap, .progress = &progress};
     if (auto status = perform(m_options, url, t); !status)
         return status.error();
     return body;
 }
 
-core::Status HttpClient::get_file(std::string_view url, const fs::path& file, std::uint64_t cap,
-                                  const TransferProgress& progress) const {
+core::Status HttpClient::get_file(std::string_view url, const fs::path& file,
+                                  core::Progress& progress, std::uint64_t cap) const {
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return Error::failed("cannot create " + core::quoted(file) + " for the download of " +
                              quoted_url(url) + ": " + std::strerror(errno));
-    Transfer t{.fd = fd, .cap = cap, .progress = &progress, .cancelled = &m_options.cancelled};
+    Transfer t{.fd = fd, .cap = cap, .progress = &progress};
     auto status = perform(m_options, url, t);
     // The file is renamed into place next: its bytes must be on disk before that.
     if (status && ::fsync(fd) != 0)
@@ -265,17 +274,9 @@ core::Status HttpClient::get_file(std::string_view url, const fs::path& file, st
     return status;
 }
 
-core::Status HttpClient::probe(std::string_view url) const {
-    char error_text[CURL_ERROR_SIZE] = {};
-    auto curl = make_handle(m_options, url, error_text);
-    if (!curl)
-        return Error::failed("cannot start a download of " + quoted_url(url));
-    curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
-    auto code = curl_easy_perform(curl.get());
-    if (code == CURLE_OK)
-        return core::Status::success();
-    Transfer none;
-    return failure(curl.get(), code, none, m_options, url, error_text);
+core::Status HttpClient::probe(std::string_view url, core::Progress& progress) const {
+    Transfer t{.progress = &progress};
+    return perform(m_options, url, t, false);
 }
 
 } // namespace update

@@ -58,10 +58,13 @@ std::string cut_characters(std::string_view text, std::size_t limit) {
     return std::string(text);
 }
 
-AutoNews failed(std::string* reason, const Error& error) {
-    if (reason)
-        *reason = error.message;
-    return AutoNews::Failed;
+// Stopped for Stop, else Failed; the problem is the error, about `file`.
+template <typename Report = core::Outcome>
+Report not_done(const Error& error, const fs::path& file) {
+    Report report;
+    report.end = error.code == Error::Code::Cancelled ? core::End::Stopped : core::End::Failed;
+    report.problems.push_back(core::Problem::line(error.message, file.string()));
+    return report;
 }
 
 } // namespace
@@ -82,12 +85,14 @@ NewsClient::NewsClient(ServerAddresses server, HttpClient http, fs::path home,
     : m_server(std::move(server)), m_http(std::move(http)), m_home(std::move(home)),
       m_settings_file(std::move(settings_file)) {}
 
-core::Status NewsClient::fetch(const std::string& url, const fs::path& file) const {
+core::Status NewsClient::fetch(const std::string& url, const fs::path& file,
+                               core::Progress& progress) const {
     auto temp = temp_beside(file);
     if (!temp)
         return temp.error();
-    // News is a page of text: anything near the cap is not news.
-    if (auto got = m_http.get_file(url, *temp, kSmallBodyCap); !got)
+    // News is a page of text: anything near the cap is not news. A failed download
+    // removes its file.
+    if (auto got = m_http.get_file(url, *temp, progress, kSmallBodyCap); !got)
         return got.error();
     std::error_code ec;
     fs::rename(*temp, file, ec);
@@ -99,52 +104,53 @@ core::Status NewsClient::fetch(const std::string& url, const fs::path& file) con
     return core::Status::success();
 }
 
-core::Status NewsClient::check_for_news(TextViewer& viewer) const {
+core::Outcome NewsClient::check_for_news(TextViewer& viewer, core::Progress& progress) const {
     const fs::path file = m_home / kNewsFile;
-    if (auto got = fetch(m_server.standard_news(), file); !got)
-        return got;
+    if (auto got = fetch(m_server.standard_news(), file, progress); !got)
+        return not_done(got.error(), file);
     if (!viewer.show(file))
-        return Error::failed("cannot show " + core::quoted(file));
-    return core::Status::success();
+        return not_done(Error::failed("cannot show " + core::quoted(file)), file);
+    return {};
 }
 
-core::Status NewsClient::read_news(TextViewer& viewer, core::Prompter& prompter) const {
-    auto shown = check_for_news(viewer);
-    if (!shown)
+core::Outcome NewsClient::read_news(TextViewer& viewer, core::Prompter& prompter,
+                                    core::Progress& progress) const {
+    core::Outcome shown = check_for_news(viewer, progress);
+    if (shown.end == core::End::Failed)
         prompter.ask(news_failure_message());
     return shown;
 }
 
-AutoNews NewsClient::check_for_auto_news(TextViewer& viewer, std::string* reason) const {
+AutoNewsReport NewsClient::check_for_auto_news(TextViewer& viewer, core::Progress& progress) const {
+    using Report = AutoNewsReport;
     const fs::path file = m_home / kAutoNewsFile;
-    if (auto got = fetch(m_server.auto_news(), file); !got)
-        return failed(reason, got.error());
+    if (auto got = fetch(m_server.auto_news(), file, progress); !got)
+        return not_done<Report>(got.error(), file);
     auto text = read_whole(file);
     if (!text)
-        return failed(reason, text.error());
+        return not_done<Report>(text.error(), file);
     // A server with nothing to say (a freshly published site) has no news to show.
-    if (is_blank(*text))
-        return AutoNews::Unchanged;
     const std::string line = news_first_line(*text);
-    if (core::read_setting("general", "LastNews", "0", m_settings_file) == line)
-        return AutoNews::Unchanged;
+    if (is_blank(*text) || core::read_setting("general", "LastNews", "0", m_settings_file) == line)
+        return {};
     // Shown before it is remembered: news the viewer could not show comes again next time.
     if (!viewer.show(file))
-        return failed(reason, Error::failed("cannot show " + core::quoted(file)));
+        return not_done<Report>(Error::failed("cannot show " + core::quoted(file)), file);
     if (auto saved = core::write_setting("general", "LastNews", line, m_settings_file); !saved)
-        return failed(reason, saved.error());
-    return AutoNews::Shown;
+        return not_done<Report>(saved.error(), m_settings_file);
+    Report shown;
+    shown.shown = true;
+    return shown;
 }
 
-AutoNewsRun AutoNewsOnce::on_activation(TextViewer& viewer) {
+AutoNewsRun AutoNewsOnce::on_activation(TextViewer& viewer, core::Progress& progress) {
     if (m_ran)
         return AutoNewsRun::AlreadyRan;
     // Read at every activation: the user may allow the news later in this run.
     if (core::read_setting("general", "CheckForNews", "1", m_client.settings_file()) != "1")
         return AutoNewsRun::NotAllowed;
     m_ran = true;
-    m_reason.clear();
-    m_last = m_client.check_for_auto_news(viewer, &m_reason);
+    m_last = m_client.check_for_auto_news(viewer, progress);
     return AutoNewsRun::Ran;
 }
 

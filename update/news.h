@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "http_client.h"
+#include "outcome.h"
+#include "progress.h"
 #include "prompter.h"
 #include "result.h"
 #include "update_server.h"
@@ -31,15 +33,17 @@ core::Message news_failure_message();
 /// cut to what a setting can hold.
 std::string news_first_line(std::string_view text);
 
-/// What check_for_auto_news did.
-enum class AutoNews {
-    Shown,     ///< a new first line: the file was shown and `LastNews` holds that line
-    Unchanged, ///< the first line equals `LastNews`, or the news is empty: nothing shown
-    Failed,    ///< fetching, showing or remembering failed; `LastNews` unchanged
+/// What check_for_auto_news did. Completed: the news was shown (`shown`: a new first
+/// line, which `LastNews` now holds) or it was not new or empty (nothing shown). Failed:
+/// fetching, showing or remembering failed; Stopped: Stop during the download. Either
+/// way `LastNews` is unchanged and the problem says why.
+struct AutoNewsReport : core::Outcome {
+    bool shown = false;
 };
 
 /// The server's news, fetched into the home folder and shown by a TextViewer. A news file
-/// is put in place by one rename, so a failed fetch never leaves half of one behind.
+/// is put in place by one rename, so a failed or stopped fetch never leaves half of one
+/// behind. The operations end Completed, Failed or Stopped; a problem says why.
 class NewsClient {
 public:
     /// `home` holds the news files; `settings_file` empty: the home's settings file.
@@ -47,22 +51,23 @@ public:
                std::filesystem::path settings_file = {});
 
     /// The standard news into "news.txt", then shown. Fails when it could not be fetched or
-    /// shown; the reason names what went wrong.
-    core::Status check_for_news(TextViewer& viewer) const;
+    /// shown; the problem names what went wrong.
+    core::Outcome check_for_news(TextViewer& viewer, core::Progress& progress) const;
 
     /// The Read News command: check_for_news, and on failure news_failure_message().
-    core::Status read_news(TextViewer& viewer, core::Prompter& prompter) const;
+    core::Outcome read_news(TextViewer& viewer, core::Prompter& prompter,
+                            core::Progress& progress) const;
 
     /// The automatic news into "newsauto.txt". Shown only when its first line differs from
-    /// `LastNews` (section "general"), which then takes that line. Never asks anything;
-    /// `reason` (when given) receives why it failed.
-    AutoNews check_for_auto_news(TextViewer& viewer, std::string* reason = nullptr) const;
+    /// `LastNews` (section "general"), which then takes that line. Never asks anything.
+    AutoNewsReport check_for_auto_news(TextViewer& viewer, core::Progress& progress) const;
 
     const std::filesystem::path& home() const { return m_home; }
     const std::filesystem::path& settings_file() const { return m_settings_file; }
 
 private:
-    core::Status fetch(const std::string& url, const std::filesystem::path& file) const;
+    core::Status fetch(const std::string& url, const std::filesystem::path& file,
+                       core::Progress& progress) const;
 
     ServerAddresses m_server;
     HttpClient m_http;
@@ -84,17 +89,15 @@ class AutoNewsOnce {
 public:
     explicit AutoNewsOnce(NewsClient client) : m_client(std::move(client)) {}
 
-    AutoNewsRun on_activation(TextViewer& viewer);
+    AutoNewsRun on_activation(TextViewer& viewer, core::Progress& progress);
     bool has_run() const { return m_ran; }
     /// The outcome of the run, once has_run().
-    AutoNews last() const { return m_last; }
-    const std::string& reason() const { return m_reason; }
+    const AutoNewsReport& last() const { return m_last; }
 
 private:
     NewsClient m_client;
     bool m_ran = false;
-    AutoNews m_last = AutoNews::Unchanged;
-    std::string m_reason;
+    AutoNewsReport m_last;
 };
 
 /// The home's "Zelkon - What's New.txt".

@@ -5,13 +5,14 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "atomic_file.h"
+#include "staged_files.h"
 #include "text.h"
 #include "update_server.h"
 #include "zdb.h"
@@ -52,11 +53,8 @@ std::string plural(std::size_t n, std::string_view one, std::string_view many) {
 
 // --- writing inside the site -------------------------------------------------------------
 
-/// Files a web server must be able to read, written so that a server serving the tree
-/// meanwhile hands out the old file or the new one, never half of one.
-core::Status write_atomically(const fs::path& path, std::string_view bytes) {
-    return core::write_file_atomically(path, bytes, 0644);
-}
+/// Files a web server must be able to read.
+constexpr mode_t kSiteFileMode = 0644;
 
 /// Creates `folder` when missing. A symbolic link in its place is refused: following it
 /// could write the tree somewhere else than the site.
@@ -140,8 +138,7 @@ core::Result<std::vector<Candidate>> list_candidates(const fs::path& source) {
 
 /// Names that a server matching without regard to case could not tell apart: every one
 /// of them is refused, as the server would hand out either for both.
-std::vector<bool> case_clashes(const std::vector<Candidate>& candidates,
-                               std::vector<std::string>& problems) {
+std::vector<bool> case_clashes(const std::vector<Candidate>& candidates, core::Problems& problems) {
     std::map<std::string, std::vector<std::size_t>> by_folded;
     for (std::size_t i = 0; i < candidates.size(); ++i)
         by_folded[core::fold_case(candidates[i].name)].push_back(i);
@@ -154,9 +151,9 @@ std::vector<bool> case_clashes(const std::vector<Candidate>& candidates,
             clash[i] = true;
             files += (files.empty() ? "" : ", ") + quoted(candidates[i].file);
         }
-        problems.push_back("refused " + files +
-                           ": their names differ only in letter case, and the server matches "
-                           "names without regard to case");
+        problems.push_back({candidates[group.front()].file.string(), "refused " + files,
+                            "their names differ only in letter case, and the server matches "
+                            "names without regard to case"});
     }
     return clash;
 }
@@ -171,48 +168,132 @@ std::string version_refusal(const std::string& version) {
     return {};
 }
 
-/// One database read and checked, or a line saying why it is left out.
+/// One database read and checked, or why it is left out.
 struct Checked {
     PublishedDatabase database;
-    std::string problem;
+    std::optional<core::Problem> problem;
     bool skipped = false; ///< not a readable database (else refused)
 };
 
+Checked left_out(const Candidate& c, std::string_view how, std::string why, bool skipped) {
+    return {
+        {}, core::Problem{c.file.string(), std::string(how) + " " + quoted(c.file), why}, skipped};
+}
+
 Checked check_candidate(const Candidate& c) {
     if (!is_plain_file_name(c.name))
-        return {{}, "refused " + quoted(c.file) + ": its name cannot be a file name on the server"};
+        return left_out(c, "refused", "its name cannot be a file name on the server", false);
     core::RomTable roms;
     auto header = core::load_zdb(c.file, core::kZdbFull, &roms);
     if (!header.usable())
-        return {{}, "skipped " + quoted(c.file) + ": " + header.error, true};
+        return left_out(c, "skipped", header.error, true);
     auto version = core::read_zdb_version(c.file);
     if (auto why = version_refusal(version); !why.empty())
-        return {{}, "refused " + quoted(c.file) + ": " + why};
+        return left_out(c, "refused", why, false);
     return {{c.name, version, one_line(header.long_name), roms.size()}, {}};
 }
 
-core::Status publish_one(const Candidate& c, const PublishedDatabase& db, const SiteFolders& site,
-                         const std::string& base_url) {
+core::Status stage_one(const Candidate& c, const PublishedDatabase& db, const SiteFolders& site,
+                       const std::string& base_url, StagedFiles& staged) {
     auto bytes = read_bytes(c.file);
     if (!bytes)
         return bytes.error();
-    if (auto copied = write_atomically(site.zdb / (db.name + ".zdb"), *bytes); !copied)
+    if (auto copied = staged.stage(site.zdb / (db.name + ".zdb"), *bytes, kSiteFileMode); !copied)
         return copied;
-    return write_atomically(site.zdb / (core::to_lower_ascii(db.name) + ".txt"),
-                            version_file_text(db.version, base_url));
+    return staged.stage(site.zdb / (core::to_lower_ascii(db.name) + ".txt"),
+                        version_file_text(db.version, base_url), kSiteFileMode);
 }
 
 /// Empty news files, so that clients asking for news get an answer; a publisher's own
 /// news stays as it is.
-core::Status keep_or_create_news(const SiteFolders& site) {
+core::Status keep_or_create_news(const SiteFolders& site, StagedFiles& staged) {
     for (const char* name : {"standard.txt", "auto.txt"}) {
         std::error_code ec;
         if (fs::exists(fs::symlink_status(site.news / name, ec)))
             continue;
-        if (auto made = write_atomically(site.news / name, ""); !made)
+        if (auto made = staged.stage(site.news / name, "", kSiteFileMode); !made)
             return made;
     }
     return core::Status::success();
+}
+
+// --- the run -----------------------------------------------------------------------------
+
+using Ready = std::vector<std::pair<const Candidate*, PublishedDatabase>>;
+
+PublishReport& not_done(PublishReport& report, const Error& error) {
+    report.end = error.code == Error::Code::Failed ? core::End::Failed : core::End::Refused;
+    report.problems.push_back(core::Problem::line(error.message));
+    return report;
+}
+
+PublishReport& stopped(PublishReport& report) {
+    report.end = core::End::Stopped;
+    report.summary = "Publishing was stopped; the site was left as it was.\n";
+    return report;
+}
+
+std::string summary_of(const PublishReport& report) {
+    std::string text;
+    for (const auto& db : report.published)
+        text += db.name + '\t' + db.version + '\n';
+    text += "Published " + plural(report.published.size(), "database", "databases") + " to " +
+            quoted(report.site) + " (served at " + report.base_url + ").";
+    if (report.skipped)
+        text += "\nSkipped " +
+                plural(report.skipped, "file that is not a readable database",
+                       "files that are not readable databases") +
+                ".";
+    if (report.refused)
+        text += "\nRefused " + plural(report.refused, "database", "databases") + ".";
+    if (report.published.empty())
+        text += "\nNothing to publish: the site was left as it was.";
+    return text + "\n";
+}
+
+/// Reads and checks every candidate; false when Stop came first.
+bool check_all(const std::vector<Candidate>& candidates, PublishReport& report, Ready& ready,
+               core::Progress& progress) {
+    auto clash = case_clashes(candidates, report.problems);
+    report.refused = static_cast<std::size_t>(std::count(clash.begin(), clash.end(), true));
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (progress.stop_requested())
+            return false;
+        progress.status("Reading " + candidates[i].file.filename().string());
+        progress.step(i + 1, candidates.size());
+        if (clash[i])
+            continue;
+        auto checked = check_candidate(candidates[i]);
+        if (!checked.problem) {
+            ready.emplace_back(&candidates[i], std::move(checked.database));
+            continue;
+        }
+        report.problems.push_back(std::move(*checked.problem));
+        ++(checked.skipped ? report.skipped : report.refused);
+    }
+    return true;
+}
+
+/// Stages every ready database, then the list and the news; false when Stop came first.
+core::Result<bool> stage_all(const Ready& ready, const SiteFolders& site,
+                             const std::string& base_url, StagedFiles& staged,
+                             core::Progress& progress) {
+    std::vector<PublishedDatabase> listed;
+    for (std::size_t i = 0; i < ready.size(); ++i) {
+        if (progress.stop_requested())
+            return false;
+        progress.status("Publishing " + ready[i].second.name + ".zdb");
+        progress.step(i + 1, ready.size());
+        if (auto done = stage_one(*ready[i].first, ready[i].second, site, base_url, staged); !done)
+            return done.error();
+        listed.push_back(ready[i].second);
+    }
+    // The list comes after the databases: a client never sees one listed before its file.
+    if (auto made = staged.stage(site.zelkon / "list.php", list_text(listed), kSiteFileMode); !made)
+        return made.error();
+    if (auto news = keep_or_create_news(site, staged); !news)
+        return news.error();
+    return !progress.stop_requested();
 }
 
 } // namespace
@@ -246,62 +327,38 @@ std::string version_file_text(std::string_view version, std::string_view base_ur
     return std::string(version) + " " + std::string(base_url) + "zelkon/zdb/";
 }
 
-std::string PublishReport::summary() const {
-    std::string text = "Published " + plural(published.size(), "database", "databases") + " to " +
-                       quoted(site) + " (served at " + base_url + ").";
-    if (skipped)
-        text += "\nSkipped " +
-                plural(skipped, "file that is not a readable database",
-                       "files that are not readable databases") +
-                ".";
-    if (refused)
-        text += "\nRefused " + plural(refused, "database", "databases") + ".";
-    if (published.empty())
-        text += "\nNothing to publish: the site was left as it was.";
-    return text;
-}
-
-core::Result<PublishReport> publish_databases(const PublishJob& job) {
+PublishReport publish_databases(const PublishJob& job, core::Progress& progress) {
+    PublishReport report;
+    report.site = job.site;
     auto base_url = normalise_base_url(job.base_url);
     if (!base_url)
-        return base_url.error();
+        return not_done(report, base_url.error());
+    report.base_url = *base_url;
     auto candidates = list_candidates(job.source);
     if (!candidates)
-        return candidates.error();
-    PublishReport report{job.site, *base_url, {}, {}, 0, 0};
-    auto clash = case_clashes(*candidates, report.problems);
-    report.refused = static_cast<std::size_t>(std::count(clash.begin(), clash.end(), true));
-
-    std::vector<std::pair<const Candidate*, PublishedDatabase>> ready;
-    for (std::size_t i = 0; i < candidates->size(); ++i) {
-        if (clash[i])
-            continue;
-        auto checked = check_candidate((*candidates)[i]);
-        if (checked.problem.empty()) {
-            ready.emplace_back(&(*candidates)[i], std::move(checked.database));
-            continue;
-        }
-        report.problems.push_back(std::move(checked.problem));
-        ++(checked.skipped ? report.skipped : report.refused);
-    }
-
+        return not_done(report, candidates.error());
+    Ready ready;
+    if (!check_all(*candidates, report, ready, progress))
+        return stopped(report);
     // A folder of nothing but bad files must not empty a list that clients rely on.
-    if (ready.empty())
+    if (ready.empty()) {
+        report.summary = summary_of(report);
         return report;
+    }
     auto site = make_site_folders(job.site);
     if (!site)
-        return site.error();
-    for (const auto& [candidate, db] : ready) {
-        if (auto done = publish_one(*candidate, db, *site, *base_url); !done)
-            return done.error();
-        report.published.push_back(db);
-    }
-    // The list comes last: a client never sees a database listed before its file is there.
-    if (auto listed = write_atomically(site->zelkon / "list.php", list_text(report.published));
-        !listed)
-        return listed.error();
-    if (auto news = keep_or_create_news(*site); !news)
-        return news.error();
+        return not_done(report, site.error());
+    StagedFiles staged;
+    auto staged_all = stage_all(ready, *site, *base_url, staged, progress);
+    if (!staged_all)
+        return not_done(report, staged_all.error());
+    if (!*staged_all)
+        return stopped(report);
+    if (auto done = staged.commit(); !done)
+        return not_done(report, done.error());
+    for (const auto& entry : ready)
+        report.published.push_back(entry.second);
+    report.summary = summary_of(report);
     return report;
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "outcome.h"
+#include "progress.h"
 #include "result.h"
 
 namespace update {
@@ -26,16 +28,19 @@ struct PublishedDatabase {
     std::size_t roms = 0;  ///< entries of the ROM table
 };
 
-struct PublishReport {
+/// What publishing did. Completed: the summary is a "NAME\tVERSION" line per database
+/// published, then "Published 2 databases to 'site' (served at http://host/)." and the
+/// counts; each file skipped or refused is a problem, in order. Refused: the base address,
+/// the source folder or the site's folders cannot be used; Failed: a folder or file could
+/// not be made or written; Stopped: Stop came before anything was put in place. In these
+/// three the site is left as it was (a folder made for it may stay, empty) and the last
+/// problem says why.
+struct PublishReport : core::Outcome {
     std::filesystem::path site;
     std::string base_url;                     ///< with its trailing "/"
     std::vector<PublishedDatabase> published; ///< in list order
-    std::vector<std::string> problems;        ///< one line per file skipped or refused, in order
     std::size_t skipped = 0;                  ///< `.zdb` files that are not readable databases
     std::size_t refused = 0; ///< databases whose name or version a server cannot carry
-
-    /// "Published 2 databases to 'site/' for http://host/ ..." with the counts.
-    std::string summary() const;
 };
 
 /// The column titles of list.php, tab-separated.
@@ -44,12 +49,14 @@ inline constexpr std::string_view kListTitles = "Name\tVersion\tSystem\tROMs";
 /// Writes SITE/zelkon/list.php, SITE/zelkon/zdb/<name>.zdb (copied unchanged),
 /// SITE/zelkon/zdb/<lower-case name>.txt (the version file) for every publishable
 /// database of `job.source`, and the news files SITE/zelkon/zdb/news/standard.txt and
-/// auto.txt when they are missing (a publisher's news is kept). Each file is replaced
-/// atomically and nothing is written outside `job.site`. Only files ending in ".zdb" (in
-/// any letter case) are looked at. When none of them can be published nothing is written.
-/// Fails, writing nothing, when the base address, the
-/// source folder or the site's folders are unusable.
-core::Result<PublishReport> publish_databases(const PublishJob& job);
+/// auto.txt when they are missing (a publisher's news is kept). Every file is written
+/// beside its place first and all are renamed into place at the end, the list last but
+/// the news, so a web server serving the tree meanwhile hands out old files or new ones,
+/// never half of one. Nothing is written outside `job.site`. Only files ending in ".zdb"
+/// (in any letter case) are looked at. When none of them can be published nothing is
+/// written. Counts the databases read and written and polls Stop between them.
+PublishReport publish_databases(const PublishJob& job,
+                                core::Progress& progress = core::null_progress());
 
 /// The base address with a trailing "/", or why it cannot be one: it must start with
 /// http:// or https://, name a host and hold no blank or control character.

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -23,6 +24,7 @@ struct LocalServer::Impl {
     std::map<std::string, Handler> handlers;
     fs::path folder;
     std::vector<Seen> seen;
+    std::atomic<bool> stopping = false;
 
     Reply answer(const Seen& request) {
         Handler handler;
@@ -54,9 +56,15 @@ struct LocalServer::Impl {
 
 namespace {
 
-void send(const Reply& reply, httplib::Response& res) {
-    if (reply.hold_ms)
-        std::this_thread::sleep_for(std::chrono::milliseconds(reply.hold_ms));
+// A pause that stop() cuts short, so that a stalling answer never holds up a test's end.
+void nap(int ms, const std::atomic<bool>& stopping) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!stopping && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+void send(const Reply& reply, httplib::Response& res, const std::atomic<bool>& stopping) {
+    nap(reply.hold_ms, stopping);
     res.status = reply.status;
     for (const auto& [name, value] : reply.headers)
         res.set_header(name, value);
@@ -75,14 +83,13 @@ void send(const Reply& reply, httplib::Response& res) {
     }
     auto length = std::max<std::uint64_t>(reply.declared_length, reply.body.size());
     auto body = std::make_shared<std::string>(reply.body);
-    int pause = reply.pause_ms;
+    int ms = reply.pause_ms;
     res.set_content_provider(
         length, reply.content_type,
-        [body, pause](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+        [body, ms, &stopping](std::size_t offset, std::size_t, httplib::DataSink& sink) {
             if (offset >= body->size())
                 return false; // announced more than there is: drop the connection
-            if (pause)
-                std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+            nap(ms, stopping);
             auto n = std::min<std::size_t>(4096, body->size() - offset);
             sink.write(body->data() + offset, n);
             return true;
@@ -93,7 +100,8 @@ void send(const Reply& reply, httplib::Response& res) {
 
 LocalServer::LocalServer() : m_impl(std::make_unique<Impl>()) {
     auto handle = [this](const httplib::Request& req, httplib::Response& res) {
-        send(m_impl->answer({req.target, req.path, req.get_header_value("Host")}), res);
+        send(m_impl->answer({req.target, req.path, req.get_header_value("Host")}), res,
+             m_impl->stopping);
     };
     m_impl->server.Get(".*", handle);
     m_impl->server.set_keep_alive_max_count(1);
@@ -108,6 +116,7 @@ LocalServer::~LocalServer() {
 }
 
 void LocalServer::stop() {
+    m_impl->stopping = true;
     m_impl->server.stop();
     if (m_impl->thread.joinable())
         m_impl->thread.join();

@@ -55,7 +55,8 @@ public:
     /// The decoded paths of the requests, in order.
     std::vector<std::string> paths() const;
 
-    /// Stops answering; later requests are refused as by a dead server.
+    /// Stops answering, cutting short any pause; later requests are refused as by a dead
+    /// server.
     void stop();
 
 private:

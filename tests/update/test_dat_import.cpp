@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "recorders.h"
 #include "temp_dir.h"
 #include "text.h"
 #include "zdb.h"
@@ -68,10 +69,14 @@ protected:
         l.header = core::load_zdb(out / (id + ".zdb"), core::kZdbFull, &l.roms);
         return l;
     }
-    void expect_refused(const update::ImportOptions& o, const std::string& part) {
+    // Refused for options, Failed for a list: nothing written, the problem says why.
+    void expect_refused(const update::ImportOptions& o, const std::string& part,
+                        core::End end = core::End::Failed) {
         auto r = update::import_dat(o);
-        ASSERT_FALSE(r) << part;
-        EXPECT_NE(r.error().message.find(part), std::string::npos) << r.error().message;
+        EXPECT_EQ(r.end, end) << part;
+        ASSERT_EQ(r.problems.size(), 1u) << part;
+        EXPECT_NE(r.problems[0].text().find(part), std::string::npos) << r.problems[0].text();
+        EXPECT_TRUE(r.summary.empty());
         EXPECT_TRUE(fs::is_empty(out)) << part;
     }
 
@@ -153,8 +158,8 @@ TEST_F(DatImport, LogiqxRoundTripsWithCountsAndSummary) {
     auto o = options(kLogiqx);
     o.header_skip = 512;
     auto r = update::import_dat(o);
-    ASSERT_TRUE(r) << r.error().message;
-    EXPECT_EQ(r->format, 3);
+    ASSERT_TRUE(r.clean()) << testsupport::lines(r.problems).at(0);
+    EXPECT_EQ(r.format, 3);
     const auto db = load();
     ASSERT_TRUE(db.header.usable()) << db.header.error;
     EXPECT_EQ(db.header.system_id, "SGENESIS");
@@ -173,17 +178,11 @@ TEST_F(DatImport, LogiqxRoundTripsWithCountsAndSummary) {
     EXPECT_EQ(db.roms[2].name, "CON_");
     EXPECT_EQ(db.roms[3].name, "Again (World) (a.md)");
 
-    const std::vector<std::string> expected = {
-        "Wrote " + core::quoted(out / "SGENESIS.zdb") + " (format 3).",
-        "Entries written: 4",
-        "Skipped without a CRC: 1",
-        "Skipped with a bad CRC: 1",
-        "Skipped without a usable name: 0",
-        "Duplicates left out: 1",
-        "Names changed to be legal: 2",
-        "File patterns: *.bin;*.md",
-    };
-    EXPECT_EQ(r->summary(), expected);
+    EXPECT_EQ(r.summary, "Wrote " + core::quoted(out / "SGENESIS.zdb") +
+                             " (format 3).\nEntries written: 4\nSkipped without a CRC: 1\n"
+                             "Skipped with a bad CRC: 1\nSkipped without a usable name: 0\n"
+                             "Duplicates left out: 1\nNames changed to be legal: 2\n"
+                             "File patterns: *.bin;*.md\n");
 }
 
 TEST_F(DatImport, SoftwareListGivesOneEntryPerRomOfASoftware) {
@@ -191,7 +190,7 @@ TEST_F(DatImport, SoftwareListGivesOneEntryPerRomOfASoftware) {
     o.long_name = "Atari Jaguar";
     o.version = "7";
     o.patterns = "*.j64;*.rom";
-    ASSERT_TRUE(update::import_dat(o));
+    ASSERT_TRUE(update::import_dat(o).clean());
     const auto db = load("JAGUAR");
     EXPECT_EQ(db.header.long_name, "Atari Jaguar");
     EXPECT_EQ(db.header.version, "7");
@@ -219,8 +218,8 @@ TEST_F(DatImport, SecondCrcsMakeAFormat1Database) {
     auto r = update::import_dat(options(R"(<datafile>
         <game name="Both"><rom name="b.bin" crc="11111111" crc2="22222222"/></game>
         <game name="One"><rom name="o.bin" crc="33333333"/></game></datafile>)"));
-    ASSERT_TRUE(r) << r.error().message;
-    EXPECT_EQ(r->format, 1);
+    ASSERT_TRUE(r.clean());
+    EXPECT_EQ(r.format, 1);
     const auto db = load();
     EXPECT_EQ(db.header.crc_count, 2);
     EXPECT_EQ(db.header.patterns, "*.bin");
@@ -238,29 +237,42 @@ TEST_F(DatImport, RefusesWhatCannotMakeADatabaseAndWritesNothing) {
     expect_refused(options("<datafile><game name='a'><rom name='a.bin'/></game></datafile>"),
                    "no ROM with a usable CRC (1 without a CRC, 0 with a bad CRC");
     for (const char* id : {"../x", "a/b", "CON", "A]", "", "x."})
-        expect_refused(options(kLogiqx, id), "cannot name a database file");
+        expect_refused(options(kLogiqx, id), "cannot name a database file", core::End::Refused);
     auto skip = options(kLogiqx);
     skip.header_skip = -1;
-    expect_refused(skip, "the header skip must be 0 or more");
+    expect_refused(skip, "the header skip must be 0 or more", core::End::Refused);
     auto no_folder = options(kLogiqx);
     no_folder.out_folder = dir.path() / "absent";
-    expect_refused(no_folder, "does not exist");
+    expect_refused(no_folder, "does not exist", core::End::Refused);
     EXPECT_FALSE(fs::exists(no_folder.out_folder));
     auto unstorable = options(kLogiqx);
     unstorable.long_name = "\u4E2D";
     expect_refused(unstorable, "Windows-1252 cannot store");
 }
 
-TEST_F(DatImport, ReplacesAnExistingDatabaseOnlyWhenAsked) {
+// A database in the way is replaced only when asked, and never by an import that stopped.
+TEST_F(DatImport, AnExistingDatabaseIsReplacedOnlyByAnImportAskedToThatCompletes) {
     const auto target = out / "SGENESIS.zdb";
     testsupport::write_file(target, "old");
     auto o = options(kLogiqx);
     auto refused = update::import_dat(o);
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().code, core::Error::Code::Exists);
-    EXPECT_EQ(read_file(target), "old");
+    EXPECT_EQ(refused.end, core::End::Refused);
+    EXPECT_TRUE(refused.exists);
+    EXPECT_TRUE(testsupport::lines(refused.problems)
+                    .at(0)
+                    .ends_with("exists already; nothing was written"));
+
     o.replace_existing = true;
-    ASSERT_TRUE(update::import_dat(o));
+    testsupport::RecordingProgress progress;
+    progress.stop_after = 1; // after the first game
+    auto stopped = update::import_dat(o, progress);
+    EXPECT_EQ(stopped.end, core::End::Stopped);
+    EXPECT_EQ(stopped.summary, "The import was stopped; nothing was written.\n");
+    EXPECT_EQ(progress.step_calls, (std::vector<std::pair<std::size_t, std::size_t>>{{1, 6}}));
+    EXPECT_EQ(read_file(target), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1) << "and no other file";
+
+    ASSERT_TRUE(update::import_dat(o).clean());
     EXPECT_EQ(load().roms.size(), 4u);
 }
 

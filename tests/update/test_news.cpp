@@ -1,23 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
-#include "app_home.h"
-#include "local_server.h"
 #include "news.h"
 #include "platform.h"
-#include "quick_http.h"
-#include "recorders.h"
 #include "settings.h"
-#include "temp_dir.h"
+#include "update_home.h"
 
 using testsupport::read_file;
 using testsupport::Reply;
 using testsupport::TempDir;
-using update::AutoNews;
 
 namespace {
 
@@ -39,130 +33,132 @@ public:
     bool works = true;
 };
 
-class NewsTest : public ::testing::Test {
+class NewsTest : public testsupport::UpdateHome {
 protected:
-    void SetUp() override { core::set_app_home(home.path()); }
-
     update::NewsClient client(bool dead = false) const {
-        std::string root =
-            dead ? "http://127.0.0.1:" + std::to_string(testsupport::dead_port()) + "/zelkon/"
-                 : server.root();
-        return {update::ServerAddresses(root), update::HttpClient(testsupport::quick_http()),
-                home.path()};
+        return {update::ServerAddresses(dead ? testsupport::dead_root() : server.root()),
+                update::HttpClient(testsupport::quick_http()), home.path()};
     }
     std::string last_news() const {
         return core::read_setting("general", "LastNews", "0", home.path() / "zelkon.ini").text();
     }
-    // No temporary download may stay behind.
-    std::vector<std::string> home_files() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(home.path()))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
+    update::AutoNewsReport auto_news(bool dead = false) {
+        return client(dead).check_for_auto_news(viewer, progress);
     }
 
-    TempDir home;
-    testsupport::LocalServer server;
     RecordingViewer viewer;
-    testsupport::RecordingPrompter prompter;
 };
 
 } // namespace
 
 TEST_F(NewsTest, StandardNewsIsFetchedIntoTheHomeAndShown) {
     server.on(kStandard, Reply{200, "Server moved.\r\nSee you there.\r\n"});
-    auto shown = client().read_news(viewer, prompter);
-    ASSERT_TRUE(shown) << shown.error().message;
+    EXPECT_TRUE(client().read_news(viewer, prompter, progress).clean());
     ASSERT_EQ(viewer.shown, std::vector<fs::path>{home.path() / "news.txt"});
     EXPECT_EQ(viewer.texts[0], "Server moved.\r\nSee you there.\r\n");
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_EQ(home_files(), std::vector<std::string>{"news.txt"});
 }
 
-TEST_F(NewsTest, ReadNewsFailuresShowTheMessageAndKeepTheOldNews) {
+// Both kinds of news: a failed or stopped download keeps the old news file, leaves no
+// temporary file and remembers nothing; only a failed Read News says so in a message.
+TEST_F(NewsTest, AFailedOrStoppedFetchKeepsTheOldNews) {
     home.write("news.txt", "yesterday's news");
+    home.write("newsauto.txt", "2024-01");
     struct Case {
         const char* what;
         Reply reply;
         bool dead = false;
+        bool stop = false;
     };
     for (const Case& c : {Case{"no server", {}, true},
                           Case{"missing", Reply{404, "<html>gone</html>", "text/html"}},
                           Case{"cut short", Reply{.body = "half", .declared_length = 100}},
-                          Case{"over the cap", Reply{.endless = (1u << 20) + 4096}}}) {
+                          Case{"over the cap", Reply{.endless = (1u << 20) + 4096}},
+                          Case{"stopped", testsupport::slow_body("2024-09\r\n"), false, true}}) {
         SCOPED_TRACE(c.what);
         prompter.messages.clear();
         server.on(kStandard, c.reply);
-        EXPECT_FALSE(client(c.dead).read_news(viewer, prompter));
-        ASSERT_EQ(prompter.messages.size(), 1u);
-        const core::Message& m = prompter.messages[0];
-        EXPECT_EQ(m.text, "Unable to get the news.");
-        EXPECT_EQ(m.title, "Unable to connect...");
-        EXPECT_EQ(m.icon, core::Message::Icon::Critical);
-        EXPECT_EQ(m.buttons, core::Message::Buttons::Ok);
+        server.on(kAuto, c.reply);
+        testsupport::StopProgress stopper;
+        stopper.stop_at_bytes = c.stop ? 1 : 0;
+        const auto end = c.stop ? core::End::Stopped : core::End::Failed;
+        const core::Outcome read = client(c.dead).read_news(viewer, prompter, stopper);
+        EXPECT_EQ(read.end, end);
+        ASSERT_EQ(read.problems.size(), 1u);
+        EXPECT_EQ(read.problems[0].path, (home.path() / "news.txt").string());
+        if (c.stop) {
+            EXPECT_TRUE(prompter.messages.empty());
+        } else {
+            ASSERT_EQ(prompter.messages.size(), 1u);
+            const core::Message& m = prompter.messages[0];
+            EXPECT_EQ(m.text, "Unable to get the news.");
+            EXPECT_EQ(m.title, "Unable to connect...");
+            EXPECT_EQ(m.icon, core::Message::Icon::Critical);
+            EXPECT_EQ(m.buttons, core::Message::Buttons::Ok);
+        }
+        const update::AutoNewsReport automatic =
+            client(c.dead).check_for_auto_news(viewer, stopper);
+        EXPECT_EQ(automatic.end, end);
+        EXPECT_FALSE(automatic.problems.empty());
+        EXPECT_EQ(prompter.messages.size(), c.stop ? 0u : 1u) << "the automatic news asks nothing";
         EXPECT_EQ(read_file(home.path() / "news.txt"), "yesterday's news");
-        EXPECT_EQ(home_files(), std::vector<std::string>{"news.txt"});
+        EXPECT_EQ(read_file(home.path() / "newsauto.txt"), "2024-01");
+        EXPECT_EQ(home_files(), (std::vector<std::string>{"news.txt", "newsauto.txt"}));
     }
+    EXPECT_EQ(last_news(), "0");
     EXPECT_TRUE(viewer.shown.empty());
+}
 
+// News the viewer could not show is a failure, and stays unseen: it comes again next time.
+TEST_F(NewsTest, AViewerThatCannotStartIsAFailure) {
     server.on(kStandard, Reply{200, "news"});
+    server.on(kAuto, Reply{200, "2024-07\r\n"});
     viewer.works = false;
-    EXPECT_FALSE(client().read_news(viewer, prompter));
-    EXPECT_EQ(prompter.messages.size(), 2u) << "a viewer that cannot start is a failure too";
+    EXPECT_EQ(client().read_news(viewer, prompter, progress).end, core::End::Failed);
+    EXPECT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(auto_news().end, core::End::Failed);
+    EXPECT_EQ(last_news(), "0");
 }
 
 TEST_F(NewsTest, AutoNewsIsShownOnceForEachNewFirstLine) {
     server.on(kAuto, Reply{200, "0\nnothing new"}); // the default of LastNews
-    EXPECT_EQ(client().check_for_auto_news(viewer), AutoNews::Unchanged);
+    EXPECT_FALSE(auto_news().shown);
     // A freshly published server has empty news files: nothing to show or remember.
     server.on(kAuto, Reply{200, " \r\n"});
-    EXPECT_EQ(client().check_for_auto_news(viewer), AutoNews::Unchanged);
+    EXPECT_TRUE(auto_news().clean());
     EXPECT_FALSE(fs::exists(home.path() / "zelkon.ini"));
 
     server.on(kAuto, Reply{200, "2024-05\r\nNew databases.\r\n"});
-    EXPECT_EQ(client().check_for_auto_news(viewer), AutoNews::Shown);
+    EXPECT_TRUE(auto_news().shown);
     ASSERT_EQ(viewer.shown, std::vector<fs::path>{home.path() / "newsauto.txt"});
     EXPECT_EQ(last_news(), "2024-05");
     server.on(kAuto, Reply{200, "2024-05\r\nCorrected a typo.\r\n"});
-    EXPECT_EQ(client().check_for_auto_news(viewer), AutoNews::Unchanged);
+    EXPECT_FALSE(auto_news().shown);
     EXPECT_EQ(read_file(home.path() / "newsauto.txt"), "2024-05\r\nCorrected a typo.\r\n");
 
     // A line longer than a setting holds is still recognised the next time.
     const std::string line(300, 'n');
     server.on(kAuto, Reply{200, line});
-    EXPECT_EQ(client().check_for_auto_news(viewer), AutoNews::Shown);
-    EXPECT_EQ(client().check_for_auto_news(viewer), AutoNews::Unchanged);
+    EXPECT_TRUE(auto_news().shown);
+    EXPECT_FALSE(auto_news().shown);
     EXPECT_EQ(last_news(), line.substr(0, 254));
     EXPECT_EQ(viewer.shown.size(), 2u);
-}
-
-TEST_F(NewsTest, AutoNewsFailsSilentlyAndRemembersNothing) {
-    std::string reason;
-    EXPECT_EQ(client(true).check_for_auto_news(viewer, &reason), AutoNews::Failed);
-    EXPECT_FALSE(reason.empty());
-    server.on(kAuto, Reply{404, "<html>no</html>", "text/html"});
-    EXPECT_EQ(client().check_for_auto_news(viewer), AutoNews::Failed);
-    // News the viewer could not show stays unseen, so it comes again next time.
-    server.on(kAuto, Reply{200, "2024-07\r\n"});
-    viewer.works = false;
-    EXPECT_EQ(client().check_for_auto_news(viewer), AutoNews::Failed);
-    EXPECT_EQ(last_news(), "0");
 }
 
 TEST_F(NewsTest, AutoNewsRunsOnlyWhenAllowedAndOncePerRun) {
     server.on(kAuto, Reply{200, "2024-08\r\n"});
     ASSERT_TRUE(core::write_setting("general", "CheckForNews", "0", home.path() / "zelkon.ini"));
     update::AutoNewsOnce once(client());
-    EXPECT_EQ(once.on_activation(viewer), update::AutoNewsRun::NotAllowed);
+    EXPECT_EQ(once.on_activation(viewer, progress), update::AutoNewsRun::NotAllowed);
     EXPECT_TRUE(server.paths().empty()) << "no request may reach the server";
 
     // Allowed later in the same run: the next activation checks, and only that one.
     ASSERT_TRUE(core::write_setting("general", "CheckForNews", "1", home.path() / "zelkon.ini"));
-    EXPECT_EQ(once.on_activation(viewer), update::AutoNewsRun::Ran);
-    EXPECT_EQ(once.last(), AutoNews::Shown);
+    EXPECT_EQ(once.on_activation(viewer, progress), update::AutoNewsRun::Ran);
+    EXPECT_TRUE(once.last().shown);
     server.on(kAuto, Reply{200, "2024-09\r\n"});
-    EXPECT_EQ(once.on_activation(viewer), update::AutoNewsRun::AlreadyRan);
+    EXPECT_EQ(once.on_activation(viewer, progress), update::AutoNewsRun::AlreadyRan);
     EXPECT_EQ(server.paths().size(), 1u);
 }
 

@@ -1,25 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
+#include <map>
 
 #include "http_client.h"
-#include "local_server.h"
 #include "publish.h"
-#include "rom_forge.h"
-#include "temp_dir.h"
+#include "update_home.h"
 #include "update_server.h"
-#include "zdb_writer.h"
-
-extern char** environ;
 
 using core::Error;
+using testsupport::contains;
 using testsupport::read_file;
 using testsupport::rom_entry;
 using testsupport::TempDir;
@@ -28,10 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 std::vector<std::string> names_in(const fs::path& folder) {
     std::vector<std::string> out;
     std::error_code ec;
@@ -39,6 +25,15 @@ std::vector<std::string> names_in(const fs::path& folder) {
         out.push_back(it->path().filename().string());
     std::sort(out.begin(), out.end());
     return out;
+}
+
+// Every file below `folder` with its bytes.
+std::map<fs::path, std::string> tree_of(const fs::path& folder) {
+    std::map<fs::path, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), folder)] = read_file(e.path());
+    return files;
 }
 
 class Publish : public ::testing::Test {
@@ -59,8 +54,9 @@ protected:
         return path;
     }
 
-    core::Result<update::PublishReport> publish(const std::string& base = kBase) const {
-        return update::publish_databases({source.path(), site(), base});
+    update::PublishReport publish(const std::string& base = kBase,
+                                  core::Progress& progress = core::null_progress()) const {
+        return update::publish_databases({source.path(), site(), base}, progress);
     }
 
     fs::path site() const { return out.path() / "site"; }
@@ -79,7 +75,7 @@ TEST_F(Publish, WritesListVersionFilesDatabasesAndNews) {
     source.write("readme.txt", "not a database, not looked at");
 
     auto report = publish();
-    ASSERT_TRUE(report) << report.error().message;
+    EXPECT_TRUE(report.clean());
     EXPECT_EQ(read_file(site() / "zelkon" / "list.php"), "Name\tVersion\tSystem\tROMs\r\n"
                                                          "Jaguar\t2024-01\tAtari Jaguar  \t1\r\n"
                                                          "SGENESIS\t1.2\tSega Genesis\t3\r\n");
@@ -91,18 +87,18 @@ TEST_F(Publish, WritesListVersionFilesDatabasesAndNews) {
     EXPECT_EQ(names_in(zdb()), (std::vector<std::string>{"Jaguar.zdb", "SGENESIS.zdb", "jaguar.txt",
                                                          "news", "sgenesis.txt"}))
         << "no temporary file is left behind";
-    EXPECT_EQ(report->summary(), "Published 2 databases to '" + site().string() +
-                                     "' (served at http://dbs.example.org/retro/).");
-    EXPECT_TRUE(report->problems.empty());
+    EXPECT_EQ(report.summary, "Jaguar\t2024-01\nSGENESIS\t1.2\nPublished 2 databases to '" +
+                                  site().string() +
+                                  "' (served at http://dbs.example.org/retro/).\n");
 }
 
 TEST_F(Publish, RepublishingReplacesVersionsAndKeepsThePublishersNews) {
     database("SGENESIS.zdb", "Sega Genesis", "1.2");
-    ASSERT_TRUE(publish());
+    ASSERT_TRUE(publish().clean());
     testsupport::write_file(zdb() / "news" / "standard.txt", "New: Genesis 1.3\r\n");
     auto newer = database("SGENESIS.zdb", "Sega Genesis", "1.3", 4);
 
-    ASSERT_TRUE(publish("https://mirror.example.org/"));
+    ASSERT_TRUE(publish("https://mirror.example.org/").clean());
     EXPECT_EQ(read_file(zdb() / "sgenesis.txt"), "1.3 https://mirror.example.org/zelkon/zdb/");
     EXPECT_EQ(read_file(zdb() / "SGENESIS.zdb"), read_file(newer));
     EXPECT_TRUE(
@@ -110,27 +106,11 @@ TEST_F(Publish, RepublishingReplacesVersionsAndKeepsThePublishersNews) {
     EXPECT_EQ(read_file(zdb() / "news" / "standard.txt"), "New: Genesis 1.3\r\n");
 }
 
-TEST_F(Publish, FilesThatAreNotDatabasesAreSkippedAndCounted) {
+TEST_F(Publish, FilesLeftOutAreProblemsInOrderAndCounted) {
     database("SGENESIS.zdb", "Sega Genesis", "1.2");
     auto garbage = source.write("BROKEN.zdb", "\x07garbage");
     auto page = source.write("PAGE.ZDB", "<html>404</html>");
     auto cut = source.write("CUT.zdb", std::string("\x03\x08SGENESIS\x05Gen", 15));
-
-    auto report = publish();
-    ASSERT_TRUE(report) << report.error().message;
-    EXPECT_EQ(report->skipped, 3u);
-    EXPECT_EQ(report->refused, 0u);
-    ASSERT_EQ(report->problems.size(), 3u);
-    EXPECT_TRUE(contains(report->problems[0], "skipped '" + garbage.string() + "'"))
-        << report->problems[0];
-    EXPECT_TRUE(contains(report->problems[1], "skipped '" + cut.string() + "'"));
-    EXPECT_TRUE(contains(report->problems[2], "skipped '" + page.string() + "'"));
-    EXPECT_TRUE(contains(report->summary(), "\nSkipped 3 files that are not readable databases."));
-    EXPECT_EQ(names_in(zdb()), (std::vector<std::string>{"SGENESIS.zdb", "news", "sgenesis.txt"}));
-}
-
-TEST_F(Publish, NamesAndVersionsAServerCannotCarryAreRefused) {
-    database("SGENESIS.zdb", "Sega Genesis", "1.2");
     database("Gen.zdb", "Genesis", "1");
     database("GEN.zdb", "Genesis too", "2");
     database("back\\slash.zdb", "Odd", "1");
@@ -140,11 +120,17 @@ TEST_F(Publish, NamesAndVersionsAServerCannotCarryAreRefused) {
     database(".zdb", "Nameless", "1");
 
     auto report = publish();
-    ASSERT_TRUE(report) << report.error().message;
-    EXPECT_EQ(report->refused, 7u);
+    EXPECT_EQ(report.end, core::End::Completed);
+    EXPECT_EQ(report.skipped, 3u);
+    EXPECT_EQ(report.refused, 7u);
+    const auto lines = testsupport::lines(report.problems);
     std::string all;
-    for (const auto& p : report->problems)
-        all += p + "\n";
+    for (const auto& line : lines)
+        all += line + "\n";
+    for (const auto& [file, why] :
+         {std::pair{garbage, "skipped"}, {cut, "skipped"}, {page, "skipped"}})
+        EXPECT_TRUE(contains(all, std::string(why) + " '" + file.string() + "': ")) << all;
+    EXPECT_LT(all.find(garbage.string()), all.find(cut.string())) << "in the order of the list";
     EXPECT_TRUE(contains(all, "differ only in letter case")) << all;
     EXPECT_TRUE(contains(all, "its name cannot be a file name on the server")) << all;
     EXPECT_TRUE(contains(all, "its version text '1 beta' contains a blank")) << all;
@@ -152,41 +138,62 @@ TEST_F(Publish, NamesAndVersionsAServerCannotCarryAreRefused) {
     EXPECT_EQ(read_file(site() / "zelkon" / "list.php"),
               "Name\tVersion\tSystem\tROMs\r\nSGENESIS\t1.2\tSega Genesis\t2\r\n");
     EXPECT_EQ(names_in(zdb()), (std::vector<std::string>{"SGENESIS.zdb", "news", "sgenesis.txt"}));
-    EXPECT_TRUE(contains(report->summary(), "\nRefused 7 databases."));
+    EXPECT_TRUE(contains(report.summary, "\nSkipped 3 files that are not readable databases.\n"
+                                         "Refused 7 databases.\n"));
 }
 
 TEST_F(Publish, NothingPublishableLeavesTheSiteAsItWas) {
     database("SGENESIS.zdb", "Sega Genesis", "1.2");
-    ASSERT_TRUE(publish());
+    ASSERT_TRUE(publish().clean());
     auto list = read_file(site() / "zelkon" / "list.php");
     fs::remove(source.path() / "SGENESIS.zdb");
     source.write("BROKEN.zdb", "\x09");
 
     auto report = publish();
-    ASSERT_TRUE(report) << report.error().message;
-    EXPECT_TRUE(report->published.empty());
-    EXPECT_TRUE(contains(report->summary(), "Nothing to publish: the site was left as it was."));
+    EXPECT_EQ(report.end, core::End::Completed);
+    EXPECT_TRUE(report.published.empty());
+    EXPECT_TRUE(contains(report.summary, "Nothing to publish: the site was left as it was."));
     EXPECT_EQ(read_file(site() / "zelkon" / "list.php"), list);
 }
 
-TEST_F(Publish, BadBaseAddressOrSourceChangesNothing) {
+// Stop while the databases are read or while the site's files are written: every file of
+// the site as it was, and no temporary file.
+TEST_F(Publish, StopLeavesTheSiteAsItWas) {
+    database("A.zdb", "Alpha", "1");
+    database("B.zdb", "Beta", "1");
+    ASSERT_TRUE(publish().clean());
+    const auto before = tree_of(site());
+    database("A.zdb", "Alpha", "2");
+    database("B.zdb", "Beta", "2");
+    for (long at : {1, 3}) { // reading the second database; writing the first one
+        SCOPED_TRACE(at);
+        testsupport::RecordingProgress progress;
+        progress.stop_after = at;
+        auto report = publish(kBase, progress);
+        EXPECT_EQ(report.end, core::End::Stopped);
+        EXPECT_EQ(report.summary, "Publishing was stopped; the site was left as it was.\n");
+        EXPECT_TRUE(report.published.empty());
+        EXPECT_EQ(tree_of(site()), before);
+    }
+}
+
+TEST_F(Publish, BadBaseAddressOrSourceIsRefusedAndChangesNothing) {
     database("SGENESIS.zdb", "Sega Genesis", "1.2");
     for (const char* bad : {"ftp://host/", "dbs.example.org", "http://", "http:///zdb",
                             "http://host/a b/", "http://host/\r\n"}) {
         SCOPED_TRACE(bad);
         auto report = publish(bad);
-        ASSERT_FALSE(report);
-        EXPECT_EQ(report.error().code, Error::Code::BadInput);
-        EXPECT_TRUE(contains(report.error().message, "the base address")) << report.error().message;
+        EXPECT_EQ(report.end, core::End::Refused);
+        ASSERT_EQ(report.problems.size(), 1u);
+        EXPECT_TRUE(contains(report.problems[0].text(), "the base address"));
     }
     EXPECT_FALSE(fs::exists(site()));
     EXPECT_EQ(*update::normalise_base_url("HTTPS://Host:8080"), "HTTPS://Host:8080/");
     EXPECT_EQ(*update::normalise_base_url("http://127.0.0.1:8000/x/"), "http://127.0.0.1:8000/x/");
 
     auto missing = update::publish_databases({source.path() / "nope", site(), kBase});
-    ASSERT_FALSE(missing);
-    EXPECT_EQ(missing.error().code, Error::Code::NotFound);
-    EXPECT_TRUE(contains(missing.error().message, "is not a folder"));
+    EXPECT_EQ(missing.end, core::End::Refused);
+    EXPECT_TRUE(contains(testsupport::lines(missing.problems).at(0), "is not a folder"));
     EXPECT_FALSE(fs::exists(site()));
 }
 
@@ -196,105 +203,38 @@ TEST_F(Publish, ALinkInsideTheSiteIsNotFollowed) {
     fs::create_directories(site());
     fs::create_directory_symlink(elsewhere.path(), site() / "zelkon");
     auto report = publish();
-    ASSERT_FALSE(report);
-    EXPECT_EQ(report.error().code, Error::Code::BadInput);
-    EXPECT_TRUE(contains(report.error().message, "is a symbolic link")) << report.error().message;
+    EXPECT_EQ(report.end, core::End::Refused);
+    EXPECT_TRUE(contains(testsupport::lines(report.problems).at(0), "is a symbolic link"));
     EXPECT_TRUE(names_in(elsewhere.path()).empty());
 }
 
-namespace {
-
-bool python_available() {
-    return std::system("python3 -c pass >/dev/null 2>&1") == 0;
-}
-
-// `python3 -m http.server` serving a folder on 127.0.0.1, stopped with the object.
-class PythonServer {
-public:
-    PythonServer(const fs::path& folder) : m_port(testsupport::dead_port()) {
-        std::vector<std::string> args{"python3",     "-m",           "http.server",
-                                      "--bind",      "127.0.0.1",    std::to_string(m_port),
-                                      "--directory", folder.string()};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t quiet;
-        posix_spawn_file_actions_init(&quiet);
-        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&m_pid, "python3", &quiet, nullptr, argv.data(), environ) != 0)
-            m_pid = 0;
-        posix_spawn_file_actions_destroy(&quiet);
-    }
-    ~PythonServer() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    PythonServer(const PythonServer&) = delete;
-    PythonServer& operator=(const PythonServer&) = delete;
-
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port) + "/"; }
-
-    /// True once it answers (it needs a moment to start).
-    bool wait_until_up(const update::HttpClient& http) const {
-        for (int i = 0; i < 200 && m_pid > 0; ++i) {
-            if (http.probe(url()))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-
-private:
-    int m_port;
-    pid_t m_pid = 0;
-};
-
-} // namespace
-
-TEST_F(Publish, APublishedTreeServedByAStaticServerFeedsTheClients) {
-    if (!python_available())
-        GTEST_SKIP() << "python3 is not installed";
+// The tree as a static web server hands it out is what the clients ask for.
+TEST_F(Publish, APublishedTreeServedAsFilesFeedsTheClients) {
     auto gen = database("SGENESIS.zdb", "Sega Genesis", "1.2", 5);
     database("Neo Geo.zdb", "Neo Geo", "7");
-    PythonServer server(site());
-    update::HttpOptions options;
-    options.connect_timeout_seconds = 2;
-    options.stall_timeout_seconds = 5;
-    update::HttpClient http(options);
-    ASSERT_TRUE(publish(server.url()));
-    ASSERT_TRUE(server.wait_until_up(http)) << "python3 -m http.server did not start";
+    testsupport::LocalServer server;
+    server.serve_folder(site());
+    ASSERT_TRUE(publish(server.url("/")).clean());
+    update::HttpClient http(testsupport::quick_http());
+    auto& none = core::null_progress();
 
-    update::ServerAddresses server_at(server.url() + "zelkon/");
-    auto list = http.get_text(server_at.list());
+    update::ServerAddresses server_at(server.root());
+    auto list = http.get_text(server_at.list(), none);
     ASSERT_TRUE(list) << list.error().message;
     EXPECT_EQ(*list, read_file(site() / "zelkon" / "list.php"));
-
-    auto version = http.get_text(server_at.version_file("SGENESIS"));
+    auto version = http.get_text(server_at.version_file("SGENESIS"), none);
     ASSERT_TRUE(version) << version.error().message;
-    auto blank = version->find(' ');
-    ASSERT_NE(blank, std::string::npos);
-    EXPECT_EQ(version->substr(0, blank), "1.2");
-    auto folder = version->substr(blank + 1);
-    EXPECT_EQ(folder, server_at.database_folder());
+    EXPECT_EQ(*version, "1.2 " + server_at.database_folder());
 
     auto download = out.path() / "SGENESIS.zdb.new";
-    auto got = http.get_file(folder + "SGENESIS.zdb", download);
+    auto got = http.get_file(server_at.database_folder() + "SGENESIS.zdb", download, none);
     ASSERT_TRUE(got) << got.error().message;
-    core::RomTable roms;
-    auto header = core::load_zdb(download, core::kZdbFull, &roms);
-    ASSERT_TRUE(header.usable()) << header.error;
-    EXPECT_EQ(header.version, "1.2");
-    EXPECT_EQ(roms.size(), 5u);
     EXPECT_EQ(read_file(download), read_file(gen));
 
-    auto spaced_version = http.get_text(update::encode_spaces(server_at.version_file("Neo Geo")));
-    ASSERT_TRUE(spaced_version) << spaced_version.error().message;
-    EXPECT_EQ(*spaced_version, "7 " + server_at.database_folder());
-    auto news = http.get_text(server_at.standard_news());
+    auto spaced = http.get_text(update::encode_spaces(server_at.version_file("Neo Geo")), none);
+    ASSERT_TRUE(spaced) << spaced.error().message;
+    EXPECT_EQ(*spaced, "7 " + server_at.database_folder());
+    auto news = http.get_text(server_at.standard_news(), none);
     ASSERT_TRUE(news) << news.error().message;
     EXPECT_EQ(*news, "");
 }
