@@ -11,19 +11,14 @@ namespace {
 
 void undo(Context& ctx) {
     TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
-    auto report = core::undo_last_run(core::undo_journal_path(), progress);
+    auto report = core::undo_last_run(core::undo_journal_path(), progress, &ctx.zelcore());
     progress.finish();
-    if (!report) {
-        ctx.error(report.error().message);
-        ctx.exit_code = kExitFileError;
-        return;
-    }
-    ctx.out << "Undid: " << report->description << '\n'
-            << "Restored " << report->restored
-            << (report->restored == 1 ? " file.\n" : " files.\n");
-    for (const auto& problem : report->problems)
-        ctx.error(problem);
-    if (!report->problems.empty())
+    ctx.out << report.summary;
+    for (const auto& problem : report.problems)
+        ctx.error(problem.text());
+    if (report.end == core::End::Stopped)
+        ctx.exit_code = kExitInterrupted;
+    else if (!report.clean())
         ctx.exit_code = kExitFileError;
 }
 

@@ -15,6 +15,7 @@
 #include "text.h"
 #include "trash.h"
 #include "undo_journal.h"
+#include "zelcore_library.h"
 
 namespace core {
 namespace {
@@ -52,6 +53,8 @@ public:
             return all_failed("The batch pairs " + std::to_string(m_batch.from.size()) +
                               " files with " + std::to_string(m_batch.to.size()) +
                               " targets; nothing of it was carried out.");
+        if (m_batch.op == BatchOp::RenameMember)
+            return rename_members();
         Status recorded = record();
         if (!recorded)
             return all_failed(recorded.error().message + " Nothing of this batch was carried out.");
@@ -82,6 +85,8 @@ private:
     Status carry(const std::string& from, const std::string& to);
     ItemResult plain_rename(const std::string& from, const std::string& to);
     void commit_trash_all();
+    BatchOutcome rename_members();
+    Problem member_problem(const std::string& zip, std::size_t i, std::string why) const;
     void sweep(const std::string& folder);
     bool go_on(std::size_t i);
     ItemResult stop_at(const std::string& from);
@@ -363,6 +368,51 @@ ItemResult BatchRun::plain_rename(const std::string& from, const std::string& to
     if (::rename(from.c_str(), to.c_str()) == 0)
         return ItemResult::Done;
     return failed({from, "Could not move " + q(from) + " to " + q(to), std::strerror(errno)});
+}
+
+// Each member's name is read before anything changes, so that the journal holds the name
+// undo gives back. A member that has its name already is left as it is.
+BatchOutcome BatchRun::rename_members() {
+    std::vector<MemberRename> renames;
+    std::vector<std::size_t> items;
+    for (std::size_t i = 0; i < m_batch.from.size(); ++i) {
+        if (is_link(m_batch.from[i])) {
+            m_outcome.items[i] = linked(m_batch.from[i]);
+            continue;
+        }
+        auto planned = plan_member_rename(m_batch.from[i], m_batch.to[i]);
+        if (!planned || !m_options.zelcore)
+            m_outcome.items[i] = failed(member_problem(m_batch.from[i], i,
+                                                       planned ? "the helper library is not loaded"
+                                                               : planned.error().message));
+        else if (planned->old_name == planned->new_name)
+            m_outcome.items[i] = ItemResult::Done;
+        else {
+            renames.push_back(std::move(*planned));
+            items.push_back(i);
+        }
+    }
+    if (Status recorded =
+            m_options.journal ? m_options.journal->record_members(renames) : Status::success();
+        !recorded)
+        return all_failed(recorded.error().message + " Nothing of this batch was carried out.");
+    for (std::size_t k = 0; k < renames.size() && go_on(items[k]); ++k) {
+        Status status =
+            m_options.zelcore->rename_inside_zip(renames[k].archive, m_batch.to[items[k]]);
+        finish(items[k], status ? ItemResult::Done
+                                : failed(member_problem(renames[k].archive, items[k],
+                                                        status.error().message)));
+    }
+    return m_outcome;
+}
+
+// The helper library's message says again what was asked; the problem keeps its reason.
+Problem BatchRun::member_problem(const std::string& zip, std::size_t i, std::string why) const {
+    const std::string& name = m_batch.to[i];
+    const std::string asked = "cannot rename the file inside " + q(zip) + " to '" + name + "': ";
+    if (why.starts_with(asked))
+        why.erase(0, asked.size());
+    return {zip, "Could not rename the file inside " + q(zip) + " to '" + name + "'", why};
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "batch.h"
+#include "member_rename.h"
+#include "outcome.h"
 #include "posix_io.h"
 #include "result.h"
 #include "trash.h"
@@ -12,6 +14,7 @@
 namespace core {
 
 class Progress;
+class Zelcore;
 
 /// The undo journal of one run (a rename, a sort, an unsort). Before a batch acts, its
 /// items are appended and synced, so after a crash at any instant every file is at its old
@@ -30,6 +33,8 @@ public:
     /// paths, so undo works from any working folder.
     Status record_pairs(BatchOp op, const std::vector<std::string>& from,
                         const std::vector<std::string>& to);
+    /// Records the member renames of a batch before it acts.
+    Status record_members(const std::vector<MemberRename>& renames);
     /// Records files whose trash places are prepared, before they move there.
     Status record_trash(const std::vector<TrashedFile>& files);
     /// Records an existing target whose trash place is prepared, before it goes to make
@@ -51,18 +56,25 @@ private:
 /// `undo.journal` in the application home.
 std::filesystem::path undo_journal_path();
 
-struct UndoReport {
-    std::string description;           ///< what the undone run was
-    std::size_t restored = 0;          ///< items put back
-    std::vector<std::string> problems; ///< one line per item that could not be undone
+/// What an undo did. Its summary names the run and counts what was put back; each item
+/// that could not be undone is a problem.
+struct UndoReport : Outcome {
+    std::string description;  ///< what the undone run was
+    std::size_t restored = 0; ///< items put back
 };
 
 /// Puts back what the run recorded in `file` did, newest first: moved files go back, copies
 /// go to the trash, trashed files come back from the trash (a replaced target right after
-/// the file that took its place has left). A file that is no longer where the run left it,
-/// or whose old place is taken, is left alone and reported.
-/// The journal is then renamed to "undo.journal.done", so a second undo finds nothing to
-/// do. A missing, undone or damaged journal is an error and changes no file.
-Result<UndoReport> undo_last_run(const std::filesystem::path& file, Progress& progress);
+/// the file that took its place has left), members of archives get their old names back
+/// through `zelcore`. A file that is no longer where the run left it, whose old place is
+/// taken, or an archive whose member has been named otherwise since, is left alone and
+/// reported. Part files that a killed run (or undo) left in the folders the run's files went
+/// to or came from are removed, with a log line.
+/// Completed: the journal is renamed to "undo.journal.done", so a second undo finds nothing
+/// to do. Stopped (Stop is polled between items): the journal keeps only what is still to
+/// be undone, so the next undo goes on from there. Refused when there is no journal, Failed
+/// when it is damaged; neither changes a file.
+UndoReport undo_last_run(const std::filesystem::path& file, Progress& progress,
+                         const Zelcore* zelcore);
 
 } // namespace core
