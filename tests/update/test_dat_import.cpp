@@ -53,6 +53,14 @@ constexpr const char* kSoftwareList = R"xml(<?xml version="1.0"?>
 struct Loaded {
     core::ZdbHeader header;
     core::RomTable roms;
+
+    /// {CRC, name} of every entry, in order.
+    std::vector<std::pair<std::string, std::string>> entries() const {
+        std::vector<std::pair<std::string, std::string>> out;
+        for (const auto& rom : roms)
+            out.emplace_back(rom.crc.view(), rom.name);
+        return out;
+    }
 };
 
 class DatImport : public ::testing::Test {
@@ -85,7 +93,8 @@ protected:
     void SetUp() override { fs::create_directories(out); }
 };
 
-TEST(LegalFileName, ReplacesWhatWindowsOrLinuxRefuse) {
+// What Windows or Linux refuse, device names, Windows-1252 only, and the length.
+TEST(LegalFileName, MakesEveryNameAFileNameOnBothSystems) {
     const std::pair<const char*, const char*> cases[] = {
         {"Sonic (USA, Europe)", "Sonic (USA, Europe)"},
         {"Star Wars: Rebel", "Star Wars - Rebel"},
@@ -97,35 +106,28 @@ TEST(LegalFileName, ReplacesWhatWindowsOrLinuxRefuse) {
         {"  Dots... . ", "Dots"},
         {"...", ""},
         {"?", ""},
+        {"CON", "CON_"},
+        {"nul.txt", "nul_.txt"},
+        {"Com1", "Com1_"},
+        {"LPT9 .x", "LPT9_ .x"},
+        {"COM\u00B9", "COM\u00B9_"},
+        {"Console", "Console"},
+        {"COM10", "COM10"},
+        {"AUX (Japan)", "AUX (Japan)"},
+        {"Ast\u00E9rix \u014Ckami \u016B", "Ast\u00E9rix Okami u"},
+        {"\uFF21\uFF22 \u4E2D\u570B", "AB __"},
+        {"Xi\u01CEo M\u00F3n\u01DA", "Xiao M\u00F3nu"},
+        {"a\xFF"
+         "b\xC0",
+         "a_b_"},
     };
     for (const auto& [in, expected] : cases)
         EXPECT_EQ(legal_file_name(in), expected) << in;
-}
-
-TEST(LegalFileName, KeepsDeviceNamesOffWindows) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"CON", "CON_"},         {"nul.txt", "nul_.txt"},        {"Com1", "Com1_"},
-        {"LPT9 .x", "LPT9_ .x"}, {"COM\u00B9", "COM\u00B9_"},    {"Console", "Console"},
-        {"COM10", "COM10"},      {"AUX (Japan)", "AUX (Japan)"},
-    };
-    for (const auto& [in, expected] : cases)
-        EXPECT_EQ(legal_file_name(in), expected) << in;
-}
-
-TEST(LegalFileName, StoresOnlyWindows1252AndFitsTheLength) {
-    EXPECT_EQ(legal_file_name("Ast\u00E9rix \u014Ckami \u016B"), "Ast\u00E9rix Okami u");
-    EXPECT_EQ(legal_file_name("\uFF21\uFF22 \u4E2D\u570B"), "AB __");
-    EXPECT_EQ(legal_file_name("Xi\u01CEo M\u00F3n\u01DA"), "Xiao M\u00F3nu");
-    EXPECT_EQ(legal_file_name("a\xFF"
-                              "b\xC0"),
-              "a_b_");
 
     std::string long_name;
     for (int i = 0; i < 300; ++i)
         long_name += "\u00E9"; // two bytes each: the cut must not split one
-    const auto cut = legal_file_name(long_name);
-    EXPECT_EQ(cut.size(), 240u);
-    EXPECT_EQ(cut, long_name.substr(0, 240));
+    EXPECT_EQ(legal_file_name(long_name), long_name.substr(0, 240));
     EXPECT_EQ(legal_file_name(std::string(239, 'x') + " yz"), std::string(239, 'x'));
 }
 
@@ -161,22 +163,19 @@ TEST_F(DatImport, LogiqxRoundTripsWithCountsAndSummary) {
     ASSERT_TRUE(r.clean()) << testsupport::lines(r.problems).at(0);
     EXPECT_EQ(r.format, 3);
     const auto db = load();
-    ASSERT_TRUE(db.header.usable()) << db.header.error;
-    EXPECT_EQ(db.header.system_id, "SGENESIS");
-    EXPECT_EQ(db.header.long_name, "Sega Mega Drive (2024)");
-    EXPECT_EQ(db.header.version, "20240101");
-    EXPECT_EQ(db.header.credit, "The Dumpers");
-    EXPECT_EQ(db.header.notes, "Imported from 'list.xml'.");
-    EXPECT_EQ(db.header.more_info, "Homepage: dumpers.example");
-    EXPECT_EQ(db.header.patterns, "*.bin;*.md");
-    EXPECT_EQ(db.header.number, 512);
-    ASSERT_EQ(db.roms.size(), 4u);
-    EXPECT_EQ(db.roms[0].name, "Sonic - The Hedgehog (USA)");
-    EXPECT_EQ(db.roms[0].crc, "f9394e97");
-    EXPECT_EQ(db.roms[1].name, "Alpha (World)");
-    EXPECT_EQ(db.roms[1].crc, "0000abcd");
-    EXPECT_EQ(db.roms[2].name, "CON_");
-    EXPECT_EQ(db.roms[3].name, "Again (World) (a.md)");
+    const core::ZdbHeader& h = db.header;
+    ASSERT_TRUE(h.usable()) << h.error;
+    EXPECT_EQ((std::vector<std::string>{h.system_id, h.long_name, h.version, h.credit, h.notes,
+                                        h.more_info, h.patterns}),
+              (std::vector<std::string>{"SGENESIS", "Sega Mega Drive (2024)", "20240101",
+                                        "The Dumpers", "Imported from 'list.xml'.",
+                                        "Homepage: dumpers.example", "*.bin;*.md"}));
+    EXPECT_EQ(h.number, 512);
+    EXPECT_EQ(db.entries(), (std::vector<std::pair<std::string, std::string>>{
+                                {"f9394e97", "Sonic - The Hedgehog (USA)"},
+                                {"0000abcd", "Alpha (World)"},
+                                {"11111111", "CON_"},
+                                {"22222222", "Again (World) (a.md)"}}));
 
     EXPECT_EQ(r.summary, "Wrote " + core::quoted(out / "SGENESIS.zdb") +
                              " (format 3).\nEntries written: 4\nSkipped without a CRC: 1\n"
@@ -201,17 +200,11 @@ TEST_F(DatImport, SoftwareListGivesOneEntryPerRomOfASoftware) {
     o.patterns.reset();
     EXPECT_EQ(update::import_header(*dat, update::import_table(*dat), o).patterns, "*.*");
     EXPECT_EQ(db.header.crc_count, 1);
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"bbd4c4bd", "Air Cars (1994 version) (aircars94.u1)"},
-        {"d9958c79", "Air Cars (1994 version) (aircars94.u2)"},
-        {"00000001", "Disc & Tracks (Japan) (Track 1)"},
-        {"00000002", "Disc & Tracks (Japan) (Track 2)"},
-    };
-    ASSERT_EQ(db.roms.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(db.roms[i].crc, expected[i].first);
-        EXPECT_EQ(db.roms[i].name, expected[i].second);
-    }
+    EXPECT_EQ(db.entries(), (std::vector<std::pair<std::string, std::string>>{
+                                {"bbd4c4bd", "Air Cars (1994 version) (aircars94.u1)"},
+                                {"d9958c79", "Air Cars (1994 version) (aircars94.u2)"},
+                                {"00000001", "Disc & Tracks (Japan) (Track 1)"},
+                                {"00000002", "Disc & Tracks (Japan) (Track 2)"}}));
 }
 
 TEST_F(DatImport, SecondCrcsMakeAFormat1Database) {

@@ -9,28 +9,11 @@
 namespace {
 namespace fs = std::filesystem;
 using testsupport::contains;
-using testsupport::LocalServer;
 using testsupport::quick_http;
 using testsupport::read_file;
 using testsupport::Reply;
 using update::UpdateReport;
 using Steps = std::vector<std::pair<std::size_t, std::size_t>>;
-
-// Stops the server before the download of step `at`: a server that dies between databases.
-class ServerKiller final : public core::Progress {
-public:
-    ServerKiller(LocalServer& server, std::size_t at) : m_server(server), m_at(at) {}
-    void status(std::string_view) override {}
-    void log(std::string_view) override {}
-    void step(std::size_t done, std::size_t) override {
-        if (done == m_at)
-            m_server.stop();
-    }
-
-private:
-    LocalServer& m_server;
-    std::size_t m_at;
-};
 
 class DatabaseListTest : public testsupport::UpdateHome {
 protected:
@@ -45,80 +28,63 @@ protected:
                               update::HttpClient(quick_http())};
 };
 
-TEST_F(DatabaseListTest, ColumnsInOrderFieldsByTheSplittingRule) {
+TEST_F(DatabaseListTest, ColumnsFieldsStatusesAndMarks) {
     list_body("Name\tVersion\tNotes\r\n"
-              "SGENESIS\t1.2\t\r\n"
-              "SNES\t1.2\r\n"
-              "PCE\t\tNo version\r\n");
+              "SAME\t1.2\t\r\n"
+              "TEN\t1.10\r\n"
+              "LOWER\t1.1\tlower\r\n"
+              "FRESH\t\tNo version\r\n"
+              "DUP\t1\r\ndup\t2\r\n");
+    for (const char* name : {"SAME", "TEN", "LOWER"})
+        put_local(name, "1.2");
     ASSERT_TRUE(refresh().clean());
     EXPECT_EQ(list.columns(), (std::vector<std::string>{"Name", "Version", "Notes", "Status"}));
     EXPECT_EQ(list.status_column(), 3u);
-    ASSERT_EQ(list.rows().size(), 3u);
     // A trailing tab adds no field: both lines read the same.
-    EXPECT_EQ(row("SGENESIS").fields, (std::vector<std::string>{"SGENESIS", "1.2", ""}));
-    EXPECT_EQ(row("SNES").fields, (std::vector<std::string>{"SNES", "1.2", ""}));
-    EXPECT_EQ(row("PCE").fields, (std::vector<std::string>{"PCE", "", "No version"}));
-    EXPECT_EQ(row("SNES").key, "id_SNES");
-    EXPECT_EQ(list.cell(*list.find("PCE"), 2), "No version");
-    EXPECT_EQ(list.cell(*list.find("PCE"), 3), "New Database");
+    EXPECT_EQ(row("SAME").fields, (std::vector<std::string>{"SAME", "1.2", ""}));
+    EXPECT_EQ(row("TEN").fields, (std::vector<std::string>{"TEN", "1.10", ""}));
+    EXPECT_EQ(row("FRESH").fields, (std::vector<std::string>{"FRESH", "", "No version"}));
+    EXPECT_EQ(row("TEN").key, "id_TEN");
+    EXPECT_EQ(list.cell(*list.find("FRESH"), 2), "No version");
+
+    // The versions differ or they do not.
+    const std::vector<std::string> statuses = {"Current",          "Update Available",
+                                               "Update Available", "New Database",
+                                               "New Database",     "Duplicate"};
+    for (std::size_t i = 0; i < statuses.size(); ++i) {
+        EXPECT_EQ(list.cell(i, 3), statuses[i]) << i;
+        EXPECT_EQ(list.rows()[i].marked, i > 0 && i < 5) << i;
+    }
+    // A name listed twice, in any letter case, is downloaded once.
+    EXPECT_FALSE(list.set_marked(5, true));
+    EXPECT_EQ(list.find("Dup"), 4u);
     EXPECT_TRUE(prompter.messages.empty());
 }
 
-TEST_F(DatabaseListTest, StatusesAndMarksFollowTheVersionRule) {
-    list_body("Name\tSystem\tVersion\r\nSAME\tA\t1.2\r\nTEN\tB\t1.10\r\nLOWER\tC\t1.1\r\n"
-              "FRESH\tD\t1.0\r\nDUP\tE\t1\r\ndup\tF\t2\r\n");
-    put_local("SAME", "1.2");
-    put_local("TEN", "1.2");
-    put_local("LOWER", "1.2");
-    ASSERT_TRUE(refresh().clean());
-
-    EXPECT_EQ(row("SAME").status, "Current");
-    EXPECT_FALSE(row("SAME").marked);
-    for (const char* name : {"TEN", "LOWER", "FRESH"}) {
-        EXPECT_EQ(row(name).status,
-                  name == std::string("FRESH") ? "New Database" : "Update Available");
-        EXPECT_TRUE(row(name).marked) << name;
-    }
-    // A name listed twice, in any letter case, is downloaded once.
-    EXPECT_EQ(list.rows()[5].status, "Duplicate");
-    EXPECT_FALSE(list.set_marked(5, true));
-    EXPECT_EQ(list.find("Dup"), 4u);
-    EXPECT_EQ(list.marked_count(), 4u);
-}
-
-// A bad list, a missing one and a dead server: "Cannot Connect to Server" with the reason,
-// and an empty list.
+// A bad list or a missing one: "Cannot Connect to Server" with the reason, and an empty
+// list.
 TEST_F(DatabaseListTest, AListThatCannotBeHadIsAClearErrorAndEmptiesTheList) {
-    const struct {
-        const char* body;
-        const char* says;
-        bool dead = false;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"Name\tRelease\r\nSGENESIS\t1.2\r\n", "has no column titled \"Version\""},
         {"", "is empty"},
         {"\r\n\r\n", "is empty"},
         {nullptr, "404"},
-        {"Name\tVersion\r\nOLD\t1\r\n", "cannot connect", true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.says);
+    for (const auto& [body, says] : cases) {
+        SCOPED_TRACE(says);
         list_body("Name\tVersion\r\nOLD\t1\r\n");
         ASSERT_TRUE(refresh().clean());
-        c.body ? list_body(c.body) : (void)fs::remove(site.path() / "zelkon/list.php");
-        update::DatabaseList dead{update::ServerAddresses(testsupport::dead_root()),
-                                  update::HttpClient(quick_http())};
+        body ? list_body(body) : (void)fs::remove(site.path() / "zelkon/list.php");
         prompter.messages.clear();
-        const core::Outcome outcome = (c.dead ? dead : list).refresh_list(prompter, progress);
+        const core::Outcome outcome = list.refresh_list(prompter, progress);
         EXPECT_EQ(outcome.end, core::End::Failed);
         ASSERT_EQ(outcome.problems.size(), 1u);
-        EXPECT_TRUE(contains(outcome.problems[0].text(), c.says)) << outcome.problems[0].text();
-        EXPECT_TRUE(list.rows().empty() || c.dead);
-        EXPECT_TRUE(list.columns().empty() || c.dead);
+        EXPECT_TRUE(contains(outcome.problems[0].text(), says)) << outcome.problems[0].text();
+        EXPECT_TRUE(list.rows().empty());
+        EXPECT_TRUE(list.columns().empty());
         ASSERT_EQ(prompter.messages.size(), 1u);
-        EXPECT_EQ(prompter.messages[0].title, "Cannot Connect to Server");
-        EXPECT_EQ(prompter.messages[0].text, outcome.problems[0].text());
-        EXPECT_EQ(prompter.messages[0].icon, core::Message::Icon::Exclamation);
-        EXPECT_EQ(prompter.messages[0].buttons, core::Message::Buttons::Ok);
+        testsupport::expect_box(prompter.messages[0], outcome.problems[0].text(),
+                                "Cannot Connect to Server", core::Message::Icon::Exclamation);
     }
 }
 
@@ -149,26 +115,7 @@ TEST_F(DatabaseListTest, SortFlipsOnTheSameColumnAndHoldsAcrossRefreshes) {
     EXPECT_EQ(list.sort_column(), 1u);
 }
 
-TEST_F(DatabaseListTest, NothingMarkedIsNothingToDo) {
-    list_body("Name\tVersion\r\nSGENESIS\t1.2\r\n");
-    publish("SGENESIS", "1.2");
-    ASSERT_TRUE(refresh().clean());
-    list.uncheck_all();
-    EXPECT_EQ(list.marked_count(), 0u);
-
-    const UpdateReport report = list.update_marked(prompter, progress);
-    EXPECT_TRUE(report.clean());
-    EXPECT_EQ(report.summary, "");
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].text,
-              "You need to checkmark the ZDBs that you want to download.");
-    EXPECT_EQ(prompter.messages[0].title, "Nothing to Do");
-    EXPECT_EQ(prompter.messages[0].icon, core::Message::Icon::Information);
-    EXPECT_EQ(prompter.messages[0].buttons, core::Message::Buttons::Ok);
-    EXPECT_EQ(server.paths(), std::vector<std::string>{"/zelkon/list.php"});
-    EXPECT_FALSE(fs::exists(local("SGENESIS")));
-}
-
+// Then nothing is marked: a second run has nothing to do.
 TEST_F(DatabaseListTest, UpdateReplacesTheMarkedAndRefreshes) {
     list_body("Name\tVersion\r\nOLD\t2.0\r\nSega CD\t1.0\r\nSAME\t1.0\r\n");
     for (auto [name, version] : {std::pair{"OLD", "2.0"}, {"Sega CD", "1.0"}, {"SAME", "1.0"}})
@@ -201,6 +148,16 @@ TEST_F(DatabaseListTest, UpdateReplacesTheMarkedAndRefreshes) {
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_EQ(home_files(), (std::vector<std::string>{"databases/OLD.zdb", "databases/SAME.zdb",
                                                       "databases/Sega CD.zdb"}));
+
+    const auto asked = server.paths().size();
+    const UpdateReport again = list.update_marked(prompter, progress);
+    EXPECT_TRUE(again.clean());
+    EXPECT_EQ(again.summary, "");
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    testsupport::expect_box(prompter.messages[0],
+                            "You need to checkmark the ZDBs that you want to download.",
+                            "Nothing to Do", core::Message::Icon::Information);
+    EXPECT_EQ(server.paths().size(), asked);
 }
 
 // An error answer or a cut-short transfer from a server that still answers: the database
@@ -264,8 +221,11 @@ TEST_F(DatabaseListTest, AServerLostMidRunEndsIt) {
     publish("SECOND", "2");
     put_local("SECOND", "1");
     ASSERT_TRUE(refresh().clean());
-    ServerKiller killer(server, 2);
-
+    testsupport::StopProgress killer; // the server dies between databases
+    killer.on_log = [&](std::string_view text) {
+        if (contains(std::string(text), "Updated FIRST"))
+            server.stop();
+    };
     const UpdateReport report = list.update_marked(prompter, killer);
     EXPECT_EQ(report.end, core::End::Failed);
     EXPECT_EQ(report.summary, "Downloaded 1 of 3 databases; 2 not tried.\n");
@@ -299,7 +259,7 @@ TEST_F(DatabaseListTest, StopLeavesTheRestAlone) {
         if (inside)
             stopper.stop_at_bytes = 4096; // inside SECOND, not the small FIRST
         else
-            stopper.stop_at_log = "Updated FIRST";
+            stopper.on_log = [&](std::string_view) { stopper.stop = true; };
         const UpdateReport report = list.update_marked(prompter, stopper);
         EXPECT_EQ(report.end, core::End::Stopped);
         EXPECT_EQ(report.summary, "Downloaded 1 of 2 databases; 1 not tried.\n");
@@ -315,25 +275,16 @@ TEST_F(DatabaseListTest, StopLeavesTheRestAlone) {
 // A window may ask again while the list is fetched: nothing more is done.
 TEST_F(DatabaseListTest, ARefreshOrUpdateAskedForDuringARefreshIsRefused) {
     list_body("Name\tVersion\r\nA\t1\r\n");
-    struct Asking final : core::Progress {
-        void status(std::string_view) override {}
-        void log(std::string_view) override {}
-        void step(std::size_t, std::size_t) override {}
-        bool stop_requested() const override {
-            if (list->refreshing() && nested.empty()) {
-                nested.push_back(list->refresh_list(*prompter, core::null_progress()).end);
-                nested.push_back(list->update_marked(*prompter, core::null_progress()).end);
-            }
-            return false;
+    std::vector<core::End> nested;
+    testsupport::StopProgress asking;
+    asking.on_poll = [&] {
+        if (list.refreshing() && nested.empty()) {
+            nested.push_back(list.refresh_list(prompter, core::null_progress()).end);
+            nested.push_back(list.update_marked(prompter, core::null_progress()).end);
         }
-        update::DatabaseList* list;
-        core::Prompter* prompter;
-        mutable std::vector<core::End> nested;
-    } asking;
-    asking.list = &list;
-    asking.prompter = &prompter;
+    };
     ASSERT_TRUE(list.refresh_list(prompter, asking).clean());
-    EXPECT_EQ(asking.nested, (std::vector<core::End>{core::End::Refused, core::End::Refused}));
+    EXPECT_EQ(nested, (std::vector<core::End>{core::End::Refused, core::End::Refused}));
     EXPECT_EQ(server.paths(), std::vector<std::string>{"/zelkon/list.php"});
     EXPECT_EQ(list.rows().size(), 1u);
     EXPECT_FALSE(list.refreshing());

@@ -91,11 +91,8 @@ TEST_F(NewsTest, AFailedOrStoppedFetchKeepsTheOldNews) {
             EXPECT_TRUE(prompter.messages.empty());
         } else {
             ASSERT_EQ(prompter.messages.size(), 1u);
-            const core::Message& m = prompter.messages[0];
-            EXPECT_EQ(m.text, "Unable to get the news.");
-            EXPECT_EQ(m.title, "Unable to connect...");
-            EXPECT_EQ(m.icon, core::Message::Icon::Critical);
-            EXPECT_EQ(m.buttons, core::Message::Buttons::Ok);
+            testsupport::expect_box(prompter.messages[0], "Unable to get the news.",
+                                    "Unable to connect...", core::Message::Icon::Critical);
         }
         const update::AutoNewsReport automatic =
             client(c.dead).check_for_auto_news(viewer, stopper);

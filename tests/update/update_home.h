@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,14 +54,15 @@ inline Reply slow_body(std::string body) {
     return Reply{.body = std::move(body), .pause_ms = 500};
 }
 
-/// Records the bytes reported. Asks to stop once `stop` is set (from any thread), once
-/// `stop_at_bytes` (when not 0) have arrived, or once the log holds `stop_at_log`.
+/// Records the bytes reported. Asks to stop once `stop` is set (from any thread, or by a
+/// hook), or once `stop_at_bytes` (when not 0) have arrived. The hooks see every log text
+/// and every time Stop is polled.
 class StopProgress final : public core::Progress {
 public:
     void status(std::string_view) override {}
     void log(std::string_view text) override {
-        if (!stop_at_log.empty() && text.find(stop_at_log) != std::string_view::npos)
-            stop = true;
+        if (on_log)
+            on_log(text);
     }
     void step(std::size_t, std::size_t) override {}
     void bytes(std::uint64_t done, std::uint64_t total) override {
@@ -68,13 +70,28 @@ public:
         if (stop_at_bytes && done >= stop_at_bytes)
             stop = true;
     }
-    bool stop_requested() const override { return stop; }
+    bool stop_requested() const override {
+        if (on_poll)
+            on_poll();
+        return stop;
+    }
 
     std::atomic<bool> stop = false;
     std::uint64_t stop_at_bytes = 0;
-    std::string stop_at_log;
+    std::function<void(std::string_view)> on_log;
+    std::function<void()> on_poll;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> seen;
 };
+
+/// Checks a message box whole.
+inline void expect_box(const core::Message& m, const std::string& text, const std::string& title,
+                       core::Message::Icon icon,
+                       core::Message::Buttons buttons = core::Message::Buttons::Ok) {
+    EXPECT_EQ(m.text, text);
+    EXPECT_EQ(m.title, title);
+    EXPECT_EQ(m.icon, icon);
+    EXPECT_EQ(m.buttons, buttons);
+}
 
 /// A home (the application home) with a databases folder, and a local server whose root
 /// serves `site`/zelkon.
