@@ -82,21 +82,6 @@ TEST_F(DatabaseCheckTest, AnEqualVersionStaysAndAnyOtherReplacesAWritableDatabas
               (std::vector<std::string>{"databases/SEGA CD.zdb", "databases/SGENESIS.zdb"}));
 }
 
-TEST_F(DatabaseCheckTest, ADeadServerIsToldOnceAtTheProbe) {
-    root = testsupport::dead_root();
-    put_local("SGENESIS", "1.2");
-    auto report = check("SGENESIS");
-    EXPECT_EQ(report.end, core::End::Failed);
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    const core::Message& m = prompter.messages[0];
-    EXPECT_EQ(m.title, "Arg");
-    EXPECT_EQ(m.icon, Icon::Exclamation);
-    ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(m.text, "Could not connect to the server.\r\r" + report.problems[0].text());
-    EXPECT_TRUE(progress.statuses.empty());
-    EXPECT_TRUE(report.databases.empty());
-}
-
 TEST_F(DatabaseCheckTest, BadVersionFilesFailAndDownloadNothing) {
     put_local("SGENESIS", "1.2");
     struct Case {
@@ -125,7 +110,8 @@ TEST_F(DatabaseCheckTest, BadVersionFilesFailAndDownloadNothing) {
     EXPECT_EQ(local_version("SGENESIS"), "1.2");
 }
 
-TEST_F(DatabaseCheckTest, TheIdIsMatchedExactlyAndMustNameAFile) {
+// What the check refuses or cannot reach.
+TEST_F(DatabaseCheckTest, TheIdIsMatchedExactlyMustNameAFileAndNeedsAServer) {
     auto report = check("sgenesis", {system("SGENESIS")});
     EXPECT_EQ(report.end, core::End::Refused);
     EXPECT_EQ(testsupport::lines(report.problems),
@@ -138,6 +124,16 @@ TEST_F(DatabaseCheckTest, TheIdIsMatchedExactlyAndMustNameAFile) {
     expect_unable("cannot name a database file");
     EXPECT_EQ(server.paths().size(), 1u) << "only the probe";
     EXPECT_FALSE(fs::exists(home.path() / "evil.zdb.new"));
+
+    // A dead server is told once, at the probe.
+    root = testsupport::dead_root();
+    report = check("SGENESIS");
+    EXPECT_EQ(report.end, core::End::Failed);
+    EXPECT_TRUE(report.databases.empty());
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    testsupport::expect_box(prompter.messages[0],
+                            "Could not connect to the server.\r\r" + report.problems.at(0).text(),
+                            "Arg", Icon::Exclamation);
 }
 
 TEST_F(DatabaseCheckTest, AllDatabasesAreSummedUpALineEachWithoutMessages) {
@@ -158,36 +154,18 @@ TEST_F(DatabaseCheckTest, AllDatabasesAreSummedUpALineEachWithoutMessages) {
     ASSERT_EQ(report.problems.size(), 1u);
     EXPECT_EQ(report.problems[0].path, local("CCC").string());
     EXPECT_EQ(progress.step_calls.back(), (std::pair<std::size_t, std::size_t>{3, 3}));
-}
 
-// Stop between databases, or inside the download of one: what was checked is told, the
-// database being fetched is as it was, and no ".new" file stays.
-TEST_F(DatabaseCheckTest, StopLeavesTheDatabaseBeingFetchedAsItWas) {
-    for (const char* id : {"AAA", "BBB"}) {
-        put_local(id, "1");
-        publish(id, "2");
+    // Stop in the second database, then during the probe: no message, and why at the end.
+    for (long at : {2, 0}) {
+        progress.stop_after = at;
+        progress.steps = 0;
+        report = check("", {system("AAA"), system("BBB"), system("CCC")});
+        EXPECT_EQ(report.end, core::End::Stopped);
+        EXPECT_EQ(report.databases.size(), at);
+        EXPECT_TRUE(contains(testsupport::lines(report.problems).back(),
+                             at ? "the check was stopped" : "was stopped"));
+        EXPECT_TRUE(prompter.messages.empty());
     }
-    server.on("/zelkon/zdb/AAA.zdb", testsupport::slow_body(read_file(local("AAA"))));
-    const std::vector<core::SystemEntry> both = {system("AAA"), system("BBB")};
-    update::DatabaseChecker checker{update::ServerAddresses(root),
-                                    update::HttpClient(testsupport::quick_http())};
-    testsupport::StopProgress inside;
-    inside.stop_at_bytes = 4096; // the first piece of AAA.zdb, not its version file
-    auto report = checker.update_databases(both, "", prompter, inside);
-    EXPECT_EQ(report.end, core::End::Stopped);
-    EXPECT_EQ(testsupport::lines(report.problems).back(), "the check was stopped");
-    EXPECT_TRUE(contains(report.summary, "AAA games (AAA): not updated: the download of '"));
-    EXPECT_TRUE(prompter.messages.empty());
-
-    progress.stop_after = 0; // during the probe
-    report = checker.update_databases(both, "BBB", prompter, progress);
-    EXPECT_EQ(report.end, core::End::Stopped);
-    EXPECT_TRUE(report.databases.empty());
-    EXPECT_TRUE(contains(report.problems.at(0).text(), "was stopped"));
-    EXPECT_EQ(local_version("AAA"), "1");
-    EXPECT_EQ(local_version("BBB"), "1");
-    EXPECT_EQ(home_files(), (std::vector<std::string>{"databases/AAA.zdb", "databases/BBB.zdb"}));
-    EXPECT_TRUE(prompter.messages.empty());
 }
 
 TEST_F(DatabaseCheckTest, MoreThan255DatabasesAreAllChecked) {

@@ -215,60 +215,44 @@ TEST_F(DatabaseListTest, AHostileListNeverReachesOutsideTheDatabases) {
     EXPECT_FALSE(fs::exists(site.path() / "abs.zdb"));
 }
 
-TEST_F(DatabaseListTest, AServerLostMidRunEndsIt) {
+// A server lost or a Stop between databases: the rest is left as it was; only a lost
+// server is a message.
+TEST_F(DatabaseListTest, AServerLostOrAStopBetweenDatabasesEndsTheRun) {
     list_body("Name\tVersion\r\nFIRST\t2\r\nSECOND\t2\r\nTHIRD\t2\r\n");
     publish("FIRST", "2");
     publish("SECOND", "2");
     put_local("SECOND", "1");
-    ASSERT_TRUE(refresh().clean());
-    testsupport::StopProgress killer; // the server dies between databases
-    killer.on_log = [&](std::string_view text) {
-        if (contains(std::string(text), "Updated FIRST"))
-            server.stop();
-    };
-    const UpdateReport report = list.update_marked(prompter, killer);
-    EXPECT_EQ(report.end, core::End::Failed);
-    EXPECT_EQ(report.summary, "Downloaded 1 of 3 databases; 2 not tried.\n");
-    EXPECT_EQ(report.replaced, std::vector<std::string>{"FIRST"});
-    EXPECT_TRUE(report.failed.empty());
-    EXPECT_EQ(report.not_tried, (std::vector<std::string>{"SECOND", "THIRD"}));
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].title, "Cannot Connect to Server");
-    ASSERT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].text, report.problems[0].text());
-    EXPECT_EQ(local_version("SECOND"), "1");
-    EXPECT_EQ(home_files(),
-              (std::vector<std::string>{"databases/FIRST.zdb", "databases/SECOND.zdb"}));
-    EXPECT_EQ(row("FIRST").status, "Current");
-    EXPECT_TRUE(row("SECOND").marked);
-    EXPECT_TRUE(row("THIRD").marked);
-}
-
-// Stop between databases or inside a download: the rest is left as it was.
-TEST_F(DatabaseListTest, StopLeavesTheRestAlone) {
-    list_body("Name\tVersion\r\nFIRST\t2\r\nSECOND\t2\r\n");
-    publish("FIRST", "2");
-    publish("SECOND", "2");
-    put_local("SECOND", "1");
-    server.on("/zelkon/zdb/SECOND.zdb", testsupport::slow_body(read_file(local("SECOND"))));
-    for (bool inside : {false, true}) {
-        SCOPED_TRACE(inside);
+    for (bool lost : {false, true}) {
+        SCOPED_TRACE(lost);
         fs::remove(local("FIRST"));
         ASSERT_TRUE(refresh().clean());
-        testsupport::StopProgress stopper;
-        if (inside)
-            stopper.stop_at_bytes = 4096; // inside SECOND, not the small FIRST
-        else
-            stopper.on_log = [&](std::string_view) { stopper.stop = true; };
-        const UpdateReport report = list.update_marked(prompter, stopper);
-        EXPECT_EQ(report.end, core::End::Stopped);
-        EXPECT_EQ(report.summary, "Downloaded 1 of 2 databases; 1 not tried.\n");
-        EXPECT_EQ(report.not_tried, std::vector<std::string>{"SECOND"});
+        testsupport::StopProgress ending; // after the first database
+        std::string log;
+        ending.on_log = [&](std::string_view text) {
+            log += text;
+            lost ? server.stop() : (void)(ending.stop = true);
+        };
+        const UpdateReport report = list.update_marked(prompter, ending);
+        EXPECT_EQ(report.end, lost ? core::End::Failed : core::End::Stopped);
+        EXPECT_EQ(report.summary, "Downloaded 1 of 3 databases; 2 not tried.\n");
+        EXPECT_EQ(report.replaced, std::vector<std::string>{"FIRST"});
+        EXPECT_EQ(report.not_tried, (std::vector<std::string>{"SECOND", "THIRD"}));
+        if (lost) {
+            ASSERT_EQ(prompter.messages.size(), 1u);
+            ASSERT_EQ(report.problems.size(), 1u);
+            testsupport::expect_box(prompter.messages[0], report.problems[0].text(),
+                                    "Cannot Connect to Server", core::Message::Icon::Exclamation);
+        } else {
+            EXPECT_TRUE(prompter.messages.empty());
+            EXPECT_TRUE(contains(log, "The update was stopped; 2 marked databases were left as "
+                                      "they were.\r\n"));
+        }
         EXPECT_EQ(local_version("SECOND"), "1");
         EXPECT_EQ(home_files(),
                   (std::vector<std::string>{"databases/FIRST.zdb", "databases/SECOND.zdb"}));
         EXPECT_EQ(row("FIRST").status, "Current");
-        EXPECT_TRUE(prompter.messages.empty());
+        EXPECT_TRUE(row("SECOND").marked);
+        EXPECT_TRUE(row("THIRD").marked);
     }
 }
 

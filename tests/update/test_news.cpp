@@ -60,61 +60,22 @@ TEST_F(NewsTest, StandardNewsIsFetchedIntoTheHomeAndShown) {
     EXPECT_EQ(home_files(), std::vector<std::string>{"news.txt"});
 }
 
-// Both kinds of news: a failed or stopped download keeps the old news file, leaves no
-// temporary file and remembers nothing; only a failed Read News says so in a message.
-TEST_F(NewsTest, AFailedOrStoppedFetchKeepsTheOldNews) {
-    home.write("news.txt", "yesterday's news");
-    home.write("newsauto.txt", "2024-01");
-    struct Case {
-        const char* what;
-        Reply reply;
-        bool dead = false;
-        bool stop = false;
-    };
-    for (const Case& c : {Case{"no server", {}, true},
-                          Case{"missing", Reply{404, "<html>gone</html>", "text/html"}},
-                          Case{"cut short", Reply{.body = "half", .declared_length = 100}},
-                          Case{"over the cap", Reply{.endless = (1u << 20) + 4096}},
-                          Case{"stopped", testsupport::slow_body("2024-09\r\n"), false, true}}) {
-        SCOPED_TRACE(c.what);
-        prompter.messages.clear();
-        server.on(kStandard, c.reply);
-        server.on(kAuto, c.reply);
-        testsupport::StopProgress stopper;
-        stopper.stop_at_bytes = c.stop ? 1 : 0;
-        const auto end = c.stop ? core::End::Stopped : core::End::Failed;
-        const core::Outcome read = client(c.dead).read_news(viewer, prompter, stopper);
-        EXPECT_EQ(read.end, end);
-        ASSERT_EQ(read.problems.size(), 1u);
-        EXPECT_EQ(read.problems[0].path, (home.path() / "news.txt").string());
-        if (c.stop) {
-            EXPECT_TRUE(prompter.messages.empty());
-        } else {
-            ASSERT_EQ(prompter.messages.size(), 1u);
-            testsupport::expect_box(prompter.messages[0], "Unable to get the news.",
-                                    "Unable to connect...", core::Message::Icon::Critical);
-        }
-        const update::AutoNewsReport automatic =
-            client(c.dead).check_for_auto_news(viewer, stopper);
-        EXPECT_EQ(automatic.end, end);
-        EXPECT_FALSE(automatic.problems.empty());
-        EXPECT_EQ(prompter.messages.size(), c.stop ? 0u : 1u) << "the automatic news asks nothing";
-        EXPECT_EQ(read_file(home.path() / "news.txt"), "yesterday's news");
-        EXPECT_EQ(read_file(home.path() / "newsauto.txt"), "2024-01");
-        EXPECT_EQ(home_files(), (std::vector<std::string>{"news.txt", "newsauto.txt"}));
-    }
-    EXPECT_EQ(last_news(), "0");
-    EXPECT_TRUE(viewer.shown.empty());
-}
-
-// News the viewer could not show is a failure, and stays unseen: it comes again next time.
-TEST_F(NewsTest, AViewerThatCannotStartIsAFailure) {
+// Only a failed Read News is a message. News over the small cap and news the viewer could
+// not show are failures too; the latter stays unseen, so it comes again next time.
+TEST_F(NewsTest, AFailedReadNewsIsAMessageAndTheAutomaticNewsAsksNothing) {
+    server.on(kStandard, Reply{.endless = (1u << 20) + 4096});
+    EXPECT_EQ(client().read_news(viewer, prompter, progress).end, core::End::Failed);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    testsupport::expect_box(prompter.messages[0], "Unable to get the news.", "Unable to connect...",
+                            core::Message::Icon::Critical);
     server.on(kStandard, Reply{200, "news"});
     server.on(kAuto, Reply{200, "2024-07\r\n"});
     viewer.works = false;
     EXPECT_EQ(client().read_news(viewer, prompter, progress).end, core::End::Failed);
-    EXPECT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages.size(), 2u);
     EXPECT_EQ(auto_news().end, core::End::Failed);
+    EXPECT_EQ(auto_news(true).end, core::End::Failed);
+    EXPECT_EQ(prompter.messages.size(), 2u) << "the automatic news asks nothing";
     EXPECT_EQ(last_news(), "0");
 }
 
