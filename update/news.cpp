@@ -129,8 +129,8 @@ AutoNewsReport NewsClient::check_for_auto_news(TextViewer& viewer, core::Progres
     auto text = read_whole(file);
     if (!text)
         return not_done<Report>(text.error(), file);
-    // A server with nothing to say (a freshly published site) has no news to show.
     const std::string line = news_first_line(*text);
+    // A server with nothing to say (a freshly published site) has no news to show.
     if (is_blank(*text) || core::read_setting("general", "LastNews", "0", m_settings_file) == line)
         return {};
     // Shown before it is remembered: news the viewer could not show comes again next time.

@@ -221,9 +221,10 @@ core::Status keep_or_create_news(const SiteFolders& site, StagedFiles& staged) {
 
 using Ready = std::vector<std::pair<const Candidate*, PublishedDatabase>>;
 
+// Nothing was published: the files left out no longer matter, only why.
 PublishReport& not_done(PublishReport& report, const Error& error) {
     report.end = error.code == Error::Code::Failed ? core::End::Failed : core::End::Refused;
-    report.problems.push_back(core::Problem::line(error.message));
+    report.problems = {core::Problem::line(error.message)};
     return report;
 }
 

@@ -32,9 +32,9 @@ struct PublishedDatabase {
 /// published, then "Published 2 databases to 'site' (served at http://host/)." and the
 /// counts; each file skipped or refused is a problem, in order. Refused: the base address,
 /// the source folder or the site's folders cannot be used; Failed: a folder or file could
-/// not be made or written; Stopped: Stop came before anything was put in place. In these
-/// three the site is left as it was (a folder made for it may stay, empty) and the last
-/// problem says why.
+/// not be made or written; both have one problem, why. Stopped: Stop came before anything
+/// was put in place. These three leave the site as it was (a folder made for it may stay,
+/// empty), but for a rename that fails while the files are being put in place.
 struct PublishReport : core::Outcome {
     std::filesystem::path site;
     std::string base_url;                     ///< with its trailing "/"
