@@ -113,6 +113,24 @@ void follow_moves(ResultTree& tree, const Plan& plan) {
             tree.set_text(plan.entries[i], plan.batch.to[i]);
 }
 
+// Runs the planned batch, then follows the moves; false when Stop ended it or came first.
+bool carry_out(Plan& plan, ResultTree& tree, core::Progress& progress, core::BatchRunner& runner) {
+    const std::size_t planned = plan.batch.from.size();
+    if (progress.stop_requested()) {
+        plan.report.not_done += planned;
+        return false;
+    }
+    if (planned == 0)
+        return true;
+    progress.step(0, planned);
+    const core::BatchOutcome outcome = runner.run(plan.batch);
+    count_outcome(outcome, planned, plan.report);
+    progress.step(planned, planned);
+    if (plan.batch.op == core::BatchOp::Move && runner.changes_files())
+        follow_moves(tree, plan);
+    return !outcome.stopped;
+}
+
 } // namespace
 
 bool nothing_to_transfer(std::size_t unrecognized_count, core::Prompter& prompter) {
@@ -127,28 +145,13 @@ TransferReport transfer_unrecognized(ResultTree& tree, Transfer transfer, const 
                                      core::Prompter& prompter, core::Progress& progress,
                                      core::BatchRunner& runner) {
     Plan plan = plan_transfer(tree, transfer, folder);
-    TransferReport& report = plan.report;
-    const std::size_t planned = plan.batch.from.size();
-    if (progress.stop_requested()) {
-        report.not_done += planned;
-        report.outcome.end = core::End::Stopped;
-        return std::move(report);
-    }
-    if (planned != 0) {
-        progress.step(0, planned);
-        const core::BatchOutcome outcome = runner.run(plan.batch);
-        count_outcome(outcome, planned, report);
-        progress.step(planned, planned);
-        if (transfer == Transfer::Move && runner.changes_files())
-            follow_moves(tree, plan);
-        if (outcome.stopped) {
-            report.outcome.end = core::End::Stopped;
-            return std::move(report);
-        }
+    if (!carry_out(plan, tree, progress, runner)) {
+        plan.report.outcome.end = core::End::Stopped;
+        return std::move(plan.report);
     }
     prompter.ask({"Files have been processed.", "Done", core::Message::Icon::Information,
                   core::Message::Buttons::Ok});
-    return std::move(report);
+    return std::move(plan.report);
 }
 
 } // namespace lists

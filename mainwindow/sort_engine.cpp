@@ -221,6 +221,39 @@ bool plan_folder(const std::string& folder, const SortJob& job, const std::vecto
     return true;
 }
 
+// Moves the files the rules match, as one batch; a stopped sort leaves no empty folder of its
+// own behind.
+SortReport sort_folder(const std::string& folder, const SortJob& job,
+                       const std::vector<SortRule>& rules, core::Progress& progress,
+                       core::BatchRunner& runner) {
+    SortReport report;
+    SortPlan plan;
+    plan.make_folders = runner.changes_files();
+    if (!plan_folder(folder, job, rules, plan, report, progress)) {
+        plan.remove_made_folders();
+        return stopped(std::move(report));
+    }
+    run_batch(plan.batch, runner, report, progress);
+    if (report.outcome.end == core::End::Stopped)
+        plan.remove_made_folders();
+    report.left -= report.moved;
+    report.outcome.summary = "Sorted " + files(report.moved) + " into category folders; " +
+                             std::to_string(report.left) + " left where they were.\n";
+    return report;
+}
+
+// Every file of the sub-folders comes up into `folder`, in the walk's order: deepest first.
+core::Batch plan_unsort(const std::string& folder, const std::vector<std::string>& found) {
+    core::Batch batch{core::BatchOp::Move, {}, {}};
+    for (const auto& path : found) {
+        if (in_folder(path, folder))
+            continue;
+        batch.from.push_back(path);
+        batch.to.push_back(folder + path.substr(path.rfind(core::kSeparator) + 1));
+    }
+    return batch;
+}
+
 } // namespace
 
 SortReport sort_roms(const SortJob& job, core::Prompter& prompter, core::Progress& progress,
@@ -236,21 +269,7 @@ SortReport sort_roms(const SortJob& job, core::Prompter& prompter, core::Progres
              "Cannot read a file.");
         return ended(core::End::Refused);
     }
-
-    SortReport report;
-    SortPlan plan;
-    plan.make_folders = runner.changes_files();
-    if (!plan_folder(folder, job, *rules, plan, report, progress)) {
-        plan.remove_made_folders();
-        return stopped(std::move(report));
-    }
-    run_batch(plan.batch, runner, report, progress);
-    if (report.outcome.end == core::End::Stopped)
-        plan.remove_made_folders(); // no empty folder of its own is left behind
-    report.left -= report.moved;
-    report.outcome.summary = "Sorted " + files(report.moved) + " into category folders; " +
-                             std::to_string(report.left) + " left where they were.\n";
-    return report;
+    return sort_folder(folder, job, *rules, progress, runner);
 }
 
 SortReport unsort_roms(const SortJob& job, core::Prompter& prompter, core::Progress& progress,
@@ -274,13 +293,7 @@ SortReport unsort_roms(const SortJob& job, core::Prompter& prompter, core::Progr
     for (const auto& path : links)
         if (!in_folder(path, folder))
             note_link(report, progress, path, path);
-    core::Batch batch{core::BatchOp::Move, {}, {}};
-    for (const auto& path : found) {
-        if (in_folder(path, folder))
-            continue;
-        batch.from.push_back(path);
-        batch.to.push_back(folder + path.substr(path.rfind(core::kSeparator) + 1));
-    }
+    const core::Batch batch = plan_unsort(folder, found);
     run_batch(batch, runner, report, progress);
     report.left = batch.from.size() - report.moved;
     report.outcome.summary = "Moved " + files(report.moved) + " up into " + core::quoted(folder) +
