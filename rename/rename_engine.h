@@ -96,7 +96,9 @@ struct RenameContext {
 /// one-ROM ZIP archives), gives each its database name and plans where renamed files,
 /// duplicates and unrecognised files go, as the settings say. Changes no file; logs the
 /// run up to the end of matching through `context.progress`. Symbolic links are listed as
-/// skipped and never renamed, counted or taken for a duplicate.
+/// skipped and never renamed, counted or taken for a duplicate. Runs on the caller's thread
+/// (a worker thread in a window) and calls `context` from it only; Stop is looked at before
+/// each file of the collection and of each matching pass.
 RenamePlan plan_renames(const RenameJob& job, RenameContext& context);
 
 /// Carries out a completed plan through `context.runner`, batch after batch, then logs

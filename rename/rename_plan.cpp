@@ -49,7 +49,7 @@ public:
     RenamePlan run();
 
 private:
-    bool refused();
+    bool open();
     bool collect_files();
     std::vector<std::string> walk();
     void collect_one(const std::string& path, core::Result<core::CrcText> crc);
@@ -79,7 +79,8 @@ private:
     std::unordered_map<std::string, core::CrcText> m_crc_of; ///< made when first needed
 };
 
-bool Planner::refused() {
+// Chooses the folders, then loads the database; false when the run is refused.
+bool Planner::open() {
     m_folders = prepare_folders(m_job, m_ctx.prompter);
     m_later = std::move(m_folders.problems);
     if (!m_folders.refused) {
@@ -87,15 +88,18 @@ bool Planner::refused() {
                                                 {.notice = m_job.notice, .log_load = true});
         if (ident)
             m_ident.emplace(std::move(ident.value()));
+        else
+            report().problems.push_back(
+                core::Problem::line(ident.error().message, m_job.system.file.string()));
     }
     if (m_ident)
-        return false;
+        return true;
     report().end = core::End::Refused;
     report().missing_folder = m_folders.refused_by;
     if (!m_folders.refused_by.empty())
         report().summary = "The folder " + core::quoted(m_folders.refused_by) +
                            " does not exist and was not made; nothing was renamed.\n";
-    return true;
+    return false;
 }
 
 std::vector<std::string> Planner::walk() {
@@ -300,7 +304,7 @@ void Planner::end_stopped() {
 }
 
 RenamePlan Planner::run() {
-    if (refused())
+    if (!open())
         return std::move(m_plan);
     if (!collect_files()) {
         report().end = core::End::Stopped;
