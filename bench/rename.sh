@@ -7,6 +7,9 @@
 #   whole run at 20,000      <= 0.35 x rhash --crc32 -r
 #   peak memory at 100,000   <  200 MiB
 # Each rename figure is the median of RUNS runs (default 3), each on a fresh folder.
+# With BEFORE=path/to/an/older/rename_probe, the 20,000-file run (whole, and planning alone
+# with --plan-only) is timed against that build's, in turns, RUNS times each:
+#   whole run at 20,000      <= 1.05 x the older build's
 # Needs about 7 GiB free below /tmp and as much free memory. Exits 1 when a goal is missed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -58,6 +61,32 @@ for n in 20000 100000; do
     rm -rf "${floor_work:?}/$n"
 done
 rmdir "$floor_work"
+
+# against PROBE [ARGS]: the median time of RUNS runs at 20,000 files, this build's and the
+# older one's taken in turns so that both meet the same load.
+against() {
+    local i w
+    for ((i = 0; i < RUNS; i++)); do
+        for w in now before; do
+            local probe="$BIN/rename_probe"
+            [[ $w == before ]] && probe=$BEFORE
+            printf '%s ' "$w"
+            "$probe" --files 20000 "$@" | awk '/^time/ { print $2 }'
+        done
+    done | sort -k2 -n | awk '{ t[$1, ++n[$1]] = $2 }
+        END { k = int((n["now"] + 1) / 2); print t["now", k], t["before", k] }'
+}
+if [[ -n ${BEFORE:-} ]]; then
+    for mode in whole plan; do
+        say "rename run against $BEFORE ($mode) ..."
+        args=()
+        [[ $mode == plan ]] && args=(--plan-only)
+        read -r now before < <(against "${args[@]}")
+        printf '20,000 files, %-5s: %8.3f s, before %8.3f s\n' "$mode" "$now" "$before"
+        [[ $mode == whole ]] && check "whole run 20,000 / before" \
+            "$(awk -v a="$now" -v b="$before" 'BEGIN { print a / b }')" 1.05
+    done
+fi
 
 if command -v rhash >/dev/null; then
     work=$(mktemp -d /tmp/zelkon-rename-bench.XXXXXX)
