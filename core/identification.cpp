@@ -3,8 +3,28 @@
 #include "hash_cache.h"
 #include "progress.h"
 #include "services.h"
+#include "temp_folder.h"
+#include "text.h"
 
 namespace core {
+namespace {
+
+// A run killed while it read archives leaves its private folder behind; the next one clears
+// what no live run holds.
+void remove_litter(Services& services, Progress& progress, const Identification::Options& options) {
+    const std::size_t removed = TempFolder::remove_stale(Identifier::kTempPrefix);
+    if (removed == 0)
+        return;
+    std::string line = "Removed " + std::to_string(removed) +
+                       (removed == 1 ? " temporary folder" : " temporary folders") +
+                       " left by an earlier run.";
+    if (options.log_load)
+        progress.log(line + "\r\n");
+    else
+        services.notice(std::move(line));
+}
+
+} // namespace
 
 Result<Identification> Identification::open(Services& services, const SystemEntry& system,
                                             Progress& progress, const Options& options) {
@@ -16,7 +36,12 @@ Result<Identification> Identification::open(Services& services, const SystemEntr
         return error;
     };
     RomTable roms;
-    ZdbHeader header = load_zdb(system.file, kZdbFull, &roms, options.notice);
+    ZdbHeader header = load_zdb(system.file, kZdbFull, &roms, options.notice, &progress);
+    if (header.stopped) {
+        if (options.log_load)
+            progress.log("aborted.");
+        return Error{Error::Code::Cancelled, "Stopped while loading " + quoted(system.file) + "."};
+    }
     if (!header.usable())
         return failed(Error::failed(header.error));
     auto identifier = Identifier::create(services.zelcore(), {system.id, system.patterns});
@@ -26,8 +51,14 @@ Result<Identification> Identification::open(Services& services, const SystemEntr
     identifier->set_cache(cache);
     if (options.log_load)
         progress.log("done.\r\n");
-    return Identification(system, std::move(header), std::move(roms),
-                          std::move(identifier.value()), cache);
+    remove_litter(services, progress, options);
+    if (!header.warning.empty()) {
+        if (options.log_load)
+            progress.log(header.warning + "\r\n");
+        services.notice(header.warning);
+    }
+    return Identification(system, std::move(header), std::move(roms), std::move(identifier.value()),
+                          cache);
 }
 
 Identification::Identification(SystemEntry system, ZdbHeader header, RomTable roms,
@@ -39,8 +70,8 @@ Identification::Hashes Identification::hash(std::vector<std::string> paths, unsi
                                             std::string_view folder) const {
     if (m_cache && !folder.empty())
         m_cache->prefetch(folder);
-    return Hashes(std::make_unique<HashAhead>(
-        m_identifier, std::move(paths), skip(), threads ? threads : HashAhead::default_threads()));
+    return Hashes(std::make_unique<HashAhead>(m_identifier, std::move(paths), skip(),
+                                              threads ? threads : HashAhead::default_threads()));
 }
 
 std::optional<Identification::Hashed> Identification::Hashes::next(Progress& progress) {

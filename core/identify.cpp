@@ -125,7 +125,7 @@ Identifier::Identifier(Zelcore zelcore, SystemRules system, TempFolder temp)
     : m_zelcore(std::move(zelcore)), m_system(std::move(system)), m_temp(std::move(temp)) {}
 
 Result<Identifier> Identifier::create(Zelcore zelcore, SystemRules system) {
-    auto temp = TempFolder::create("zelkon-ident");
+    auto temp = TempFolder::create(kTempPrefix);
     if (!temp)
         return temp.error();
     return Identifier(std::move(zelcore), std::move(system), std::move(temp.value()));

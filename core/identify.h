@@ -28,6 +28,9 @@ bool is_zip(std::string_view path);
 /// threads at once; temporary files go to one private folder owned by the identifier.
 class Identifier {
 public:
+    /// The name its private folder starts with.
+    static constexpr std::string_view kTempPrefix = "zelkon-ident";
+
     static Result<Identifier> create(Zelcore zelcore, SystemRules system);
 
     /// The CRC text of a plain file or of the first matching member of a ZIP archive,

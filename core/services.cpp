@@ -8,9 +8,8 @@
 namespace core {
 
 Result<Services> Services::open(Options options) {
-    auto home = resolve_app_home(options.home.empty()
-                                     ? std::nullopt
-                                     : std::optional<std::filesystem::path>(options.home));
+    auto home = resolve_app_home(
+        options.home.empty() ? std::nullopt : std::optional<std::filesystem::path>(options.home));
     set_app_home(home);
     auto zelcore = options.zelcore_folder.empty() ? Zelcore::load_beside_executable()
                                                   : Zelcore::load(options.zelcore_folder);
@@ -33,9 +32,8 @@ HashCache* Services::cache() {
     if (!m_options.use_cache)
         return nullptr;
     if (!m_cache)
-        m_cache = std::make_unique<HashCache>(m_options.cache_file.empty()
-                                                  ? m_home / "checksums.sqlite"
-                                                  : m_options.cache_file);
+        m_cache = std::make_unique<HashCache>(
+            m_options.cache_file.empty() ? m_home / "checksums.sqlite" : m_options.cache_file);
     collect_cache_problem();
     return m_cache.get();
 }
