@@ -22,30 +22,6 @@ using Paths = std::vector<std::string>;
 
 namespace {
 
-// Records each batch, then carries it out with the executor (which skips taken names and
-// polls Stop between items) or, for a dry run, only lists it.
-class Runner final : public core::BatchRunner {
-public:
-    explicit Runner(core::Progress& progress)
-        : m_executor({.on_conflict = core::ConflictPolicy::Skip,
-                      .after_item = [this](std::size_t) { after_item(); },
-                      .progress = &progress}) {}
-    core::BatchOutcome run(const core::Batch& batch) override {
-        batches.push_back(batch);
-        if (dry_run)
-            return {std::vector(batch.from.size(), core::ItemResult::Done)};
-        return m_executor.run(batch);
-    }
-    bool changes_files() const override { return !dry_run; }
-
-    std::vector<core::Batch> batches;
-    bool dry_run = false;
-    std::function<void()> after_item = [] {};
-
-private:
-    core::BatchExecutor m_executor;
-};
-
 void expect_message(const Message& m, const std::string& text, const std::string& title,
                     Message::Icon icon, Message::Buttons buttons) {
     EXPECT_EQ(std::tie(m.text, m.title, m.icon, m.buttons),
@@ -75,7 +51,12 @@ protected:
     sorting::SortJob job;
     testsupport::RecordingPrompter prompter;
     testsupport::RecordingProgress progress;
-    Runner runner{progress};
+    std::function<void()> after_item = [] {};
+    // Skips taken names and polls Stop between items.
+    core::BatchExecutor executor{{.on_conflict = core::ConflictPolicy::Skip,
+                                  .after_item = [this](std::size_t) { after_item(); },
+                                  .progress = &progress}};
+    testsupport::RecordingRunner runner{executor};
 };
 
 } // namespace
@@ -245,7 +226,7 @@ TEST_F(SortEngine, StopEndsARunBetweenFiles) {
     EXPECT_FALSE(in_roms("Europe") || in_roms("USA"));
 
     progress.stop_after = -1;
-    runner.after_item = [&] { progress.stop_after = 0; };
+    after_item = [&] { progress.stop_after = 0; };
     EXPECT_EQ(sort().outcome.end, End::Stopped);
     EXPECT_TRUE(in_roms("Europe/A (E).bin") && in_roms("B (U).bin") && in_roms("C (U).bin"));
     EXPECT_FALSE(in_roms("USA")); // made for files that never came, taken away again

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <string>
 
@@ -26,24 +25,6 @@ using Files = std::set<std::string>;
 
 namespace {
 
-/// Hands batches on to the executor and keeps them; `after` runs after each.
-class Recorder final : public core::BatchRunner {
-public:
-    explicit Recorder(core::BatchRunner& next) : m_next(next) {}
-    core::BatchOutcome run(const core::Batch& batch) override {
-        batches.push_back(batch);
-        auto outcome = m_next.run(batch);
-        if (after)
-            after();
-        return outcome;
-    }
-    std::vector<core::Batch> batches;
-    std::function<void()> after;
-
-private:
-    core::BatchRunner& m_next;
-};
-
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
@@ -67,7 +48,7 @@ protected:
                                   .after_item = {},
                                   .progress = &progress,
                                   .zelcore = &services.zelcore()}};
-    Recorder runner{executor};
+    testsupport::RecordingRunner runner{executor};
     renaming::RenameContext context{services, prompter, progress, runner};
 
     void SetUp() override {
@@ -225,8 +206,12 @@ TEST_F(RenameEngine, MissingStoredFoldersAreToldNamedAndSwitchedOff) {
     EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "roms/y.bin", "roms/q.bin"}));
 }
 
+// Unrecognized files move; an archive of several ROMs is neither recognized nor moved.
 TEST_F(RenameEngine, FoldersGivenForTheRunAreMadeAfterAYesOnly) {
     rom("q.bin", 0x12345678);
+    testsupport::make_zip(roms + "two.zip", {{"a.bin", rom_with_crc(64, 0x11111111)},
+                                             {"b.bin", rom_with_crc(64, 0x22222222)}});
+    testsupport::make_zip(roms + "one.zip", {{"m.bin", rom_with_crc(64, 0x87654321)}});
     RenameSettings s;
     s.move_unrecognized = true;
     s.unrecognized_folder = (dir.path() / "unk").string();
@@ -239,22 +224,11 @@ TEST_F(RenameEngine, FoldersGivenForTheRunAreMadeAfterAYesOnly) {
     EXPECT_EQ(progress.log_text, ""); // not even the database was read
 
     prompter.script = {core::Answer::Yes};
-    EXPECT_TRUE(run(s).clean());
-    EXPECT_EQ(files(), (Files{"unk/q.bin"}));
-}
-
-TEST_F(RenameEngine, UnrecognizedFilesMoveAndArchivesWithSeveralRomsStay) {
-    rom("q.bin", 0x12345678);
-    testsupport::make_zip(roms + "two.zip", {{"a.bin", rom_with_crc(64, 0x11111111)},
-                                             {"b.bin", rom_with_crc(64, 0x22222222)}});
-    testsupport::make_zip(roms + "one.zip", {{"m.bin", rom_with_crc(64, 0x87654321)}});
-    RenameSettings s;
-    s.move_unrecognized = true;
-    s.unrecognized_folder = folder("unrec");
     auto report = run(s);
+    EXPECT_TRUE(report.clean());
     EXPECT_EQ(report.files, 2u);
     EXPECT_EQ(report.unrecognized, 2u);
-    EXPECT_EQ(files(), (Files{"roms/two.zip", "unrec/q.bin", "unrec/one.zip"}));
+    EXPECT_EQ(files(), (Files{"roms/two.zip", "unk/q.bin", "unk/one.zip"}));
 }
 
 // The member is renamed by a batch of the plan, just before the batch that moves its
@@ -350,8 +324,14 @@ TEST_F(RenameEngine, StoppedRunsLeaveTheRestUndone) {
 }
 
 TEST_F(RenameEngine, HostileAndUnreadableInput) {
-    database(2, {rom_entry(0x11111111, "../../escape"), rom_entry(0x22222222, "a/b")});
+    testsupport::write_file(system.file, "\x02short");
     rom("x.bin", 0x11111111);
+    EXPECT_EQ(run().end, core::End::Refused);
+    EXPECT_EQ(progress.log_text.rfind("Loading ZDB...failed.\r\n", 0), 0u);
+    EXPECT_EQ(files().size(), 1u);
+
+    progress = {};
+    database(2, {rom_entry(0x11111111, "../../escape"), rom_entry(0x22222222, "a/b")});
     rom("y.bin", 0x22222222);
     dir.write("roms/broken.zip", "PK\x03\x04 not really");
     auto report = run();
@@ -360,14 +340,6 @@ TEST_F(RenameEngine, HostileAndUnreadableInput) {
     EXPECT_EQ(report.problems.at(0).path, roms + "broken.zip");
     EXPECT_TRUE(contains(progress.log_text, "broken.zip"));
     EXPECT_TRUE(contains(progress.log_text, "Files Not Read: 1\r\n"));
-}
-
-TEST_F(RenameEngine, BrokenDatabaseRefusesTheRun) {
-    testsupport::write_file(system.file, "\x02short");
-    rom("x.bin", 0x11111111);
-    EXPECT_EQ(run().end, core::End::Refused);
-    EXPECT_EQ(progress.log_text.rfind("Loading ZDB...failed.\r\n", 0), 0u);
-    EXPECT_EQ(files().size(), 1u);
 }
 
 // The executor, not the plan, has the last word on a name taken after planning.

@@ -16,4 +16,13 @@ void RecordingProgress::step(std::size_t done, std::size_t total) {
     ++steps;
 }
 
+core::BatchOutcome RecordingRunner::run(const core::Batch& batch) {
+    batches.push_back(batch);
+    if (dry_run)
+        return {std::vector(batch.from.size(), core::ItemResult::Done)};
+    auto outcome = m_next.run(batch);
+    after();
+    return outcome;
+}
+
 } // namespace testsupport

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "batch.h"
 #include "outcome.h"
 #include "progress.h"
 #include "prompter.h"
@@ -41,6 +43,22 @@ public:
     std::vector<std::pair<std::size_t, std::size_t>> step_calls;
     long steps = 0;
     long stop_after = -1;
+};
+
+/// Keeps every batch and hands it on to `next` (for a dry run only lists it); `after` runs
+/// after each batch.
+class RecordingRunner final : public core::BatchRunner {
+public:
+    explicit RecordingRunner(core::BatchRunner& next) : m_next(next) {}
+    core::BatchOutcome run(const core::Batch& batch) override;
+    bool changes_files() const override { return !dry_run; }
+
+    std::vector<core::Batch> batches;
+    bool dry_run = false;
+    std::function<void()> after = [] {};
+
+private:
+    core::BatchRunner& m_next;
 };
 
 } // namespace testsupport
