@@ -27,13 +27,6 @@ protected:
     core::Batch moves() { return placement.take_moves(core::BatchOp::Move); }
 };
 
-TEST_F(PlacementTest, LetterCaseOnlyCountsAsAlreadyNamed) {
-    auto source = file("sonic the hedgehog.BIN");
-    plan(source, root + "Sonic the Hedgehog.bin");
-    EXPECT_EQ(placement.already_named_count(), 1u);
-    EXPECT_FALSE(placement.has_moves());
-}
-
 TEST_F(PlacementTest, AnyFileOfTheSameStemMakesADuplicate) {
     // The folder is read once per run, so the fixture is complete before the first plan.
     // "Sonic.*" also finds a file with more dots in its name, and one without extension.
@@ -49,39 +42,22 @@ TEST_F(PlacementTest, AnyFileOfTheSameStemMakesADuplicate) {
     EXPECT_EQ(moves().to, (std::vector<std::string>{root + "Amy.bin"}));
 }
 
-TEST_F(PlacementTest, SecondFileForTheSameTargetIsADuplicate) {
+// Numbers skip what the dupe folder holds and what the plan queued there, and grow past 99;
+// a duplicate already in the dupe folder (named in another letter case) stays.
+TEST_F(PlacementTest, DuplicatesAreNumberedIntoTheDupeFolder) {
     std::string dupes = root + "dupes/";
-    std::filesystem::create_directory(dupes);
-    auto first = plan(file("a.bin"), root + "Game.bin", dupes);
-    auto second = plan(file("b.bin"), root + "Game.bin", dupes);
-    auto third = plan(file("c.bin"), root + "Game.bin", dupes);
-    EXPECT_EQ(first, root + "Game.bin");
-    EXPECT_EQ(second, dupes + "Game {D01}.bin");
-    EXPECT_EQ(third, dupes + "Game {D02}.bin"); // D01 is queued already
-    EXPECT_EQ(placement.dupe_count(), 2u);
-    auto batch = moves();
-    EXPECT_EQ(batch.from,
-              (std::vector<std::string>{root + "a.bin", root + "b.bin", root + "c.bin"}));
-}
-
-TEST_F(PlacementTest, NumberingSkipsWhatTheDupeFolderHolds) {
-    std::string dupes = root + "dupes/";
-    for (auto name : {"Game.bin", "dupes/game {d01}.BIN", "Tails.bin", "x.bin", "y.bin"})
+    for (auto name : {"Tails.bin", "dupes/game {d01}.BIN", "dupes/x.bin"})
         file(name);
     for (int n = 1; n <= 99; ++n)
         file("dupes/Tails {D" + std::string(n < 10 ? "0" : "") + std::to_string(n) + "}.bin");
-    EXPECT_EQ(plan(root + "x.bin", root + "Game.bin", dupes), dupes + "Game {D02}.bin");
-    // Beyond 99 the number simply grows.
-    EXPECT_EQ(plan(root + "y.bin", root + "Tails.bin", dupes), dupes + "Tails {D100}.bin");
-}
-
-TEST_F(PlacementTest, DuplicateAlreadyInTheDupeFolderStays) {
-    file("Game.bin");
-    auto source = file("Dupes/x.bin");
-    auto target = plan(source, root + "Game.bin", root + "dupes/"); // other letter case
-    EXPECT_EQ(placement.dupe_count(), 1u);
-    EXPECT_FALSE(placement.has_moves());
-    EXPECT_EQ(target, root + "Game.bin");
+    EXPECT_EQ(plan(file("a.bin"), root + "Game.bin", dupes), root + "Game.bin");
+    EXPECT_EQ(plan(file("b.bin"), root + "Game.bin", dupes), dupes + "Game {D02}.bin");
+    EXPECT_EQ(plan(file("c.bin"), root + "Game.bin", dupes), dupes + "Game {D03}.bin");
+    EXPECT_EQ(plan(file("y.bin"), root + "Tails.bin", dupes), dupes + "Tails {D100}.bin");
+    EXPECT_EQ(plan(dupes + "x.bin", root + "Tails.bin", root + "Dupes/"), root + "Tails.bin");
+    EXPECT_EQ(placement.dupe_count(), 4u);
+    EXPECT_EQ(moves().from, (std::vector<std::string>{root + "a.bin", root + "b.bin",
+                                                      root + "c.bin", root + "y.bin"}));
 }
 
 TEST_F(PlacementTest, DeleteAndIgnoreDuplicates) {
@@ -108,7 +84,8 @@ TEST_F(PlacementTest, ArchiveMovesWholeAndKeepsItsExtension) {
     EXPECT_EQ(batch.to, (std::vector<std::string>{root + "Sonic.ZIP"}));
 
     plan(named + "/x.bin", root + "Tails.bin");
-    EXPECT_EQ(placement.already_named_count(), 1u);
+    plan(file("sonic the hedgehog.BIN"), root + "Sonic the Hedgehog.bin"); // letter case only
+    EXPECT_EQ(placement.already_named_count(), 2u);
 
     // A duplicate archive is numbered with the archive's extension.
     EXPECT_EQ(plan(other + "/y.bin", root + "Tails.bin", root + "d/"), root + "d/Tails {D01}.zip");

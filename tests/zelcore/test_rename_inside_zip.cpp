@@ -7,11 +7,11 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include "raw_zelcore.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
+#include "zip_archive.h"
 #include "zip_maker.h"
 
 using testsupport::make_zip;
@@ -22,32 +22,17 @@ using zelcore_test::raw;
 
 namespace {
 
-struct Member {
-    std::string name;
-    std::uint32_t crc = 0;
-    std::string data;
-};
-
-std::vector<Member> members_of(const std::filesystem::path& path) {
-    int error = 0;
-    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
-    if (archive == nullptr)
-        throw std::runtime_error("cannot open " + path.string());
-    std::vector<Member> members;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
-        const auto index = static_cast<zip_uint64_t>(i);
-        zip_stat_t st;
-        zip_stat_index(archive, index, 0, &st);
-        Member m{zip_get_name(archive, index, ZIP_FL_ENC_GUESS), st.crc,
-                 std::string(st.size, '\0')};
-        if (zip_file_t* file = zip_fopen_index(archive, index, 0)) {
-            zip_fread(file, m.data.data(), m.data.size());
-            zip_fclose(file);
-        }
-        members.push_back(std::move(m));
-    }
-    zip_discard(archive);
-    return members;
+/// The name of the archive's only member as the program reads it ("?" when there is not
+/// one); its data must still be `data`.
+std::string member_of(const std::filesystem::path& zip, const std::string& data) {
+    const auto members = core::list_zip(zip, "");
+    if (!members || members->size() != 1)
+        return "?";
+    const auto out = zip.parent_path() / "extracted";
+    EXPECT_TRUE(core::extract_zip_member(zip, members->front(), out));
+    EXPECT_TRUE(read_file(out) == data);
+    std::filesystem::remove(out);
+    return members->front().name;
 }
 
 std::int32_t rename_in(const std::filesystem::path& zip, const char* name) {
@@ -97,11 +82,7 @@ TEST(RenameInsideZip, GivesTheMemberTheNewNameAndKeepsItsExtensionFolderAndData)
         make_zip(zip, {{member, rom}});
         ::chmod(zip.c_str(), 0640);
         ASSERT_EQ(rename_in(zip, new_name), ZELCORE_OK);
-        const auto members = members_of(zip);
-        ASSERT_EQ(members.size(), 1u);
-        EXPECT_EQ(members[0].name, expected);
-        EXPECT_EQ(members[0].crc, 0xFEEDBEEFu);
-        EXPECT_TRUE(members[0].data == rom);
+        EXPECT_EQ(member_of(zip, rom), expected);
         struct stat st {};
         ASSERT_EQ(::stat(zip.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0640u) << "the archive keeps its permissions";
@@ -116,7 +97,7 @@ TEST(RenameInsideZip, RenamesThroughASymbolicLinkAndLeavesAnArchiveBearingTheNam
     std::filesystem::create_symlink(zip, link);
     ASSERT_EQ(rename_in(link, "B"), ZELCORE_OK);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(members_of(zip)[0].name, "B.bin");
+    EXPECT_EQ(member_of(zip, "data"), "B.bin");
 
     struct stat before {
     }, after{};
