@@ -271,29 +271,22 @@ TEST_F(RenameEngine, SecondCrcMatchesInTheSecondPass) {
     EXPECT_TRUE(contains(progress.log_text, pass + pass));
 }
 
-TEST_F(RenameEngine, RecursionBringsRenamedFilesUp) {
+// Recursion passes over dot folders and brings renamed files up.
+TEST_F(RenameEngine, RenameFolderCopyAndRecursion) {
     rom("sub/deeper/a.bin", 0x11111111);
-    rom("sub/b.bin", 0x22222222);
     rom(".hidden/c.bin", 0x33333333);
     RenameSettings s;
     s.recursive = true;
-    run(s);
-    EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "roms/Beta (U).bin", "roms/.hidden/c.bin"}));
-}
-
-TEST_F(RenameEngine, RenameFolderAndCopy) {
-    rom("a.bin", 0x11111111);
-    RenameSettings s;
     s.move_renamed = true;
     s.rename_folder = folder("renamed");
     s.copy_instead = true;
     run(s);
-    EXPECT_EQ(files(), (Files{"roms/a.bin", "renamed/Alpha.bin"}));
+    EXPECT_EQ(files(), (Files{"roms/sub/deeper/a.bin", "roms/.hidden/c.bin", "renamed/Alpha.bin"}));
     // An unset rename folder means the current folder, never the root.
     s.rename_folder = "/";
     s.copy_instead = false;
     run(s);
-    EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "renamed/Alpha.bin"}));
+    EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "roms/.hidden/c.bin", "renamed/Alpha.bin"}));
 }
 
 // Stop while planning carries out nothing; Stop between batches leaves the rest undone.
