@@ -68,16 +68,15 @@ TEST(MakeLists, HeadersCountWhatIsListedAndNameTheFiltersThatHideEntries) {
     filters[0].shown = true;
     EXPECT_EQ(lists::exclusion_note(filters), " (Excluding: Bad Dumps)");
     EXPECT_EQ(lists::exclusion_note({}), "");
-}
 
-TEST(MakeLists, ListsEntriesInTheOrderAddedAndNeverTheUnrecognized) {
+    // Entries come in the order added, and the unrecognized never.
     SmallScan scan;
     scan.tree.keep_sorted();
-    auto lists = lists::make_lists(scan.source());
-    EXPECT_EQ(lists.have, " You have 2 of 4 known Sega Genesis ROMs\r\n\r\n"
-                          "Zany Golf (U)\r\nArrow Flash (E)\r\n");
-    EXPECT_EQ(lists.missing, " You are missing 2 of 4 known Sega Genesis ROMs\r\n\r\n"
-                             "Columns (J)\r\nBatman (U)\r\n");
+    auto made = lists::make_lists(scan.source());
+    EXPECT_EQ(made.have, " You have 2 of 4 known Sega Genesis ROMs\r\n\r\n"
+                         "Zany Golf (U)\r\nArrow Flash (E)\r\n");
+    EXPECT_EQ(made.missing, " You are missing 2 of 4 known Sega Genesis ROMs\r\n\r\n"
+                            "Columns (J)\r\nBatman (U)\r\n");
 }
 
 TEST(SaveLists, WritesBothFilesByLowerCasedIdAndOverwritesThem) {
