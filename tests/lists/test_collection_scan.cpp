@@ -200,29 +200,25 @@ TEST_F(CollectionScan, UnreadableFilesAndLinksAreToldAndNotListed) {
     }
 }
 
-TEST_F(CollectionScan, ARescanReadsExactlyTheFilesTouchedSince) {
+// How the cache keys its entries is the cache's test; here that a scan goes through it.
+TEST_F(CollectionScan, ARescanReadsOnlyTheFilesTouchedSince) {
     use_cache = true;
-    std::vector<fs::file_time_type> times;
-    for (int i = 0; i < 300; ++i) {
-        rom("f" + std::to_string(i) + ".bin", 0x11111111);
-        times.push_back(fs::last_write_time(roms + "f" + std::to_string(i) + ".bin"));
-    }
+    rom("touched.bin", 0x11111111);
+    rom("same.bin", 0x11111111);
     ASSERT_EQ(ok(MatchBy::Checksum).matched, 1u);
-    // Every file now holds other bytes of the same size; only every third one also shows a
-    // new time. A file read again gives the new checksum, one taken from the cache the old.
-    for (int i = 0; i < 300; ++i) {
-        auto path = roms + "f" + std::to_string(i) + ".bin";
+    // Both now hold other bytes of the same size; only one shows a new time. A file read
+    // again gives the new checksum, one taken from the cache the old.
+    for (std::string name : {"touched.bin", "same.bin"}) {
+        const auto path = roms + name;
+        const auto time = fs::last_write_time(path);
         testsupport::write_file(path, rom_with_crc(256, 0x22222222, 3));
-        fs::last_write_time(path, i % 3 == 0 ? times[i] + std::chrono::seconds(5) : times[i]);
+        fs::last_write_time(path, name == "same.bin" ? time : time + std::chrono::seconds(5));
     }
     auto again = ok(MatchBy::Checksum);
-    std::size_t read_again = 0;
+    ASSERT_EQ(again.records.size(), 2u);
     for (const auto& record : again.records)
-        if (record.crc == "22222222") {
-            ++read_again;
-            EXPECT_EQ(std::stoi(record.name.substr(1)) % 3, 0) << record.name;
-        }
-    EXPECT_EQ(read_again, 100u);
+        EXPECT_EQ(record.crc, record.name.starts_with("same") ? "11111111" : "22222222")
+            << record.name;
 }
 
 TEST(ScanSettings, TheRenameFolderOrElseTheCurrentFolder) {
@@ -242,8 +238,6 @@ TEST(ScanSettings, TheRenameFolderOrElseTheCurrentFolder) {
 
     ASSERT_TRUE(lists::write_match_setting(MatchBy::Filename, ini));
     EXPECT_EQ(lists::read_scan_settings("TESTSYS", "/x/", ini).by, MatchBy::Filename);
-    testsupport::write_file(ini, "[TESTSYS]\nRenameFolder=/\n");
-    EXPECT_EQ(lists::read_scan_settings("TESTSYS", "/current/", ini).base_folder, "/current/");
 }
 
 } // namespace
