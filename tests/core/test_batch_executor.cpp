@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "batch_executor.h"
+#include "core_fixture.h"
 #include "recorders.h"
 #include "temp_dir.h"
 #include "trash_home.h"
@@ -19,20 +20,6 @@ using Results = std::vector<ItemResult>;
 
 namespace {
 
-/// Keeps the log; stops when told to, or once a copy has told its first bytes.
-class StopButton final : public core::Progress {
-public:
-    void status(std::string_view) override {}
-    void log(std::string_view text) override { logged += text; }
-    void step(std::size_t, std::size_t) override {}
-    void bytes(std::uint64_t, std::uint64_t) override { stop = stop || on_bytes; }
-    bool stop_requested() const override { return stop; }
-
-    std::string logged;
-    bool stop = false;
-    bool on_bytes = false;
-};
-
 class BatchExecutor : public ::testing::Test {
 protected:
     testsupport::TempDir dir;
@@ -40,7 +27,7 @@ protected:
     std::string root = dir.path().string() + "/";
     testsupport::RecordingPrompter prompter;
     core::UndoJournal journal{dir.path() / "undo.journal", "test"};
-    StopButton progress;
+    corefixture::ProgressProbe progress;
 
     core::BatchOutcome run(core::Batch batch,
                            core::ConflictPolicy policy = core::ConflictPolicy::Ask) {
@@ -257,8 +244,8 @@ TEST_F(BatchExecutor, StopEndsTheBatchBetweenItemsAndInsideACopy) {
         read_file(dir.path() / "undo.journal").find("\nleft\t" + root + "b\t" + root + "b2\n"),
         std::string::npos);
 
-    progress = {};
-    progress.on_bytes = true;
+    progress.stop = false;
+    progress.on_bytes = [&](std::uint64_t, std::uint64_t) { progress.stop = true; };
     dir.write("big", std::string(3 << 20, 'x')); // more than one chunk
     fs::create_directory(root + "out");
     out = run({core::BatchOp::Copy, {root + "big"}, {root + "out/big"}});

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include <fcntl.h>
@@ -11,40 +10,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core_fixture.h"
 #include "file_move.h"
 #include "posix_io.h"
-#include "progress.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
+using corefixture::ProgressProbe;
 using testsupport::read_file;
 using testsupport::TempDir;
 
 namespace {
-
-/// A folder on another file system than the temporary folder, or empty.
-fs::path other_file_system(const fs::path& here) {
-    struct stat a {
-    }, b{};
-    if (::stat(here.c_str(), &a) != 0 || ::stat("/dev/shm", &b) != 0 || a.st_dev == b.st_dev)
-        return {};
-    fs::path folder = fs::path("/dev/shm") / ("zelkon-move-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    return folder;
-}
-
-/// Hands the bytes of a copy to a callback; stops when asked.
-class CopyWatch final : public core::Progress {
-public:
-    void status(std::string_view) override {}
-    void log(std::string_view) override {}
-    void step(std::size_t, std::size_t) override {}
-    void bytes(std::uint64_t done, std::uint64_t total) override { on_bytes(done, total); }
-    bool stop_requested() const override { return stop; }
-
-    std::function<void(std::uint64_t, std::uint64_t)> on_bytes;
-    bool stop = false;
-};
 
 bool leftovers(const fs::path& folder) {
     for (auto& e : fs::directory_iterator(folder))
@@ -79,7 +55,7 @@ TEST(FileMove, CopyKeepsTheSourceAndNeverReplaces) {
     TempDir dir;
     const std::uint64_t size = 3 << 20; // more than one chunk
     auto a = dir.write("a.bin", std::string(size, 'x'));
-    CopyWatch watch;
+    ProgressProbe watch;
     std::uint64_t told = 0;
     std::size_t swept = 0;
     watch.on_bytes = [&](std::uint64_t done, std::uint64_t total) {
@@ -111,7 +87,7 @@ TEST(FileMove, CopyKeepsTheSourceAndNeverReplaces) {
 
 TEST(FileMove, AcrossFileSystemsKeepsContentModeAndTime) {
     TempDir dir;
-    fs::path other = other_file_system(dir.path());
+    fs::path other = corefixture::other_file_system(dir.path(), "zelkon-move-");
     if (other.empty())
         GTEST_SKIP() << "no second file system here";
     auto a = dir.write("a.bin", "rom data");
@@ -138,7 +114,7 @@ TEST(FileMove, AcrossFileSystemsKeepsContentModeAndTime) {
 
     // Stopped across file systems: the source stays whole, nothing is left on the other side.
     auto big = dir.write("big.bin", std::string(3 << 20, 'b'));
-    CopyWatch watch;
+    ProgressProbe watch;
     watch.on_bytes = [&](std::uint64_t, std::uint64_t) { watch.stop = true; };
     EXPECT_EQ(core::move_no_replace(big, other / "big.bin", &watch).error().code,
               core::Error::Code::Cancelled);
@@ -155,7 +131,7 @@ TEST(FileMove, PartFileOfAKilledRunIsSweptAndNothingElse) {
     auto a = dir.write("a.bin", std::string(3 << 20, 'k'));
     const pid_t child = ::fork();
     if (child == 0) {
-        CopyWatch watch;
+        ProgressProbe watch;
         watch.on_bytes = [](std::uint64_t, std::uint64_t) { ::_exit(0); };
         (void)core::copy_no_replace(a, dir.path() / "c.bin", &watch);
         ::_exit(1);

@@ -42,7 +42,8 @@ TEST_F(FolderWalk, ListsMatchingFilesAlphabeticallyWithoutRegardToCase) {
 TEST_F(FolderWalk, DivesDeepestFirstAndNeverIntoDotFoldersOrLinks) {
     Names found, links;
     core::dive_folder(dir.path().string(), "*.bin;*.zip", found, nullptr, &links);
-    EXPECT_EQ(relative(found), (Names{"sub/deep/y.bin", "sub/z.bin", "sub2/x.zip", "A.BIN", "b.bin"}));
+    EXPECT_EQ(relative(found),
+              (Names{"sub/deep/y.bin", "sub/z.bin", "sub2/x.zip", "A.BIN", "b.bin"}));
     EXPECT_EQ(relative(links), Names{"link.bin"});
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core_fixture.h"
 #include "hash_cache.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
@@ -17,9 +18,9 @@ using testsupport::rom_with_crc;
 class HashAheadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto zelcore = core::Zelcore::load_beside_executable();
-        ASSERT_TRUE(zelcore) << zelcore.error().message;
-        auto id = core::Identifier::create(*zelcore, {"SGENESIS", "*.bin;*.smd"});
+        ASSERT_TRUE(corefixture::helper_library()) << "libzelcore.so is not beside the tests";
+        auto id =
+            core::Identifier::create(*corefixture::helper_library(), {"SGENESIS", "*.bin;*.smd"});
         ASSERT_TRUE(id);
         identifier.emplace(std::move(id.value()));
         for (std::uint32_t i = 0; i < 300; ++i) {

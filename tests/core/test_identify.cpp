@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core_fixture.h"
 #include "hash_cache.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
@@ -68,9 +69,7 @@ protected:
         if (const char* old = std::getenv("TMPDIR"))
             m_saved_tmpdir = old;
         ::setenv("TMPDIR", tmp.path().c_str(), 1);
-        auto zelcore = core::Zelcore::load_beside_executable();
-        ASSERT_TRUE(zelcore) << zelcore.error().message;
-        m_zelcore.emplace(std::move(zelcore.value()));
+        ASSERT_TRUE(corefixture::helper_library()) << "libzelcore.so is not beside the tests";
     }
     void TearDown() override {
         m_saved_tmpdir ? ::setenv("TMPDIR", m_saved_tmpdir->c_str(), 1) : ::unsetenv("TMPDIR");
@@ -81,7 +80,7 @@ protected:
     }
 
     const core::Identifier& make(const std::string& id, const std::string& patterns) {
-        auto identifier = core::Identifier::create(*m_zelcore, {id, patterns});
+        auto identifier = core::Identifier::create(*corefixture::helper_library(), {id, patterns});
         if (!identifier)
             throw std::runtime_error(identifier.error().message);
         return m_identifiers.emplace_back(std::move(identifier.value()));
@@ -105,7 +104,6 @@ protected:
     }
 
     std::optional<std::string> m_saved_tmpdir;
-    std::optional<core::Zelcore> m_zelcore;
     TempDir work;
     TempDir tmp;
     std::deque<core::Identifier> m_identifiers;
@@ -316,7 +314,8 @@ TEST_F(Identify, ACacheChangesNoAnswerAndSparesReadingUnchangedFiles) {
     const auto broken = work.write("broken.zip", "PK not really");
     const auto& uncached = make("NES", "*.nes");
     core::HashCache cache(work.path() / "checksums.sqlite");
-    auto cached = core::Identifier::create(*m_zelcore, {"NES", "*.nes"}).value();
+    auto cached =
+        core::Identifier::create(*corefixture::helper_library(), {"NES", "*.nes"}).value();
     cached.set_cache(&cache);
     for (int pass = 0; pass < 2; ++pass) {
         for (const std::uint16_t skip : {std::uint16_t{0}, std::uint16_t{16}}) {

@@ -1,44 +1,38 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
-#include <functional>
 #include <thread>
 
-#include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "batch_executor.h"
-#include "progress.h"
+#include "core_fixture.h"
 #include "prompter.h"
 #include "recorders.h"
 #include "temp_dir.h"
 #include "trash_home.h"
 #include "undo_journal.h"
-#include "zelcore_library.h"
 #include "zip_archive.h"
 #include "zip_maker.h"
 
 namespace fs = std::filesystem;
 using core::BatchOp;
 using core::ItemResult;
+using corefixture::helper_library;
+using corefixture::in_child_with_file_limit;
 using testsupport::lines;
 using testsupport::read_file;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-const core::Zelcore* zelcore() {
-    static const auto loaded = core::Zelcore::load_beside_executable();
-    return loaded ? &*loaded : nullptr;
-}
-
 class UndoJournal : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(zelcore()) << "libzelcore.so is not beside the tests"; }
+    void SetUp() override {
+        ASSERT_TRUE(helper_library()) << "libzelcore.so is not beside the tests";
+    }
 
     testsupport::TempDir dir;
     testsupport::TrashHome home{dir.path() / "data"};
@@ -46,35 +40,18 @@ protected:
     fs::path file = dir.path() / "undo.journal";
 
     core::UndoReport undo(core::Progress& progress = core::null_progress()) {
-        return core::undo_last_run(file, progress, zelcore());
+        return core::undo_last_run(file, progress, helper_library());
     }
     core::BatchExecutor executor(core::UndoJournal& journal) {
         return core::BatchExecutor({&core::silent_prompter(), &journal,
-                                    core::ConflictPolicy::Replace, nullptr, nullptr, zelcore()});
+                                    core::ConflictPolicy::Replace, nullptr, nullptr,
+                                    helper_library()});
     }
 };
 
 std::string member_of(const fs::path& zip) {
     auto members = core::list_zip(zip, "");
     return members && members->size() == 1 ? members->front().name : "?";
-}
-
-/// Runs `body` in a child process whose files cannot grow past `bytes`; true when it
-/// returned true there.
-bool in_child_with_file_limit(rlim_t bytes, const std::function<bool()>& body) {
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child < 0)
-        return false;
-    if (child == 0) {
-        const struct rlimit limit = {bytes, bytes};
-        ::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        ::_exit(body() ? 0 : 1);
-    }
-    int status = -1;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Later batches are undone first: a file moved on, or moved then deleted, comes back
@@ -178,7 +155,7 @@ TEST_F(UndoJournal, MemberRenamesAreRecordedAndUndone) {
     }
     EXPECT_EQ(member_of(root + "Proper Name (World).zip"), "dir/Proper Name (World).bin");
     fs::remove(root + "gone.zip");
-    ASSERT_TRUE(zelcore()->rename_inside_zip(root + "mine.zip", "Yours"));
+    ASSERT_TRUE(helper_library()->rename_inside_zip(root + "mine.zip", "Yours"));
 
     auto report = undo();
     EXPECT_EQ(report.restored, 2u);
@@ -229,14 +206,9 @@ TEST_F(UndoJournal, StoppedUndoLeavesTheRestForTheNextOne) {
 // A move to another file system killed once its copy was in place, before the original
 // went, leaves the file twice: undo removes the copy, and only a true copy.
 TEST_F(UndoJournal, MoveKilledBeforeItsOriginalWentLeavesOneFile) {
-    const fs::path other = fs::path("/dev/shm") / ("zelkon-undo-" + std::to_string(::getpid()));
-    struct stat here {
-    }, there{};
-    if (!fs::create_directories(other) || ::stat(root.c_str(), &here) != 0 ||
-        ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev) {
-        fs::remove_all(other);
+    const fs::path other = corefixture::other_file_system(root, "zelkon-undo-");
+    if (other.empty())
         GTEST_SKIP() << "no second file system";
-    }
     std::string text = "zelkon undo journal 1\nrun\tx\tt\n";
     for (const char* name : {"a", "b"}) { // b's bytes differ, its size and time do not
         const fs::path from = dir.write(name, "A"), to = other / name;

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core_fixture.h"
 #include "recorders.h"
 #include "settings.h"
 #include "temp_dir.h"
@@ -50,17 +51,6 @@ ZdbHeader parse(std::string_view bytes, int mode, RomTable* roms = nullptr,
 RomTable sentinel_table() {
     return RomTable{core::RomEntry{CrcText("sentinel"), {}, "x", {}, 0}};
 }
-
-// Counts the looks at Stop and asks for it from look `at` on (never when 0).
-struct StopAt final : core::Progress {
-    explicit StopAt(long first) : at(first) {}
-    void status(std::string_view) override {}
-    void log(std::string_view) override {}
-    void step(std::size_t, std::size_t) override {}
-    bool stop_requested() const override { return ++looks >= at && at > 0; }
-    long at;
-    mutable long looks = 0;
-};
 
 } // namespace
 
@@ -240,7 +230,7 @@ TEST(ZdbLoad, LoadsTwoHundredThousandEntriesUnlessStopped) {
     TempDir dir;
     const auto path = dir.write("big.zdb", b.data);
     RomTable roms;
-    StopAt never(0);
+    corefixture::ProgressProbe never;
     ZdbHeader h = core::load_zdb(path, core::kZdbFull, &roms, nullptr, &never);
     ASSERT_TRUE(h.usable()) << h.error;
     ASSERT_EQ(roms.size(), count);
@@ -253,7 +243,8 @@ TEST(ZdbLoad, LoadsTwoHundredThousandEntriesUnlessStopped) {
     EXPECT_GT(never.looks, 2);
 
     for (long at : {1L, never.looks}) {
-        StopAt stop(at);
+        corefixture::ProgressProbe stop;
+        stop.stop_at = at;
         h = core::load_zdb(path, core::kZdbFull, &roms, nullptr, &stop);
         EXPECT_TRUE(h.stopped) << at;
         EXPECT_FALSE(h.usable());

@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <csignal>
 
-#include <sys/resource.h>
-
+#include "../core/core_fixture.h"
 #include "raw_zelcore.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
@@ -81,16 +79,7 @@ TEST(Smd2Bin, FailuresLeaveNoTargetAndKeepTheSource) {
 
     const auto big = dir.write("big.smd", interleave_smd(genesis_image(1024 * 1024, 0x0)));
     // A write failure: a file-size limit makes the converter fail as on a full disk.
-    rlimit old_limit{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-    auto* old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old_limit;
-    small.rlim_cur = 300 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::int32_t rc = convert(big, bin);
-    setrlimit(RLIMIT_FSIZE, &old_limit);
-    std::signal(SIGXFSZ, old_handler);
-
-    EXPECT_EQ(rc, EFBIG);
+    EXPECT_TRUE(corefixture::in_child_with_file_limit(300 * 1024,
+                                                      [&] { return convert(big, bin) == EFBIG; }));
     EXPECT_FALSE(exists(bin));
 }

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <zlib.h>
 
+#include "../core/core_fixture.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
 #include "zelcore_library.h"
@@ -18,13 +19,9 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 const Zelcore& library() {
-    static const Zelcore zelcore = [] {
-        auto loaded = Zelcore::load_beside_executable();
-        if (!loaded)
-            throw std::runtime_error(loaded.error().message);
-        return std::move(loaded).value();
-    }();
-    return zelcore;
+    if (const auto* zelcore = corefixture::helper_library())
+        return *zelcore;
+    throw std::runtime_error("libzelcore.so is not beside the tests");
 }
 
 } // namespace
