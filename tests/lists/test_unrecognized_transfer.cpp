@@ -58,13 +58,6 @@ protected:
     void expect_done_said() { expect_only_message("Files have been processed.", "Done"); }
 };
 
-TEST_F(UnrecognizedTransfer, NothingToDoOnlyWhenTheScanFoundNone) {
-    EXPECT_FALSE(lists::nothing_to_transfer(1, prompter));
-    EXPECT_TRUE(prompter.messages.empty());
-    EXPECT_TRUE(lists::nothing_to_transfer(0, prompter));
-    expect_only_message("You have no unrecognized ROMs to move or copy.", "Nothing to Do");
-}
-
 // Hidden entries go too, and each entry then shows the file of its name in the folder, its
 // key unchanged: a moved one, and one whose target was taken (its file stays). One whose
 // file is gone keeps its text. What was not done is counted, and Done is still said.
@@ -152,8 +145,8 @@ TEST_F(UnrecognizedTransfer, SessionRecordsLinksAndFilesAlreadyThereAreLeftAlone
 }
 
 // Stop ends the batch between two files (how, the executor's tests show); a stopped
-// transfer says no Done.
-TEST_F(UnrecognizedTransfer, StopLeavesEveryFileWholeInOnePlace) {
+// transfer says no Done. Nothing to do is said only when the scan found none.
+TEST_F(UnrecognizedTransfer, StopAndNothingToDoSayNoDone) {
     std::vector<std::string> sources;
     for (const char* name : {"a.bin", "b.bin", "c.bin"})
         sources.push_back(tree.node(entry(name, name)).text);
@@ -163,7 +156,10 @@ TEST_F(UnrecognizedTransfer, StopLeavesEveryFileWholeInOnePlace) {
     EXPECT_EQ(report.done, 1u);
     EXPECT_EQ(report.not_done, 2u);
     EXPECT_TRUE(fs::exists(target + "/a.bin") && fs::exists(sources[1]));
+    EXPECT_FALSE(lists::nothing_to_transfer(1, prompter));
     EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_TRUE(lists::nothing_to_transfer(0, prompter));
+    expect_only_message("You have no unrecognized ROMs to move or copy.", "Nothing to Do");
 }
 
 } // namespace
