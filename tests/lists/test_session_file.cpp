@@ -40,7 +40,6 @@ TEST(SessionLine, EightCharactersOfChecksumAndTheBaseNameOfAFoundFile) {
         << "a stored checksum is cut by characters, never inside one";
     EXPECT_EQ(session_line(stored("ü", "x")), "0000000ü x");
     EXPECT_EQ(session_line(found("0123abcd", "/roms/Sonic (E).v1.bin")), "0123abcd Sonic (E).v1");
-    EXPECT_EQ(session_line(found("0123abcd", "Plain")), "0123abcd Plain");
     EXPECT_EQ(session_line(stored("0123abcd", "Sonic 2.v1")), "0123abcd Sonic 2.v1")
         << "no extension is taken off a name read from a session";
     EXPECT_EQ(session_line(found("0123abcd", "/roms/Two\nLines.bin")), "0123abcd Two?Lines")
