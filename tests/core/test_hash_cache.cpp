@@ -51,33 +51,26 @@ protected:
     TempDir dir;
 };
 
-// A changed time is checked through the identifier (test_identify.cpp).
-TEST_F(HashCacheTest, HitsOnlyWhileSizeTimeAndInodeStayTheSame) {
+// The rule and the path as given are part of the key; a changed time is checked through the
+// identifier (test_identify.cpp).
+TEST_F(HashCacheTest, HitsOnlyForTheSameRuleWhileSizeTimeAndInodeStay) {
     const auto rom = dir.write("a.nes", "0123456789");
     core::HashCache cache(cache_file());
     ASSERT_TRUE(cache.usable()) << cache.problem();
-    cache.store(key(rom), kWrong);
-    EXPECT_EQ(cache.lookup(key(rom)), kWrong);
-
-    write_file(rom, "01234567890"); // another size
-    EXPECT_FALSE(cache.lookup(key(rom)));
-
-    cache.store(key(rom), kWrong);
-    const auto other = dir.write("b.nes", "abcdefghijk"); // same size, same time
-    fs::last_write_time(other, fs::last_write_time(rom));
-    fs::rename(other, rom);
-    EXPECT_FALSE(cache.lookup(key(rom)));
-}
-
-TEST_F(HashCacheTest, TheRuleIsPartOfTheKey) {
-    const auto rom = dir.write("a.nes", "0123456789");
-    core::HashCache cache(cache_file());
     cache.store(key(rom, "NES", 16, ""), kWrong);
     EXPECT_EQ(cache.lookup(key(rom, "NES", 16, "")), kWrong);
     EXPECT_FALSE(cache.lookup(key(rom, "NES", 0, "")));
     EXPECT_FALSE(cache.lookup(key(rom, "SGENESIS", 16, "")));
     EXPECT_FALSE(cache.lookup(key(rom, "NES", 16, "*.nes")));
     EXPECT_FALSE(cache.lookup(key(dir.path() / "." / "a.nes", "NES", 16, "")));
+
+    write_file(rom, "01234567890"); // another size
+    EXPECT_FALSE(cache.lookup(key(rom, "NES", 16, "")));
+    cache.store(key(rom), kWrong);
+    const auto other = dir.write("b.nes", "abcdefghijk"); // same size, same time
+    fs::last_write_time(other, fs::last_write_time(rom));
+    fs::rename(other, rom);
+    EXPECT_FALSE(cache.lookup(key(rom)));
 }
 
 // Stores span several transactions and outlive the run; an entry follows its file's move.
