@@ -33,16 +33,6 @@ inline bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-/// A database of one ROM at `path` (its id the file's stem) with the version text given.
-inline void write_database(const std::filesystem::path& path, const std::string& version) {
-    core::ZdbHeader header;
-    header.system_id = path.stem().string();
-    header.long_name = header.system_id + " games";
-    header.version = version;
-    std::filesystem::create_directories(path.parent_path());
-    ASSERT_TRUE(core::write_zdb(path, 3, header, {testsupport::rom_entry(0x1234, "Game")}).ok());
-}
-
 /// The home's Genesis database ("SGENESIS", *.bin) with these entries.
 inline void write_genesis_database(const std::filesystem::path& home, const core::RomTable& roms) {
     std::filesystem::create_directories(home / "databases");

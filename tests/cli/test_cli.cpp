@@ -2,7 +2,6 @@
 #include "cli_run.h"
 
 #include <gtest/gtest.h>
-#include <sstream>
 
 #include "app_home.h"
 #include "rom_forge.h"
@@ -22,21 +21,14 @@ using testsupport::rom_entry;
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        core::ZdbHeader gen;
-        gen.system_id = "SGENESIS";
-        gen.long_name = "Genesis";
+        core::ZdbHeader gen = testsupport::db_header("SGENESIS", "Genesis", "*.bin;*.smd");
         gen.version = "v7";
         gen.credit = "us";
         gen.notes = "line one\rline two";
-        gen.patterns = "*.bin;*.smd";
         ASSERT_TRUE(core::write_zdb(
             db("SGENESIS.zdb"), 3, gen,
             {rom_entry(0x11111111, "Alpha (World)"), rom_entry(0x22222222, "Beta")}));
-        core::ZdbHeader nes;
-        nes.system_id = "NES";
-        nes.long_name = "NES";
-        nes.version = "1";
-        nes.patterns = "*.nes";
+        core::ZdbHeader nes = testsupport::db_header("NES", "NES", "*.nes");
         nes.number = 16;
         ASSERT_TRUE(
             core::write_zdb(db("nes.zdb"), 1, nes, {rom_entry(0x33333333, "Gamma", 0x44444444)}));
@@ -111,14 +103,12 @@ TEST_F(CliTest, IdentifyPrintsCrcNameAndPathInOrderPastUnreadableFiles) {
                          none.string() + "\n");
     EXPECT_TRUE(contains(r.err, missing));
     EXPECT_TRUE(contains(r.err, bad_zip.string()));
-}
 
-TEST_F(CliTest, IdentifyAppliesTheHeaderSkipAndMatchesTheSecondCrc) {
-    std::string header(16, 'H');
-    auto f = dir.write("nes/g.nes", header + rom_with_crc(1024, 0x44444444));
-    auto r = run({"identify", "--system", "NES", f.string()});
+    // The NES database skips a 16-byte header and also knows the second CRC.
+    auto nes = dir.write("nes/g.nes", std::string(16, 'H') + rom_with_crc(1024, 0x44444444));
+    r = run({"identify", "--system", "NES", nes.string()});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "44444444\tGamma\t" + f.string() + "\n");
+    EXPECT_EQ(r.out, "44444444\tGamma\t" + nes.string() + "\n");
 }
 
 // Folders are walked only when asked, hidden ones never; one worker and four print the same.
@@ -158,21 +148,18 @@ TEST_F(CliTest, BadUsageExitsWithTwo) {
     EXPECT_EQ(run({"--help"}).code, 0);
 }
 
-TEST_F(CliTest, MissingHelperLibraryIsAStartUpError) {
+// Without the helper library nothing starts; a home without its databases folder is told.
+TEST_F(CliTest, StartUpProblemsAreTold) {
     TempDir empty;
     auto r = run({"systems"}, empty.path());
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("libzelcore.so"), std::string::npos);
     EXPECT_TRUE(r.out.empty());
-}
 
-TEST_F(CliTest, MissingDatabasesFolderIsTold) {
-    TempDir other;
-    std::ostringstream out, err;
-    int code = cli::run_cli({"--home", other.path().string(), "systems"}, {out, err, {}});
-    EXPECT_EQ(code, 1);
-    EXPECT_NE(err.str().find("Folder Not Found"), std::string::npos);
-    EXPECT_NE(err.str().find((other.path() / "databases").string()), std::string::npos);
+    r = run_cli_in(empty.path(), {"systems"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Folder Not Found"), std::string::npos);
+    EXPECT_NE(r.err.find((empty.path() / "databases").string()), std::string::npos);
 }
 
 } // namespace

@@ -56,7 +56,8 @@ protected:
     testsupport::TrashHome trash_home{data_home.path()};
 };
 
-TEST_F(CliRename, RenamesTheFolderAndPrintsTheLogWithLineFeeds) {
+// The options of a run are never written as settings. An undo restores the names once.
+TEST_F(CliRename, RenamesTheFolderPrintsTheLogWithLineFeedsAndIsUndoneOnce) {
     rom("a.bin", 0x11111111);
     rom("b.bin", 0x22222222);
     rom("stranger.bin", 0xabcdef01);
@@ -70,8 +71,18 @@ TEST_F(CliRename, RenamesTheFolderAndPrintsTheLogWithLineFeeds) {
     EXPECT_TRUE(contains(r.out, "Files Processed: 3 (1 unrecognized)\n")) << r.out;
     EXPECT_TRUE(r.out.ends_with("folder.)\n"));
     EXPECT_FALSE(contains(r.out, "\r"));
-    // The options of a run are never written as settings.
     EXPECT_FALSE(fs::exists(home.path() / "zelkon.ini"));
+
+    auto undo = run({"undo"});
+    EXPECT_EQ(undo.code, 0) << undo.err;
+    EXPECT_EQ(undo.out, "Undid: rename SGENESIS '" + roms_arg() + "'\nRestored 2 files.\n");
+    EXPECT_TRUE(fs::exists(roms() / "a.bin"));
+    EXPECT_TRUE(fs::exists(roms() / "b.bin"));
+    EXPECT_EQ(entries_in(roms()), 3u);
+    auto again = run({"undo"});
+    EXPECT_EQ(again.code, 1);
+    EXPECT_TRUE(contains(again.err, "There is nothing to undo."));
+    EXPECT_EQ(entries_in(roms()), 3u);
 }
 
 TEST_F(CliRename, DryRunListsThePlanAndChangesNothing) {
@@ -89,10 +100,7 @@ TEST_F(CliRename, DryRunListsThePlanAndChangesNothing) {
     EXPECT_EQ(core::list_zip(roms() / "b.zip", "")->at(0).name, "x.bin");
     EXPECT_FALSE(fs::exists(home.path() / "undo.journal"));
 
-    // A dry run leaves nothing to undo.
-    auto undo = run({"undo"});
-    EXPECT_EQ(undo.code, 1);
-    EXPECT_TRUE(contains(undo.err, "There is nothing to undo.")) << undo.err;
+    EXPECT_EQ(run({"undo"}).code, 1) << "a dry run leaves nothing to undo";
 }
 
 TEST_F(CliRename, DuplicatesGoToTheTrash) {
@@ -176,25 +184,6 @@ TEST_F(CliRename, BadUsageIsToldAndChangesNothing) {
     EXPECT_FALSE(fs::exists(home.path() / "undo.journal"));
 }
 
-TEST_F(CliRename, UndoRestoresTheNamesOnce) {
-    rom("a.bin", 0x11111111);
-    rom("b.bin", 0x22222222);
-    ASSERT_EQ(run({"rename", "--system", "SGENESIS", roms().string()}).code, 0);
-    ASSERT_TRUE(fs::exists(roms() / "Alpha (World).bin"));
-
-    auto undo = run({"undo"});
-    EXPECT_EQ(undo.code, 0) << undo.err;
-    EXPECT_EQ(undo.out, "Undid: rename SGENESIS '" + roms_arg() + "'\nRestored 2 files.\n");
-    EXPECT_TRUE(fs::exists(roms() / "a.bin"));
-    EXPECT_TRUE(fs::exists(roms() / "b.bin"));
-    EXPECT_EQ(entries_in(roms()), 2u);
-
-    auto again = run({"undo"});
-    EXPECT_EQ(again.code, 1);
-    EXPECT_TRUE(contains(again.err, "There is nothing to undo."));
-    EXPECT_EQ(entries_in(roms()), 2u);
-}
-
 class CliSort : public CliRename {
 protected:
     void SetUp() override {
@@ -205,18 +194,23 @@ protected:
     }
 };
 
-TEST_F(CliSort, SortAsksAndDoesNothingWithoutYes) {
+// Without a yes, or without its rule file, a sort does nothing.
+TEST_F(CliSort, SortDoesNothingWithoutYesOrWithoutRuleFile) {
     auto r = run({"sort", "--system", "SGENESIS", roms().string()});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(contains(r.err, "You are about to sort all files in \"" + roms_arg() + "\""));
     EXPECT_TRUE(contains(r.err, "zelkon-cli: nothing done; add --yes")) << r.err;
-    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
-    EXPECT_FALSE(fs::exists(roms() / "USA"));
-
     // A no that was asked for needs no hint.
     auto no = run({"--no", "sort", "--system", "SGENESIS", roms().string()});
     EXPECT_EQ(no.code, 1);
     EXPECT_FALSE(contains(no.err, "add --yes"));
+
+    fs::remove(home.path() / "sort.ini");
+    auto rules = run({"--yes", "sort", "--system", "SGENESIS", roms().string()});
+    EXPECT_EQ(rules.code, 1);
+    EXPECT_TRUE(contains(rules.err, "Sort.ini was not found!"));
+    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
+    EXPECT_FALSE(fs::exists(roms() / "USA"));
 }
 
 TEST_F(CliSort, SortWithYesMovesByTheRulesAndUndoPutsBack) {
@@ -235,14 +229,6 @@ TEST_F(CliSort, SortWithYesMovesByTheRulesAndUndoPutsBack) {
     auto undo = run({"undo"});
     EXPECT_EQ(undo.code, 0) << undo.err;
     EXPECT_TRUE(contains(undo.out, "Undid: sort SGENESIS '" + roms_arg() + "'\n"));
-    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
-}
-
-TEST_F(CliSort, SortWithoutRuleFileIsRefused) {
-    fs::remove(home.path() / "sort.ini");
-    auto r = run({"--yes", "sort", "--system", "SGENESIS", roms().string()});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(contains(r.err, "Sort.ini was not found!"));
     EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
 }
 
