@@ -8,9 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "raw_zelcore.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
+#include "zelcore.h"
 #include "zip_archive.h"
 #include "zip_maker.h"
 
@@ -18,7 +18,6 @@ using testsupport::make_zip;
 using testsupport::read_file;
 using testsupport::rom_with_crc;
 using testsupport::TempDir;
-using zelcore_test::raw;
 
 namespace {
 
@@ -36,7 +35,7 @@ std::string member_of(const std::filesystem::path& zip, const std::string& data)
 }
 
 std::int32_t rename_in(const std::filesystem::path& zip, const char* name) {
-    return raw().rename_inside_zip(zip.c_str(), name);
+    return ::rename_inside_zip(zip.c_str(), name);
 }
 
 /// Makes a folder unwritable until the end of the scope; for root, whom permissions do not

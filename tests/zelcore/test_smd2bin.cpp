@@ -3,20 +3,19 @@
 #include <cerrno>
 
 #include "../core/core_fixture.h"
-#include "raw_zelcore.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
+#include "zelcore.h"
 
 using testsupport::interleave_smd;
 using testsupport::read_file;
 using testsupport::rom_with_crc;
 using testsupport::TempDir;
-using zelcore_test::raw;
 
 namespace {
 
 std::int32_t convert(const std::filesystem::path& source, const std::filesystem::path& target) {
-    return raw().smd2bin(source.c_str(), target.c_str());
+    return ::smd2bin(source.c_str(), target.c_str());
 }
 
 /// A plain Genesis image with the console's signature and a chosen CRC.
