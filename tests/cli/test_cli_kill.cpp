@@ -100,17 +100,9 @@ protected:
     pid_t start_rename() const {
         const std::string program =
             (fs::read_symlink("/proc/self/exe").parent_path() / "zelkon-cli").string();
-        std::vector<std::string> args{program,
-                                      "--home",
-                                      home.path().string(),
-                                      "--yes",
-                                      "rename",
-                                      "--system",
-                                      "SGENESIS",
-                                      (home.path() / "roms").string(),
-                                      "--rename-folder",
-                                      other.string(),
-                                      "--rename-in-zip"};
+        std::vector<std::string> args{program, "--home", home.path().string(), "--yes", "rename"};
+        args.insert(args.end(), {"--system", "SGENESIS", (home.path() / "roms").string(),
+                                 "--rename-folder", other.string(), "--rename-in-zip"});
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());

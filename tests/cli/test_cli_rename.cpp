@@ -125,16 +125,9 @@ TEST_F(CliRename, MissingFoldersOfTheRunAreMadeOnlyWithYes) {
     rom("stranger.bin", 0xabcdef01);
     const fs::path renamed = home.path() / "new", dupes = home.path() / "DUPES",
                    unknown = home.path() / "UNK";
-    std::vector<std::string> args{"rename",
-                                  "--system",
-                                  "SGENESIS",
-                                  "--dupes",
-                                  "move:" + dupes.string(),
-                                  "--unrecognized",
-                                  unknown.string(),
-                                  "--rename-folder",
-                                  renamed.string(),
-                                  roms_arg()};
+    std::vector<std::string> args{"rename", "--system", "SGENESIS", roms_arg(), "--dupes"};
+    args.insert(args.end(), {"move:" + dupes.string(), "--unrecognized", unknown.string(),
+                             "--rename-folder", renamed.string()});
     auto no = run(args);
     EXPECT_EQ(no.code, 2);
     EXPECT_TRUE(contains(no.err, "Confirm Folder Create")) << no.err;

@@ -15,13 +15,9 @@ using testsupport::read_file;
 using testsupport::TempDir;
 
 fs::path make_database(const fs::path& path, const std::string& version, int format = 3) {
-    core::ZdbHeader header;
-    header.system_id = "SGENESIS";
-    header.long_name = "Sega Genesis";
+    core::ZdbHeader header = testsupport::db_header("SGENESIS", "Sega Genesis", "*.bin");
     header.version = version;
-    header.more_info = "Notes about the set.";
-    const core::RomTable roms = {testsupport::rom_entry(0x12345678, "Sonic", 0x22222222),
-                                 testsupport::rom_entry(0x9abcdef0, "Columns", 0x11111111)};
+    const core::RomTable roms = {testsupport::rom_entry(0x12345678, "Sonic", 0x22222222)};
     EXPECT_TRUE(core::write_zdb(path, format, header, roms).ok());
     return path;
 }
@@ -58,9 +54,14 @@ TEST(CheckDatabaseFile, AcceptsEveryFormatAndRefusesWhatIsNoDatabase) {
     EXPECT_FALSE(update::check_database_file(dir.path() / "missing.zdb").ok());
 }
 
-TEST(InstallDatabase, PutsTheDownloadInPlaceOrLeavesTheLocalFileForABadOne) {
+// A bad download never replaces the local file; a read-only one is replaced only when asked.
+// No download is left either way.
+TEST(InstallDatabase, PutsAGoodDownloadInPlaceOverAReadOnlyFileOnlyWhenAsked) {
     TempDir dir;
     const fs::path local = make_database(dir.path() / "SGENESIS.zdb", "1.0");
+    fs::permissions(local,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     const std::string before = read_file(local);
     for (const char* body : {"<!DOCTYPE html><p>gone</p>", "", "\x07garbage"}) {
         const fs::path download = dir.write("SGENESIS.zdb.tmp", body);
@@ -68,20 +69,6 @@ TEST(InstallDatabase, PutsTheDownloadInPlaceOrLeavesTheLocalFileForABadOne) {
         EXPECT_EQ(read_file(local), before);
         EXPECT_FALSE(fs::exists(download));
     }
-    const fs::path download = make_database(dir.path() / "SGENESIS.zdb.tmp", "2.0");
-    const std::string fresh = read_file(download);
-    ASSERT_TRUE(update::install_database(download, local, false).ok());
-    EXPECT_EQ(read_file(local), fresh);
-    EXPECT_FALSE(fs::exists(download));
-}
-
-TEST(InstallDatabase, ReplacesAReadOnlyFileOnlyWhenAsked) {
-    TempDir dir;
-    const fs::path local = make_database(dir.path() / "SGENESIS.zdb", "1.0");
-    fs::permissions(local,
-                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    const std::string before = read_file(local);
 
     fs::path download = make_database(dir.path() / "SGENESIS.zdb.tmp", "2.0");
     const core::Status refused = update::install_database(download, local, false);
@@ -91,8 +78,10 @@ TEST(InstallDatabase, ReplacesAReadOnlyFileOnlyWhenAsked) {
     EXPECT_FALSE(fs::exists(download));
 
     download = make_database(dir.path() / "SGENESIS.zdb.tmp", "2.0");
+    const std::string fresh = read_file(download);
     ASSERT_TRUE(update::install_database(download, local, true).ok());
-    EXPECT_EQ(core::read_zdb_version(local), "2.0");
+    EXPECT_EQ(read_file(local), fresh);
+    EXPECT_FALSE(fs::exists(download));
 }
 
 TEST(InstallDatabase, APlaceThatCannotTakeItKeepsNoDownload) {

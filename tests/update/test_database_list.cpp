@@ -99,17 +99,12 @@ TEST_F(DatabaseListTest, SortFlipsOnTheSameColumnAndHoldsAcrossRefreshes) {
     };
     const std::vector<std::string> up = {"Alpha", "beta", "gamma"},
                                    down = {"gamma", "beta", "Alpha"};
-    list.sort_by(0);
-    EXPECT_EQ(names(), up);
-    EXPECT_FALSE(list.sort_descending());
-    list.sort_by(0);
-    EXPECT_EQ(names(), down);
-    EXPECT_TRUE(list.sort_descending());
-    list.sort_by(1);
-    EXPECT_EQ(names(), down);
-    EXPECT_FALSE(list.sort_descending());
-    list.sort_by(1);
-    EXPECT_EQ(names(), up);
+    for (const auto& [column, order, descending] :
+         {std::tuple{0u, up, false}, {0u, down, true}, {1u, down, false}, {1u, up, true}}) {
+        list.sort_by(column);
+        EXPECT_EQ(names(), order);
+        EXPECT_EQ(list.sort_descending(), descending);
+    }
     ASSERT_TRUE(refresh().clean());
     EXPECT_EQ(names(), up);
     EXPECT_EQ(list.sort_column(), 1u);

@@ -51,18 +51,16 @@ protected:
 
 } // namespace
 
-TEST_F(NewsTest, StandardNewsIsFetchedIntoTheHomeAndShown) {
+// Only a failed Read News is a message. News over the small cap and news the viewer could
+// not show are failures too; the latter stays unseen, so it comes again next time.
+TEST_F(NewsTest, ReadNewsIsShownFromTheHomeAndAFailureIsAMessageTheAutomaticNewsSkips) {
     server.on(kStandard, Reply{200, "Server moved.\r\nSee you there.\r\n"});
     EXPECT_TRUE(client().read_news(viewer, prompter, progress).clean());
     ASSERT_EQ(viewer.shown, std::vector<fs::path>{home.path() / "news.txt"});
     EXPECT_EQ(viewer.texts[0], "Server moved.\r\nSee you there.\r\n");
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_EQ(home_files(), std::vector<std::string>{"news.txt"});
-}
 
-// Only a failed Read News is a message. News over the small cap and news the viewer could
-// not show are failures too; the latter stays unseen, so it comes again next time.
-TEST_F(NewsTest, AFailedReadNewsIsAMessageAndTheAutomaticNewsAsksNothing) {
     server.on(kStandard, Reply{.endless = (1u << 20) + 4096});
     EXPECT_EQ(client().read_news(viewer, prompter, progress).end, core::End::Failed);
     ASSERT_EQ(prompter.messages.size(), 1u);

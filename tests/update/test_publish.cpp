@@ -40,11 +40,9 @@ class Publish : public ::testing::Test {
 protected:
     fs::path database(const std::string& file, const std::string& long_name,
                       const std::string& version, std::size_t roms = 2) const {
-        core::ZdbHeader header;
-        header.system_id = fs::path(file).stem().string();
-        header.long_name = long_name;
+        core::ZdbHeader header =
+            testsupport::db_header(fs::path(file).stem().string(), long_name, "*.bin");
         header.version = version;
-        header.patterns = "*.bin";
         core::RomTable table;
         for (std::size_t i = 0; i < roms; ++i)
             table.push_back(
