@@ -2,7 +2,6 @@
 #include "cli_run.h"
 
 #include <gtest/gtest.h>
-#include <sstream>
 
 #include "temp_dir.h"
 #include "zdb.h"
@@ -40,7 +39,22 @@ protected:
     void SetUp() override { fs::create_directories(out); }
 };
 
-TEST_F(CliImport, WritesTheDatabaseAndPrintsTheSummary) {
+// Refusals say why and leave the folder alone; a database in the way is replaced only with
+// --force.
+TEST_F(CliImport, RefusesBadInputThenWritesTheDatabaseAndPrintsTheSummary) {
+    auto bad_id = run(import_args("../TURBOGFX"));
+    EXPECT_EQ(bad_id.code, cli::kExitUsage);
+    EXPECT_NE(bad_id.err.find("cannot name a database file"), std::string::npos) << bad_id.err;
+    EXPECT_TRUE(fs::is_empty(out));
+    EXPECT_FALSE(fs::exists(home.path() / "TURBOGFX.zdb"));
+
+    testsupport::write_file(list, "<softwarelist><software>");
+    auto malformed = run(import_args());
+    EXPECT_EQ(malformed.code, cli::kExitFileError);
+    EXPECT_NE(malformed.err.find("is not well-formed XML (line 1"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(out));
+
+    testsupport::write_file(list, kList);
     auto args = import_args();
     args.insert(args.end(), {"--name", "TurboGrafx-16", "--patterns", "*.pce", "--skip", "512"});
     auto r = run(args);
@@ -56,23 +70,7 @@ TEST_F(CliImport, WritesTheDatabaseAndPrintsTheSummary) {
     ASSERT_EQ(roms.size(), 1u);
     EXPECT_EQ(roms[0].name, "Bomberman - Panic Bomber (Japan)");
     EXPECT_EQ(roms[0].crc, "1f041166");
-}
 
-TEST_F(CliImport, RefusalsSayWhyAndLeaveTheFolderAlone) {
-    auto bad_id = run(import_args("../TURBOGFX"));
-    EXPECT_EQ(bad_id.code, cli::kExitUsage);
-    EXPECT_NE(bad_id.err.find("cannot name a database file"), std::string::npos) << bad_id.err;
-    EXPECT_TRUE(fs::is_empty(out));
-    EXPECT_FALSE(fs::exists(home.path() / "TURBOGFX.zdb"));
-
-    testsupport::write_file(list, "<softwarelist><software>");
-    auto malformed = run(import_args());
-    EXPECT_EQ(malformed.code, cli::kExitFileError);
-    EXPECT_NE(malformed.err.find("is not well-formed XML (line 1"), std::string::npos);
-    EXPECT_TRUE(fs::is_empty(out));
-
-    testsupport::write_file(list, kList);
-    ASSERT_EQ(run(import_args()).code, 0);
     auto again = run(import_args());
     EXPECT_EQ(again.code, cli::kExitFileError);
     EXPECT_NE(again.err.find("exists already; nothing was written"), std::string::npos);
