@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "hash_cache.h"
 #include "rom_forge.h"
 #include "temp_dir.h"
 #include "zdb_writer.h"
@@ -28,15 +29,26 @@ protected:
         home.write("roms/odd.bin", rom_with_crc(256, 0x99999999));
         home.write("filter.ini", "Europe:(e)\r\nBad:[b]\r\n");
     }
+    CliRun run(std::vector<std::string> args) const {
+        return run_cli_in(home.path(), std::move(args));
+    }
     CliRun scan(std::vector<std::string> more) const {
         std::vector<std::string> args{"--no-cache", "scan", "--system", "SGENESIS", roms()};
         args.insert(args.end(), more.begin(), more.end());
-        return run_cli_in(home.path(), std::move(args));
+        return run(std::move(args));
     }
     std::string roms() const { return (home.path() / "roms").string(); }
+    CliRun identify(std::vector<std::string> before = {}) const {
+        before.insert(before.end(), {"identify", "--system", "SGENESIS", "-r", roms()});
+        return run(std::move(before));
+    }
+    fs::path cache_file() const { return home.path() / "checksums.sqlite"; }
 
     testsupport::TempDir home;
 };
+
+// The checksum cache, in the same home.
+class CliCache : public CliScan {};
 
 // Entries a filter of --exclude hides are left out of the listing and the lists, but not
 // out of the JSON.
@@ -88,14 +100,14 @@ TEST_F(CliScan, MovingUnrecognizedFilesCanBeUndone) {
     const std::string link = roms() + "/link.bin";
     fs::create_symlink(home.write("elsewhere/l.bin", "L"), link);
     auto odd = home.path() / "odd";
-    auto r = run_cli_in(home.path(), {"--yes", "--no-cache", "scan", "--system", "SGENESIS", roms(),
-                                      "--by", "checksum", "--move-unrecognized", odd.string()});
+    auto r = run({"--yes", "--no-cache", "scan", "--system", "SGENESIS", roms(), "--by", "checksum",
+                  "--move-unrecognized", odd.string()});
     ASSERT_EQ(r.code, 1) << r.err;
     EXPECT_TRUE(contains(r.err, "zelkon-cli: Skipped '" + link + "': it is a symbolic link.\n"));
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_TRUE(contains(r.out, "Unrecognized: 1 ROM\n  " + (odd / "odd.bin").string() + "\n"));
     EXPECT_TRUE(contains(r.err, "Files have been processed."));
-    auto undo = run_cli_in(home.path(), {"undo"});
+    auto undo = run({"undo"});
     EXPECT_EQ(undo.code, 0) << undo.err;
     EXPECT_TRUE(fs::exists(roms() + "/odd.bin"));
 
@@ -111,7 +123,63 @@ TEST_F(CliScan, BadUsageIsToldAndChangesNothing) {
     EXPECT_EQ(scan({"--by", "filename", "--session", "x.rcl"}).code, 2);
     EXPECT_EQ(scan({"--by", "filename", "--save-session", "x.rcl"}).code, 2);
     EXPECT_EQ(scan({"--save-lists", (home.path() / "gone").string()}).code, 2);
-    EXPECT_EQ(run_cli_in(home.path(), {"scan", "--system", "SGENESIS", roms() + "/gone"}).code, 2);
+    EXPECT_EQ(run({"scan", "--system", "SGENESIS", roms() + "/gone"}).code, 2);
+}
+
+// --no-cache neither writes nor clears the cache.
+TEST_F(CliCache, ASecondRunGivesTheSameOutputAndClearTellsTheCount) {
+    auto uncached = identify({"--no-cache"});
+    EXPECT_EQ(uncached.code, 0) << uncached.err;
+    auto refused = run({"--no-cache", "cache", "clear"});
+    EXPECT_EQ(refused.code, cli::kExitUsage);
+    EXPECT_TRUE(
+        contains(refused.err, "zelkon-cli: the checksum cache is not used with --no-cache"));
+    EXPECT_FALSE(fs::exists(cache_file()));
+
+    auto first = identify();
+    EXPECT_TRUE(contains(first.out, "11111111\tAlpha (E)\t"));
+    EXPECT_TRUE(fs::exists(cache_file()));
+    auto second = identify();
+    EXPECT_EQ(second.code, 0) << second.err;
+    EXPECT_EQ(second.out, first.out);
+    EXPECT_EQ(second.err, "");
+
+    auto cleared = run({"cache", "clear"});
+    EXPECT_EQ(cleared.code, 0) << cleared.err;
+    EXPECT_EQ(cleared.out,
+              "Removed 3 entries from the checksum cache '" + cache_file().string() + "'.\n");
+    EXPECT_EQ(run({"cache", "clear"}).out,
+              "Removed 0 entries from the checksum cache '" + cache_file().string() + "'.\n");
+    EXPECT_EQ(run({"cache"}).code, cli::kExitUsage);
+}
+
+TEST_F(CliCache, ADamagedCacheIsReportedOnceAndTheCommandGoesOn) {
+    const std::string garbage(3000, '\x01');
+    testsupport::write_file(cache_file(), garbage);
+    auto r = identify();
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, "11111111\tAlpha (E)\t") &&
+                contains(r.out, "22222222\tBeta (U)\t"));
+    const std::string told = "zelkon-cli: the checksum cache";
+    EXPECT_EQ(r.err.find(told), r.err.rfind(told)) << r.err; // once
+    EXPECT_TRUE(contains(r.err, "left as it is")) << r.err;
+
+    auto cleared = run({"cache", "clear"});
+    EXPECT_EQ(cleared.code, cli::kExitFileError);
+    EXPECT_TRUE(contains(cleared.err, "zelkon-cli: the checksum cache was not cleared"));
+    EXPECT_EQ(read_file(cache_file()), garbage);
+}
+
+// The renamed files are found under their new names without being read.
+TEST_F(CliCache, RenameLeavesTheNewPathsInTheCache) {
+    auto r = run({"rename", "--system", "SGENESIS", roms()});
+    ASSERT_EQ(r.code, 0) << r.err << r.out;
+    const auto beta = fs::path(roms()) / "Beta (U).bin";
+    ASSERT_TRUE(fs::exists(beta));
+    core::HashCache cache(cache_file());
+    const core::CacheKey key{beta.string(), core::stamp_of(beta).value(), "SGENESIS", 0, ""};
+    EXPECT_EQ(cache.lookup(key), core::CrcText::from_value(0x22222222)) << cache.problem();
+    EXPECT_EQ(cache.clear(), 2u);
 }
 
 } // namespace
