@@ -11,12 +11,6 @@ using namespace std::chrono_literals;
 using testsupport::read_file;
 using testsupport::TempDir;
 
-TEST(Platform, StripAtNulCutsAtTheFirstNul) {
-    using namespace std::string_view_literals;
-    EXPECT_EQ(core::strip_at_nul("abc\0def\0"sv), "abc");
-    EXPECT_EQ(core::strip_at_nul("abc"), "abc");
-}
-
 // Run in the working folder, with each argument handed over as it is: a shell in between
 // would split the argument at the blank and run the part after ";".
 TEST(Platform, RunAndWaitRunsTheProgramInTheFolderWithoutAShell) {

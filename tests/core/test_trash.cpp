@@ -27,7 +27,7 @@ protected:
     fs::path trash = dir.path() / "data" / "Trash";
 };
 
-TEST_F(Trash, FileGoesToTheHomeTrashWithItsInfo) {
+TEST_F(Trash, FilesGoToTheHomeTrashWithTheirInfoAndComeBack) {
     auto file = dir.write("roms/Game 100%.bin", "rom");
     auto trashed = core::move_to_trash(file);
     ASSERT_TRUE(trashed) << trashed.error().message;
@@ -42,14 +42,11 @@ TEST_F(Trash, FileGoesToTheHomeTrashWithItsInfo) {
     EXPECT_TRUE(std::regex_match(info.substr(head.size()),
                                  std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\n)")))
         << info;
-}
 
-// Same names stay apart and come back; a missing file is an error that leaves no info.
-TEST_F(Trash, SameNamesStayApartAndComeBack) {
+    // Same names stay apart and come back; a missing file is an error that leaves no info.
     auto a = core::move_to_trash(dir.write("one/x.bin", "1"));
     auto b = core::move_to_trash(dir.write("two/x.bin", "2"));
-    ASSERT_TRUE(a);
-    ASSERT_TRUE(b);
+    ASSERT_TRUE(a && b);
     EXPECT_NE(a->trashed, b->trashed);
     EXPECT_EQ(read_file(b->trashed), "2");
 
@@ -63,9 +60,9 @@ TEST_F(Trash, SameNamesStayApartAndComeBack) {
     EXPECT_EQ(read_file(dir.path() / "two/x.bin"), "2");
     EXPECT_FALSE(fs::exists(b->info));
 
-    auto trashed = core::move_to_trash(dir.path() / "nothing.bin");
-    ASSERT_FALSE(trashed);
-    EXPECT_NE(trashed.error().message.find("nothing.bin"), std::string::npos);
+    auto missing = core::move_to_trash(dir.path() / "nothing.bin");
+    ASSERT_FALSE(missing);
+    EXPECT_NE(missing.error().message.find("nothing.bin"), std::string::npos);
     EXPECT_FALSE(fs::exists(trash / "info" / "nothing.bin.trashinfo"));
 }
 
@@ -107,7 +104,7 @@ protected:
     bool made_here = false;
 };
 
-TEST_F(TopTrash, OwnTrashIsMadePrivateWithRelativePaths) {
+TEST_F(TopTrash, OwnTrashIsMadePrivateWithRelativePathsAndSharedOneOnlyWhenSafe) {
     auto trashed = core::move_to_trash(file("a b.bin"));
     ASSERT_TRUE(trashed) << trashed.error().message;
     EXPECT_EQ(fs::path(trashed->trashed), own / "files" / "a b.bin");
@@ -117,9 +114,8 @@ TEST_F(TopTrash, OwnTrashIsMadePrivateWithRelativePaths) {
         << info;
     ASSERT_TRUE(core::restore_from_trash(*trashed));
     EXPECT_EQ(read_file(folder / "a b.bin"), "a b.bin");
-}
 
-TEST_F(TopTrash, SharedTrashOnlyWhenStickyAndNoLink) {
+    // The shared trash only when it is sticky and no link.
     fs::create_directory(shared);
     ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
     auto plain = core::move_to_trash(file("1"));

@@ -230,13 +230,12 @@ TEST_F(UndoJournal, DamagedJournalChangesNothing) {
     const std::string head = "zelkon undo journal 1\nrun\tx\tt\n";
     const std::pair<std::string, int> cases[] = {
         {"garbage\n", 1},
-        {head + "move\t" + root + "a\n", 3},          // a field short
-        {head + "move\t" + root + "a\t\n", 3},        // an empty path
-        {head + "move\t" + root + "a\\q\t/b\n", 3},   // no such escape
-        {head + "rm\t" + root + "a\n", 3},            // no such entry
-        {"zelkon undo journal 1\nmove\t/a\t/b\n", 2}, // no run line
-        {head + "move\ta\t/b\n", 3},                  // not a full path
-        {head + "member\ta.zip\ta.bin\tb.bin\n", 3},  // member names need none, archives do
+        {head + "move\t" + root + "a\n", 3},         // a field short
+        {head + "move\t" + root + "a\t\n", 3},       // an empty path
+        {head + "move\t" + root + "a\\q\t/b\n", 3},  // no such escape
+        {head + "rm\t" + root + "a\n", 3},           // no such entry
+        {head + "move\ta\t/b\n", 3},                 // not a full path
+        {head + "member\ta.zip\ta.bin\tb.bin\n", 3}, // member names need none, archives do
         // trash entries may only name a trash's files/ and info/ folders
         {head + "trash\t/r/a\t/t/files/a\t" + root + "a\n", 3},
         {head + "trash\t/r/a\t/t/files/a\t/t/info/b.trashinfo\n", 3},
