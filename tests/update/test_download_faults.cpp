@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 
 #include "database_check.h"
 #include "database_list.h"
@@ -9,7 +8,6 @@
 #include "settings.h"
 #include "update_home.h"
 
-using testsupport::read_file;
 using testsupport::Reply;
 
 namespace {
@@ -21,16 +19,7 @@ public:
     bool show(const fs::path&) override { return true; }
 };
 
-class DownloadFaults : public testsupport::UpdateHome {
-protected:
-    // Every file of the home with its bytes.
-    std::map<std::string, std::string> home_tree() const {
-        std::map<std::string, std::string> files;
-        for (const auto& name : home_files())
-            files[name] = read_file(home.path() / name);
-        return files;
-    }
-};
+using DownloadFaults = testsupport::UpdateHome;
 
 } // namespace
 
@@ -43,7 +32,7 @@ TEST_F(DownloadFaults, AFailedOrStoppedDownloadLeavesTheLocalFilesAsTheyWere) {
     list_body("Name\tVersion\r\nSGENESIS\t2\r\n");
     home.write("news.txt", "yesterday's news");
     home.write("newsauto.txt", "2024-01");
-    const auto before = home_tree();
+    const auto before = testsupport::tree_of(home.path());
     const update::HttpClient http(testsupport::quick_http());
     const update::ServerAddresses at(server.root());
     update::DatabaseList list(at, http);
@@ -85,7 +74,7 @@ TEST_F(DownloadFaults, AFailedOrStoppedDownloadLeavesTheLocalFilesAsTheyWere) {
             EXPECT_FALSE(outcome.clean());
             EXPECT_TRUE(stop || !outcome.problems.empty()) << "a fault is a problem";
             EXPECT_TRUE(!stop || prompter.messages.empty()) << "a stop asks nothing";
-            EXPECT_EQ(home_tree(), before);
+            EXPECT_EQ(testsupport::tree_of(home.path()), before);
         }
     }
     EXPECT_EQ(core::read_setting("general", "LastNews", "0", home.path() / "zelkon.ini"), "0");

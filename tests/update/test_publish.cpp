@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 
 #include "http_client.h"
 #include "publish.h"
@@ -25,15 +24,6 @@ std::vector<std::string> names_in(const fs::path& folder) {
         out.push_back(it->path().filename().string());
     std::sort(out.begin(), out.end());
     return out;
-}
-
-// Every file below `folder` with its bytes.
-std::map<fs::path, std::string> tree_of(const fs::path& folder) {
-    std::map<fs::path, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(folder))
-        if (e.is_regular_file())
-            files[fs::relative(e.path(), folder)] = read_file(e.path());
-    return files;
 }
 
 class Publish : public ::testing::Test {
@@ -126,13 +116,13 @@ TEST_F(Publish, FilesLeftOutAreProblemsInOrderAndCounted) {
                                          "Refused 7 databases.\n"));
 
     // Nothing publishable at all: a list that clients rely on is never emptied.
-    const auto before = tree_of(site());
+    const auto before = testsupport::tree_of(site());
     fs::remove(source.path() / "SGENESIS.zdb");
     report = publish();
     EXPECT_EQ(report.end, core::End::Completed);
     EXPECT_TRUE(report.published.empty());
     EXPECT_TRUE(contains(report.summary, "\nNothing to publish: the site was left as it was.\n"));
-    EXPECT_EQ(tree_of(site()), before);
+    EXPECT_EQ(testsupport::tree_of(site()), before);
 }
 
 // Stop while the databases are read or while the site's files are written: every file of
@@ -143,7 +133,7 @@ TEST_F(Publish, RepublishingStoppedLeavesTheSiteAsItWasAndCompletedReplacesIt) {
     database("SGENESIS.zdb", "Sega Genesis", "1.2");
     ASSERT_TRUE(publish().clean());
     testsupport::write_file(zdb() / "news" / "standard.txt", "New: Genesis 1.3\r\n");
-    const auto before = tree_of(site());
+    const auto before = testsupport::tree_of(site());
     database("A.zdb", "Alpha", "2");
     auto newer = database("SGENESIS.zdb", "Sega Genesis", "1.3", 4);
     for (long at : {1, 3}) { // reading the second database; writing the first one
@@ -154,7 +144,7 @@ TEST_F(Publish, RepublishingStoppedLeavesTheSiteAsItWasAndCompletedReplacesIt) {
         EXPECT_EQ(report.end, core::End::Stopped);
         EXPECT_EQ(report.summary, "Publishing was stopped; the site was left as it was.\n");
         EXPECT_TRUE(report.published.empty());
-        EXPECT_EQ(tree_of(site()), before);
+        EXPECT_EQ(testsupport::tree_of(site()), before);
     }
     ASSERT_TRUE(publish("https://mirror.example.org/").clean());
     EXPECT_EQ(read_file(zdb() / "sgenesis.txt"), "1.3 https://mirror.example.org/zelkon/zdb/");

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,15 @@ inline void write_database(const std::filesystem::path& path, const std::string&
     header.version = version;
     std::filesystem::create_directories(path.parent_path());
     ASSERT_TRUE(core::write_zdb(path, 3, header, {rom_entry(0x12345678, "Game")}).ok());
+}
+
+/// Every file below `folder`, by its relative path, with its bytes.
+inline std::map<std::string, std::string> tree_of(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        if (!e.is_directory())
+            files[std::filesystem::relative(e.path(), folder).string()] = read_file(e.path());
+    return files;
 }
 
 /// A body that comes slowly: 4 KiB every half second.
@@ -122,10 +132,8 @@ protected:
     /// The files below the home, relative and sorted: no temporary file may stay.
     std::vector<std::string> home_files() const {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::recursive_directory_iterator(home.path()))
-            if (!e.is_directory())
-                names.push_back(std::filesystem::relative(e.path(), home.path()).string());
-        std::sort(names.begin(), names.end());
+        for (const auto& [name, bytes] : tree_of(home.path()))
+            names.push_back(name);
         return names;
     }
     std::size_t requests_for(const std::string& path) const {
