@@ -28,7 +28,7 @@ std::string genesis_image(std::size_t size, std::uint32_t crc) {
 
 } // namespace
 
-TEST(Smd2Bin, RestoresThePlainImage) {
+TEST(Smd2Bin, RestoresThePlainImageAndCopiesOtherFilesUnchanged) {
     TempDir dir;
     // 64 KiB is one read step of the converter; 67 blocks end in the middle of the second.
     for (const std::size_t size : {64u * 1024, 67u * 16384}) {
@@ -39,10 +39,8 @@ TEST(Smd2Bin, RestoresThePlainImage) {
         ASSERT_EQ(convert(smd, bin), ZELCORE_OK);
         EXPECT_TRUE(read_file(bin) == plain);
     }
-}
 
-TEST(Smd2Bin, CopiesFilesThatAreNotInterleavedUnchanged) {
-    TempDir dir;
+    // Files that are not interleaved are copied unchanged.
     const auto bin = dir.path() / "out.bin";
     // An old, longer output must not survive past the new end.
     testsupport::write_file(bin, std::string(200000, 'x'));
