@@ -102,14 +102,13 @@ TEST_F(NewsTest, AutoNewsIsShownOnceForEachNewFirstLine) {
     EXPECT_EQ(viewer.shown.size(), 2u);
 }
 
+// Allowed later in the same run: the next activation checks, and only that one.
 TEST_F(NewsTest, AutoNewsRunsOnlyWhenAllowedAndOncePerRun) {
     server.on(kAuto, Reply{200, "2024-08\r\n"});
     ASSERT_TRUE(core::write_setting("general", "CheckForNews", "0", home.path() / "zelkon.ini"));
     update::AutoNewsOnce once(client());
     EXPECT_EQ(once.on_activation(viewer, progress), update::AutoNewsRun::NotAllowed);
     EXPECT_TRUE(server.paths().empty()) << "no request may reach the server";
-
-    // Allowed later in the same run: the next activation checks, and only that one.
     ASSERT_TRUE(core::write_setting("general", "CheckForNews", "1", home.path() / "zelkon.ini"));
     EXPECT_EQ(once.on_activation(viewer, progress), update::AutoNewsRun::Ran);
     EXPECT_TRUE(once.last().shown);
