@@ -73,11 +73,9 @@ TEST(ZdbLoad, ReadsHandTypedVersion2File) {
         0x29, 0x2B, 0xDA, 0x3A, 0x5C, 0x71, 0x52, // crc 0000abcd, "Ab"
         0x9F, 0x9E, 0x27, 0x0E, 0x4E, 0xB1,       // crc 12345678, "€" (byte 0x80)
     };
-    TempDir dir;
-    auto path =
-        dir.write("SMS.zdb", std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes));
     RomTable roms = sentinel_table();
-    ZdbHeader h = core::load_zdb(path, core::kZdbFull, &roms);
+    ZdbHeader h =
+        parse({reinterpret_cast<const char*>(bytes), sizeof bytes}, core::kZdbFull, &roms);
     ASSERT_TRUE(h.usable()) << h.error;
     EXPECT_EQ(texts(h), "SMS |Seg|1.0|Z\xC3\xA9||*.sms|abc");
     EXPECT_EQ(std::tuple(h.number, h.extra, h.crc_count), std::tuple(0, 0, 1));
@@ -245,23 +243,15 @@ TEST(ZdbLoad, LoadsTwoHundredThousandEntriesUnlessStopped) {
     }
 }
 
-class ZdbNotice : public ::testing::Test {
-protected:
+TEST(ZdbNotice, ShownAtTheFirstFullLoadOnly) {
     TempDir dir;
-    std::filesystem::path settings = dir.path() / "zelkon.ini";
+    const auto settings = dir.path() / "zelkon.ini";
     testsupport::RecordingPrompter prompter;
     core::FirstLoadNotice notice{"GEN", &prompter, settings};
-
-    std::filesystem::path database() {
-        HeaderFields f;
-        f.system_id = "SGENESIS  "; // the title takes the listed system's id, not this
-        return dir.write("db.zdb", zdbfixture::header(2, f).record(1, "A").data);
-    }
-    std::string flag() { return core::read_setting("GEN", "ZDBLoaded", "", settings).text(); }
-};
-
-TEST_F(ZdbNotice, ShownAtTheFirstFullLoadOnly) {
-    auto path = database();
+    const auto flag = [&] { return core::read_setting("GEN", "ZDBLoaded", "", settings).text(); };
+    HeaderFields f;
+    f.system_id = "SGENESIS  "; // the title takes the listed system's id, not this
+    const auto path = dir.write("db.zdb", zdbfixture::header(2, f).record(1, "A").data);
     EXPECT_TRUE(core::load_zdb(path, core::kZdbHeaderOnly, nullptr, &notice).usable());
     EXPECT_TRUE(core::load_zdb(path, core::kZdbHeaderAndInfo, nullptr, &notice).usable());
     auto bad = dir.write("bad.zdb", zdbfixture::header(4).data);
