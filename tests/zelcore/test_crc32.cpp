@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <thread>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -86,27 +84,4 @@ TEST(FileCrc32, EmptyBadAndFarRanges) {
     }
     ASSERT_EQ(range_code(sparse, at, static_cast<std::int64_t>(tail.size()), &crc), ZELCORE_OK);
     EXPECT_EQ(crc, 0x0BADF00Du);
-}
-
-TEST(FileCrc32, ThreadsHashDifferentFilesAtOnce) {
-    TempDir dir;
-    std::vector<std::filesystem::path> paths;
-    for (std::uint32_t i = 0; i < 4; ++i)
-        paths.push_back(dir.write("rom" + std::to_string(i),
-                                  rom_with_crc((1 + i) * 700 * 1024 + i, 0xA0000000u + i, i + 1)));
-    std::vector<int> wrong(paths.size(), 0);
-    std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < paths.size(); ++i)
-        threads.emplace_back([&, i] {
-            for (int round = 0; round < 25; ++round) {
-                std::uint32_t crc = 0;
-                if (range_code(paths[i], 0, static_cast<std::int64_t>(file_size(paths[i])), &crc) !=
-                        ZELCORE_OK ||
-                    crc != 0xA0000000u + i)
-                    ++wrong[i];
-            }
-        });
-    for (auto& t : threads)
-        t.join();
-    EXPECT_EQ(wrong, std::vector<int>(paths.size(), 0));
 }
