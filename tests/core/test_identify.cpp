@@ -1,6 +1,5 @@
 #include "identify.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <optional>
@@ -34,9 +33,7 @@ constexpr std::uint32_t kRomCrc = 0x1234abcd;
 const std::string kRom = "1234abcd"; // kRomCrc as text
 
 std::string crc_of(std::string_view bytes) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%08x", crc32_of(bytes));
-    return text;
+    return core::CrcText::from_value(crc32_of(bytes)).str();
 }
 
 // Corrupts the stored data of a member whose data holds `marker`; the directory CRC stays.

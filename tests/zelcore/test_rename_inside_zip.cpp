@@ -59,10 +59,8 @@ TEST(RenameInsideZip, GivesTheMemberTheNewNameAndKeepsItsExtensionFolderAndData)
         ASSERT_EQ(::stat(zip.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0640u) << "the archive keeps its permissions";
     }
-}
 
-TEST(RenameInsideZip, RenamesThroughASymbolicLinkAndLeavesAnArchiveBearingTheName) {
-    TempDir dir;
+    // Through a symbolic link; an archive that bears the name already is not rewritten.
     const auto zip = dir.path() / "real.zip";
     make_zip(zip, {{"a.bin", "data"}});
     const auto link = dir.path() / "link.zip";
