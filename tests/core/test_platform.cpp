@@ -20,17 +20,13 @@ TEST(Platform, RunAndWaitRunsTheProgramInTheFolderWithoutAShell) {
                                    dir.path(), 10s));
     EXPECT_EQ(read_file(dir.path() / "out.txt"), arg);
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "hacked"));
-}
 
-TEST(Platform, RunAndWaitTimeoutOnlyEndsTheWait) {
-    TempDir dir;
-    // The sleeper lets go of our output, or a test runner would wait for it to end.
+    // A timeout only ends the wait. The sleeper lets go of our output, or a test runner
+    // would wait for it to end.
     EXPECT_TRUE(
         core::run_and_wait({"sh", "-c", "exec sleep 5 >/dev/null 2>&1"}, dir.path(), 200ms));
-}
 
-TEST(Platform, RunAndWaitIsFalseWhenNothingCanStart) {
-    TempDir dir;
+    // False when nothing can start.
     EXPECT_FALSE(core::run_and_wait({"zelkon-no-such-program-here"}, dir.path(), 1s));
     EXPECT_FALSE(core::run_and_wait({"true"}, dir.path() / "missing", 1s));
     EXPECT_FALSE(core::run_and_wait({}, dir.path(), 1s));
