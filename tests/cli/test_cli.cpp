@@ -136,7 +136,7 @@ TEST_F(CliTest, IdentifyWalksFoldersOnlyWhenAskedInTheSameOrderWhateverTheWorker
     EXPECT_EQ(run({"identify", "--system", "SGENESIS", "-r", tree, "--jobs", "4"}).out, one.out);
 }
 
-TEST_F(CliTest, BadUsageExitsWithTwo) {
+TEST_F(CliTest, BadUsageAndStartUpProblemsAreTold) {
     EXPECT_EQ(run({}).code, 2);
     EXPECT_EQ(run({"frobnicate"}).code, 2);
     EXPECT_EQ(run({"identify", "x.bin"}).code, 2); // no --system
@@ -146,20 +146,17 @@ TEST_F(CliTest, BadUsageExitsWithTwo) {
     EXPECT_TRUE(contains(unknown.err, "broken.zdb' is not a ROM database"));
     EXPECT_TRUE(contains(unknown.err, "no database for the system 'PSX'"));
     EXPECT_EQ(run({"--help"}).code, 0);
-}
 
-// Without the helper library nothing starts; a home without its databases folder is told.
-TEST_F(CliTest, StartUpProblemsAreTold) {
+    // Without the helper library nothing starts; a home without its databases folder is told.
     TempDir empty;
     auto r = run({"systems"}, empty.path());
     EXPECT_EQ(r.code, 3);
-    EXPECT_NE(r.err.find("libzelcore.so"), std::string::npos);
+    EXPECT_TRUE(contains(r.err, "libzelcore.so"));
     EXPECT_TRUE(r.out.empty());
-
     r = run_cli_in(empty.path(), {"systems"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("Folder Not Found"), std::string::npos);
-    EXPECT_NE(r.err.find((empty.path() / "databases").string()), std::string::npos);
+    EXPECT_TRUE(contains(r.err, "Folder Not Found"));
+    EXPECT_TRUE(contains(r.err, (empty.path() / "databases").string()));
 }
 
 } // namespace

@@ -136,7 +136,7 @@ TEST_F(DatabaseCheckTest, TheIdIsMatchedExactlyMustNameAFileAndNeedsAServer) {
                             "Arg", Icon::Exclamation);
 }
 
-TEST_F(DatabaseCheckTest, AllDatabasesAreSummedUpALineEachWithoutMessages) {
+TEST_F(DatabaseCheckTest, EveryDatabaseHoweverManyIsSummedUpALineEachWithoutMessages) {
     put_local("AAA", "1");
     publish("AAA", "1");
     publish("BBB", "5"); // no local copy: its old version is its own, empty
@@ -166,15 +166,15 @@ TEST_F(DatabaseCheckTest, AllDatabasesAreSummedUpALineEachWithoutMessages) {
                              at ? "the check was stopped" : "was stopped"));
         EXPECT_TRUE(prompter.messages.empty());
     }
-}
 
-TEST_F(DatabaseCheckTest, MoreThan255DatabasesAreAllChecked) {
-    // An empty version equals the empty version of a missing local file: all current.
+    // More than 255 databases are all checked. An empty version equals the empty version
+    // of a missing local file: all current.
+    progress.stop_after = -1;
     server.on("*", [this](const testsupport::Seen&) { return Reply{200, " " + root + "zdb/"}; });
     std::vector<core::SystemEntry> systems;
     for (int i = 0; i < 300; ++i)
         systems.push_back(system("SYS" + std::to_string(i)));
-    auto report = check("", systems);
+    report = check("", systems);
     ASSERT_EQ(report.databases.size(), 300u);
     EXPECT_EQ(report.databases.back().state, DatabaseCheck::State::Current);
     EXPECT_TRUE(report.clean());

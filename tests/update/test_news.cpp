@@ -128,8 +128,7 @@ TEST(TextViewer, VisualGetsTheFileAsItsLastArgumentAndNothingToStartIsFalse) {
     TempDir dir;
     const fs::path file = dir.write("news.txt", "read me");
     fs::create_directories(dir.path() / "seen");
-    const char* old_path = std::getenv("PATH");
-    const std::string saved_path = old_path ? old_path : "";
+    const std::string saved_path = std::getenv("PATH") ? std::getenv("PATH") : "";
 
     setenv("VISUAL", ("cp -t " + (dir.path() / "seen").string()).c_str(), 1);
     EXPECT_TRUE(core::open_in_text_viewer(file));

@@ -25,10 +25,7 @@ namespace testsupport {
 
 /// Short timeouts, so that a stalling or dead server fails a test in about a second.
 inline update::HttpOptions quick_http() {
-    update::HttpOptions options;
-    options.connect_timeout_seconds = 2;
-    options.stall_timeout_seconds = 1;
-    return options;
+    return {.connect_timeout_seconds = 2, .stall_timeout_seconds = 1};
 }
 
 inline bool contains(const std::string& text, const std::string& part) {
