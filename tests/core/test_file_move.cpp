@@ -30,7 +30,7 @@ bool leftovers(const fs::path& folder) {
 }
 
 // Failures name both files and the reason.
-TEST(FileMove, NeverReplacesAndChangesLetterCase) {
+TEST(FileMove, MovesAndCopiesNeverReplaceAndCopiesKeepTheSource) {
     TempDir dir;
     auto a = dir.write("a.bin", "A");
     auto b = dir.write("b.bin", "B");
@@ -47,14 +47,11 @@ TEST(FileMove, NeverReplacesAndChangesLetterCase) {
     const auto inside = dir.path() / "A.BIN" / "b.bin";
     EXPECT_EQ(core::move_no_replace(b, inside).error().message,
               "Could not move '" + b.string() + "' to '" + inside.string() + "': Not a directory");
-}
 
-// While a copy is written, its part file is locked: no sweep removes it. Stop between
-// chunks removes it and keeps the source.
-TEST(FileMove, CopyKeepsTheSourceAndNeverReplaces) {
-    TempDir dir;
+    // While a copy is written, its part file is locked: no sweep removes it. Stop between
+    // chunks removes it and keeps the source.
     const std::uint64_t size = 3 << 20; // more than one chunk
-    auto a = dir.write("a.bin", std::string(size, 'x'));
+    auto big = dir.write("big.bin", std::string(size, 'x'));
     ProgressProbe watch;
     std::uint64_t told = 0;
     std::size_t swept = 0;
@@ -62,26 +59,26 @@ TEST(FileMove, CopyKeepsTheSourceAndNeverReplaces) {
         told = done == told + (1 << 20) && total == size ? done : 0;
         swept += core::remove_stale_parts(dir.path().string());
     };
-    ASSERT_TRUE(core::copy_no_replace(a, dir.path() / "c.bin", &watch));
+    ASSERT_TRUE(core::copy_no_replace(big, dir.path() / "c.bin", &watch));
     EXPECT_EQ(told, size);
     EXPECT_EQ(swept, 0u);
-    EXPECT_EQ(read_file(dir.path() / "c.bin"), read_file(a));
+    EXPECT_EQ(read_file(dir.path() / "c.bin"), read_file(big));
     watch.on_bytes = [&](std::uint64_t, std::uint64_t) { watch.stop = true; };
-    EXPECT_EQ(core::copy_no_replace(a, dir.path() / "d.bin", &watch).error().code,
+    EXPECT_EQ(core::copy_no_replace(big, dir.path() / "d.bin", &watch).error().code,
               core::Error::Code::Cancelled);
     EXPECT_FALSE(core::path_taken(dir.path() / "d.bin"));
     EXPECT_FALSE(leftovers(dir.path()));
-    auto again = core::copy_no_replace(a, dir.path() / "c.bin");
+    auto again = core::copy_no_replace(big, dir.path() / "c.bin");
     ASSERT_FALSE(again);
     EXPECT_EQ(again.error().code, core::Error::Code::Exists);
     // A name too long fails only at the last step, when the private copy is already whole:
     // that copy goes again, the source stays.
-    auto too_long = core::copy_no_replace(a, dir.path() / std::string(300, 'c'));
+    auto too_long = core::copy_no_replace(big, dir.path() / std::string(300, 'c'));
     ASSERT_FALSE(too_long);
     EXPECT_NE(too_long.error().message.find(": File name too long"), std::string::npos);
-    EXPECT_EQ(read_file(a).size(), std::size_t{3} << 20);
+    EXPECT_EQ(read_file(big).size(), std::size_t{3} << 20);
     EXPECT_FALSE(leftovers(dir.path()));
-    EXPECT_FALSE(core::copy_no_replace(a, dir.path() / "a.bin" / "inside"));
+    EXPECT_FALSE(core::copy_no_replace(big, big / "inside"));
     EXPECT_FALSE(leftovers(dir.path()));
 }
 
