@@ -6,8 +6,8 @@
 #include "context.h"
 #include "file_args.h"
 #include "identification.h"
-#include "terminal_progress.h"
 #include "system_lookup.h"
+#include "terminal_progress.h"
 #include "zdb.h"
 
 namespace cli {
@@ -60,6 +60,8 @@ void identify(Context& ctx, const IdentifyOptions& opt) {
         ctx.exit_code = kExitFileError;
         return;
     }
+    if (!ident->header().warning.empty())
+        ctx.exit_code = kExitFileError; // a name may be missing only because the file is cut
     NameIndex names(ident->roms());
     auto files = expand_file_args(ctx, opt.files, opt.recursive);
     auto hashes = ident->hash({files.begin(), files.end()}, opt.jobs);

@@ -89,9 +89,14 @@ void fail(Context& ctx, const std::string& text) {
     ctx.exit_code = kExitFileError;
 }
 
+// A note (a symbolic link left alone) is said but does not fail the run.
 void report_problems(Context& ctx, const core::Problems& problems) {
-    for (const auto& problem : problems)
-        fail(ctx, problem.text());
+    for (const auto& problem : problems) {
+        if (problem.note)
+            ctx.error(problem.text());
+        else
+            fail(ctx, problem.text());
+    }
 }
 
 // False when Stop ended the transfer.

@@ -21,7 +21,7 @@ using Engine = sorting::SortReport (*)(const sorting::SortJob&, core::Prompter&,
 int exit_code_of(const core::Outcome& outcome) {
     switch (outcome.end) {
     case core::End::Completed:
-        return outcome.problems.empty() ? kExitOk : kExitFileError;
+        return outcome.failures() == 0 ? kExitOk : kExitFileError;
     case core::End::Stopped:
         return kExitInterrupted;
     case core::End::Refused:

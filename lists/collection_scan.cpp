@@ -26,7 +26,7 @@ const Message kNextCd{
     "Insert another CD?", Message::Icon::Question, Message::Buttons::OkCancel};
 
 core::Problem link_left_out(const std::string& path) {
-    return {path, "Skipped " + core::quoted(path), "it is a symbolic link."};
+    return core::Problem::link_left_alone(path, path);
 }
 
 // "cannot read 'x': reason" is what was not done, then why.

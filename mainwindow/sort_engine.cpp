@@ -124,7 +124,7 @@ void note_stay(SortReport& report, core::Progress& progress, const std::string& 
 // A link is never moved: its file would stay behind, or leave the place the link points at.
 void note_link(SortReport& report, core::Progress& progress, const std::string& path,
                const std::string& shown) {
-    note(report, progress, {path, "Skipped " + core::quoted(shown), "it is a symbolic link."});
+    note(report, progress, core::Problem::link_left_alone(path, shown));
 }
 
 // Plans the move of one file of the sorted folder, or says why it stays. A symbolic link

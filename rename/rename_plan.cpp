@@ -114,8 +114,7 @@ std::vector<std::string> Planner::walk() {
     }
     report().links = links.size();
     for (const auto& link : links)
-        report().problems.push_back(
-            {link, "Skipped " + core::quoted(link), "it is a symbolic link."});
+        report().problems.push_back(core::Problem::link_left_alone(link, link));
     return found;
 }
 
