@@ -20,7 +20,8 @@ class HashCache;
 ///
 ///     auto services = Services::open({.home = given_home});
 ///     if (!services) fail(services.error());
-///     rename_roms(job, *services, ...);
+///     renaming::RenameContext context{*services, prompter, progress, runner};
+///     auto report = renaming::rename_roms(job, context);
 ///     for (auto& line : services->take_notices()) show(line);
 ///
 /// NOT thread-safe, except that the cache and the helper library it hands out may be used
