@@ -1,0 +1,449 @@
+// Undo: reads the journal back and puts each file where it was, newest first.
+
+#include "undo_journal.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "atomic_file.h"
+#include "file_move.h"
+#include "member_rename.h"
+#include "progress.h"
+#include "text.h"
+#include "undo_journal_format.h"
+#include "zelcore_library.h"
+
+namespace core {
+
+using journal_format::escape;
+using journal_format::kFormatLine;
+using journal_format::unescape;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Kind { Run, Move, Copy, Trash, Replace, Left, Member };
+
+struct KindInfo {
+    std::string_view name;
+    Kind kind;
+    std::size_t fields;
+};
+
+constexpr KindInfo kKinds[] = {
+    {"run", Kind::Run, 2},       {"move", Kind::Move, 2},       {"copy", Kind::Copy, 2},
+    {"trash", Kind::Trash, 3},   {"replace", Kind::Replace, 3}, {"left", Kind::Left, 2},
+    {"member", Kind::Member, 3},
+};
+
+struct Entry {
+    Kind kind = Kind::Run;
+    std::vector<std::string> fields;
+
+    TrashedFile trashed() const { return {fields[0], fields[1], fields[2]}; }
+};
+
+struct Journal {
+    Entry run; ///< the description and the time of the run
+    std::vector<Entry> entries;
+};
+
+std::vector<std::string_view> split_tabs(std::string_view text) {
+    std::vector<std::string_view> parts;
+    for (;;) {
+        auto tab = text.find('\t');
+        parts.push_back(text.substr(0, tab));
+        if (tab == std::string_view::npos)
+            return parts;
+        text.remove_prefix(tab + 1);
+    }
+}
+
+bool plain_full_path(const fs::path& path) {
+    if (!path.is_absolute())
+        return false;
+    for (const auto& part : path)
+        if (part == "." || part == "..")
+            return false;
+    return true;
+}
+
+// A trash entry names a file in some trash's files/ and its info file in info/ beside it,
+// so even a forged journal cannot make undo remove any other file.
+bool trash_shaped(const TrashedFile& file) {
+    const fs::path trashed(file.trashed), info(file.info);
+    return plain_full_path(trashed) && plain_full_path(info) &&
+           trashed.parent_path().filename() == "files" && info.parent_path().filename() == "info" &&
+           trashed.parent_path().parent_path() == info.parent_path().parent_path() &&
+           info.filename().string() == trashed.filename().string() + ".trashinfo";
+}
+
+// Every field is a full path, except the member names of a member entry.
+bool valid(const Entry& entry) {
+    if (entry.kind == Kind::Run)
+        return true;
+    for (std::size_t i = 0; i < entry.fields.size(); ++i) {
+        const std::string& field = entry.fields[i];
+        if (field.empty() || (field[0] != '/' && (entry.kind != Kind::Member || i == 0)))
+            return false;
+    }
+    return (entry.kind != Kind::Trash && entry.kind != Kind::Replace) ||
+           trash_shaped(entry.trashed());
+}
+
+bool parse_line(std::string_view text, Entry& entry) {
+    auto parts = split_tabs(text);
+    const KindInfo* info = nullptr;
+    for (const auto& k : kKinds)
+        if (k.name == parts[0])
+            info = &k;
+    if (!info || parts.size() != info->fields + 1)
+        return false;
+    entry.kind = info->kind;
+    entry.fields.clear();
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        std::string field;
+        if (!unescape(parts[i], field))
+            return false;
+        entry.fields.push_back(std::move(field));
+    }
+    return valid(entry);
+}
+
+Result<Journal> read_journal(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return Error::not_found("There is nothing to undo.");
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    const std::string text = buffer.str();
+    auto damaged = [&](std::size_t n) {
+        return Error::bad_input("The undo journal " + quoted(file) + " is damaged at line " +
+                                std::to_string(n) + ".");
+    };
+    Journal journal;
+    std::size_t pos = 0, number = 0;
+    // A last line without its line feed was being written when the run ended: the batch it
+    // belongs to never started, so it is left out.
+    for (auto end = text.find('\n'); end != std::string::npos; end = text.find('\n', pos)) {
+        std::string_view one(text.data() + pos, end - pos);
+        pos = end + 1;
+        ++number;
+        if (number == 1) {
+            if (one != kFormatLine)
+                return damaged(number);
+            continue;
+        }
+        Entry entry;
+        if (!parse_line(one, entry) || (number == 2) != (entry.kind == Kind::Run))
+            return damaged(number);
+        if (entry.kind == Kind::Run)
+            journal.run = std::move(entry);
+        else
+            journal.entries.push_back(std::move(entry));
+    }
+    if (number < 2)
+        return damaged(number + 1);
+    return journal;
+}
+
+struct FileTimes {
+    off_t size = -1;
+    struct timespec mtime {};
+};
+
+FileTimes times_of(const fs::path& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return {};
+    return {st.st_size, st.st_mtim};
+}
+
+bool same_content_stamp(const fs::path& a, const fs::path& b) {
+    auto x = times_of(a), y = times_of(b);
+    return x.size >= 0 && x.size == y.size && x.mtime.tv_sec == y.mtime.tv_sec &&
+           x.mtime.tv_nsec == y.mtime.tv_nsec;
+}
+
+bool same_bytes(const fs::path& a, const fs::path& b) {
+    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+    std::vector<char> p(1 << 16), r(1 << 16);
+    while (x && y) {
+        x.read(p.data(), static_cast<std::streamsize>(p.size()));
+        y.read(r.data(), static_cast<std::streamsize>(r.size()));
+        if (x.gcount() != y.gcount() || !std::equal(p.begin(), p.begin() + x.gcount(), r.begin()))
+            return false;
+    }
+    return x.eof() && y.eof();
+}
+
+std::string q(const std::string& path) {
+    return quoted(fs::path(path));
+}
+
+// The trash names a replaced target in normal form; the pair as the batch spelled it.
+std::string normal(const std::string& path) {
+    return fs::path(path).lexically_normal().string();
+}
+
+/// Walks the journal newest first. A replaced target waits until the file that took its
+/// place has gone back; pairs the run left alone are passed over. Stopped, it keeps what
+/// is still to be undone.
+class Undoer {
+public:
+    Undoer(UndoReport& report, Progress& progress, const Zelcore* zelcore)
+        : m_report(report), m_progress(progress), m_zelcore(zelcore) {}
+
+    /// False when Stop came first; rest() then holds the entries still to be undone.
+    bool run(const std::vector<Entry>& entries) {
+        for (std::size_t i = entries.size(); i-- > 0;) {
+            m_progress.step(entries.size() - i, entries.size());
+            if (m_progress.stop_requested() || !apply(entries[i])) {
+                keep_rest(entries, i);
+                return false;
+            }
+        }
+        for (const auto& [place, file] : m_replaced) // their movers never came back
+            untrash(file);
+        return true;
+    }
+
+    const std::vector<Entry>& rest() const { return m_rest; }
+    /// The folders that files of the run went into or came from.
+    const std::set<std::string>& folders() const { return m_folders; }
+
+private:
+    // False when Stop came in the middle of the item, which then stays as it was.
+    bool apply(const Entry& e) {
+        switch (e.kind) {
+        case Kind::Left:
+            m_left.emplace(e.fields[0], e.fields[1]);
+            break;
+        case Kind::Replace:
+            m_replaced.emplace(normal(e.fields[0]), e.trashed());
+            break;
+        case Kind::Trash:
+            untrash(e.trashed());
+            break;
+        case Kind::Move:
+        case Kind::Copy:
+            return undo_pair(e);
+        case Kind::Member:
+            member_back(e.fields[0], e.fields[1], e.fields[2]);
+            break;
+        case Kind::Run:
+            break;
+        }
+        return true;
+    }
+
+    // The entries up to the one Stop came at, then the marks of pairs still to come.
+    void keep_rest(const std::vector<Entry>& entries, std::size_t last) {
+        m_rest.assign(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+        for (const auto& [from, to] : m_left)
+            m_rest.push_back({Kind::Left, {from, to}});
+        for (const auto& [place, f] : m_replaced)
+            m_rest.push_back({Kind::Replace, {f.original, f.trashed, f.info}});
+    }
+
+    bool undo_pair(const Entry& e) {
+        const std::string &from = e.fields[0], &to = e.fields[1];
+        m_folders.insert(fs::path(from).parent_path().string());
+        m_folders.insert(fs::path(to).parent_path().string());
+        if (auto left = m_left.find({from, to}); left != m_left.end())
+            m_left.erase(left);
+        else if (e.kind == Kind::Copy)
+            remove_copy(from, to);
+        else if (!move_back(from, to))
+            return false;
+        auto [first, last] = m_replaced.equal_range(normal(to));
+        for (auto it = first; it != last; ++it)
+            untrash(it->second);
+        m_replaced.erase(first, last);
+        return true;
+    }
+
+    bool move_back(const std::string& from, const std::string& to) {
+        if (path_taken(from)) {
+            // Still there: never moved, unless only the letter case changed on a file
+            // system that ignores it, or the run was killed after the file was in place
+            // and before its old name was removed.
+            if (from != to && iequals(from, to) && same_file(from, to)) {
+                if (::rename(to.c_str(), from.c_str()) == 0)
+                    ++m_report.restored;
+                else
+                    problem({to, "Could not move " + q(to) + " back to " + q(from),
+                             std::strerror(errno)});
+            } else {
+                remove_second_copy(from, to);
+            }
+            return true;
+        }
+        if (!path_taken(to)) {
+            problem({to, "Could not undo", q(to) + " is gone."});
+            return true;
+        }
+        std::error_code ec;
+        fs::create_directories(fs::path(from).parent_path(), ec);
+        Status moved = move_no_replace(to, from, &m_progress);
+        if (!moved && moved.error().code == Error::Code::Cancelled)
+            return false;
+        done(moved, to);
+        return true;
+    }
+
+    // A move to another file system killed after its copy was in place and before the
+    // original was removed leaves the file twice: the copy, byte for byte the original,
+    // goes. Anything else at the target is left alone.
+    void remove_second_copy(const std::string& from, const std::string& to) {
+        struct stat a {
+        }, b{};
+        if (::lstat(from.c_str(), &a) != 0 || ::lstat(to.c_str(), &b) != 0 ||
+            a.st_dev == b.st_dev || !same_content_stamp(from, to) || !same_bytes(from, to))
+            return;
+        done(::unlink(to.c_str()) == 0
+                 ? Status::success()
+                 : Error::failed("Could not remove " + q(to) + ": " + std::strerror(errno)),
+             to);
+    }
+
+    // The copy goes to the trash, but only while it still is the copy the run made.
+    void remove_copy(const std::string& from, const std::string& to) {
+        if (!path_taken(to))
+            return;
+        if (!same_content_stamp(from, to))
+            return problem({to, "Left " + q(to) + " alone",
+                            "it is not the copy of " + q(from) + " made by the run."});
+        auto trashed = move_to_trash(to);
+        done(trashed ? Status::success() : Status(trashed.error()), to);
+    }
+
+    void untrash(const TrashedFile& file) {
+        const bool in_trash = path_taken(file.trashed);
+        if (!in_trash && path_taken(file.original)) {
+            ::unlink(file.info.c_str()); // prepared, never moved
+            return;
+        }
+        if (!in_trash)
+            return problem(
+                {file.trashed, "Could not undo", q(file.trashed) + " is gone from the trash."});
+        done(restore_from_trash(file), file.original);
+    }
+
+    // Only the name the run gave is taken back: a member named otherwise since, or an
+    // archive that has gone, is reported and left as it is.
+    void member_back(const std::string& zip, const std::string& old_name,
+                     const std::string& new_name) {
+        const std::string what =
+            "Could not give the member of " + q(zip) + " its name " + q(old_name) + " back";
+        if (!path_taken(zip))
+            return problem({zip, "Could not undo", q(zip) + " is gone."});
+        auto now = only_member_name(zip);
+        if (!now)
+            return problem({zip, what, now.error().message});
+        if (*now == old_name) // never renamed, or already back
+            return;
+        if (*now != new_name)
+            return problem({zip, "Left " + q(zip) + " alone",
+                            "its member is now named " + q(*now) + ", not " + q(new_name) + "."});
+        const std::string name = name_giving_back(*now, old_name);
+        if (name.empty())
+            return problem({zip, what, "the helper library cannot give that name"});
+        if (!m_zelcore)
+            return problem({zip, what, "the helper library is not loaded"});
+        done(m_zelcore->rename_inside_zip(zip, name), zip);
+    }
+
+    void done(const Status& status, const std::string& path) {
+        if (status)
+            ++m_report.restored;
+        else
+            problem(Problem::line(status.error().message, path));
+    }
+    void problem(Problem p) { m_report.problems.push_back(std::move(p)); }
+
+    UndoReport& m_report;
+    Progress& m_progress;
+    const Zelcore* m_zelcore;
+    std::multiset<std::pair<std::string, std::string>> m_left;
+    std::multimap<std::string, TrashedFile> m_replaced;
+    std::vector<Entry> m_rest;
+    std::set<std::string> m_folders;
+};
+
+std::string entry_line(const Entry& entry) {
+    std::string out;
+    for (const auto& k : kKinds)
+        if (k.kind == entry.kind)
+            out = k.name;
+    for (const auto& field : entry.fields)
+        out.append("\t").append(escape(field));
+    return out + '\n';
+}
+
+// What a stopped undo did not get to, in the journal's own form. Should this fail, the
+// whole journal stays: the next undo finds what was put back in place and passes it over.
+void keep_journal(const fs::path& file, const Journal& journal, const std::vector<Entry>& rest) {
+    std::string text = std::string(kFormatLine) + '\n' + entry_line(journal.run);
+    for (const auto& entry : rest)
+        text += entry_line(entry);
+    (void)write_file_atomically(file, text, 0600);
+}
+
+void mark_undone(const fs::path& file, UndoReport& report) {
+    fs::path done = file;
+    done += ".done";
+    if (::rename(file.c_str(), done.c_str()) != 0)
+        report.problems.push_back({file.string(),
+                                   "Could not mark the undo journal " + quoted(file) + " as undone",
+                                   std::strerror(errno)});
+}
+
+// A killed run or undo may have left part files where it was copying to.
+void remove_litter(const std::set<std::string>& folders, Progress& progress) {
+    for (const auto& folder : folders)
+        if (const std::size_t n = remove_stale_parts(folder))
+            progress.log("Removed " + std::to_string(n) + (n == 1 ? " part file" : " part files") +
+                         " left by an earlier run in " + q(folder) + ".\r\n");
+}
+
+std::string summary_of(const UndoReport& report) {
+    std::string text = "Undid: " + report.description + "\nRestored " +
+                       std::to_string(report.restored) +
+                       (report.restored == 1 ? " file.\n" : " files.\n");
+    if (report.end == End::Stopped)
+        text += "The undo was stopped; undo again to put back the rest.\n";
+    return text;
+}
+
+} // namespace
+
+UndoReport undo_last_run(const fs::path& file, Progress& progress, const Zelcore* zelcore) {
+    UndoReport report;
+    auto journal = read_journal(file);
+    if (!journal) {
+        report.end = journal.error().code == Error::Code::NotFound ? End::Refused : End::Failed;
+        report.problems.push_back(Problem::line(journal.error().message, file.string()));
+        return report;
+    }
+    report.description = journal->run.fields[0];
+    Undoer undoer(report, progress, zelcore);
+    if (undoer.run(journal->entries)) {
+        mark_undone(file, report);
+    } else {
+        report.end = End::Stopped;
+        keep_journal(file, *journal, undoer.rest());
+    }
+    remove_litter(undoer.folders(), progress);
+    report.summary = summary_of(report);
+    return report;
+}
+
+} // namespace core
