@@ -4,6 +4,8 @@
 
 #include <zip.h>
 
+#include "member_name.h"
+
 namespace core {
 namespace {
 
@@ -11,19 +13,8 @@ struct ZipDiscarder {
     void operator()(zip_t* archive) const { zip_discard(archive); }
 };
 
-std::size_t base_start(std::string_view member) {
-    const std::size_t slash = member.find_last_of("/\\");
-    return slash == std::string_view::npos ? 0 : slash + 1;
-}
-
-// The helper library takes no name that could be read as a folder.
-bool file_name(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("/\\") == std::string_view::npos;
-}
-
 std::string_view stem_of(std::string_view member) {
-    const std::string_view base = member.substr(base_start(member));
+    const std::string_view base = member.substr(zelcore::member_base_start(member));
     const std::size_t dot = base.rfind('.');
     return dot != std::string_view::npos && dot + 1 < base.size() ? base.substr(0, dot) : base;
 }
@@ -51,31 +42,18 @@ Result<std::string> only_member_name(const std::filesystem::path& zip) {
 
 Result<MemberRename> plan_member_rename(const std::filesystem::path& zip,
                                         std::string_view new_name) {
-    if (!file_name(new_name))
+    if (!zelcore::is_member_file_name(new_name))
         return Error::bad_input("'" + std::string(new_name) + "' is not a file name");
     auto now = only_member_name(zip);
     if (!now)
         return now.error();
-    std::string renamed = member_renamed(*now, new_name);
+    std::string renamed = zelcore::renamed_member(*now, new_name);
     return MemberRename{zip.string(), std::move(*now), std::move(renamed)};
-}
-
-// Archives made on Windows may separate folders with a backslash; both count, as they do
-// for the helper library.
-std::string member_renamed(std::string_view member, std::string_view new_name) {
-    const std::size_t start = base_start(member);
-    const std::string_view base = member.substr(start);
-    std::string result(member.substr(0, start));
-    result += new_name;
-    const std::size_t dot = base.rfind('.');
-    if (dot != std::string_view::npos && dot + 1 < base.size())
-        result.append(base.substr(dot));
-    return result;
 }
 
 std::string name_giving_back(std::string_view now, std::string_view old) {
     std::string name(stem_of(old));
-    if (!file_name(name) || member_renamed(now, name) != old)
+    if (!zelcore::is_member_file_name(name) || zelcore::renamed_member(now, name) != old)
         return {};
     return name;
 }

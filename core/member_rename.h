@@ -27,10 +27,6 @@ Result<std::string> only_member_name(const std::filesystem::path& zip);
 Result<MemberRename> plan_member_rename(const std::filesystem::path& zip,
                                         std::string_view new_name);
 
-/// The name rename_inside_zip gives `member` when told `new_name`: the base name up to its
-/// last dot becomes `new_name`; the folders and the extension stay.
-std::string member_renamed(std::string_view member, std::string_view new_name);
-
 /// What to tell rename_inside_zip so that the member named `now` is named `old` again;
 /// empty when no name does ("game." has lost its dot for good).
 std::string name_giving_back(std::string_view now, std::string_view old);

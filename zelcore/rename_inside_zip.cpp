@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include "member_name.h"
+
 namespace {
 
 struct ZipDiscarder {
@@ -23,33 +25,11 @@ struct FreeDeleter {
     void operator()(char* p) const { std::free(p); }
 };
 
-bool is_bad_name(std::string_view name) {
-    return name.empty() || name == "." || name == ".." ||
-           name.find_first_of("/\\") != std::string_view::npos;
-}
-
 bool is_ascii(std::string_view text) {
     for (const char c : text)
         if (static_cast<unsigned char>(c) >= 0x80)
             return false;
     return true;
-}
-
-/// The member's name with its base name (up to the last dot) replaced by `new_name`.
-/// Archives made on Windows may separate folders with a backslash; both count.
-std::string renamed_member(std::string_view member, std::string_view new_name) {
-    const std::size_t slash = member.find_last_of("/\\");
-    const std::size_t base_start = slash == std::string_view::npos ? 0 : slash + 1;
-    const std::string_view base = member.substr(base_start);
-    std::string result(member.substr(0, base_start));
-    result += new_name;
-    const std::size_t dot = base.rfind('.');
-    // A trailing dot is no extension: "game." becomes "new", not "new.".
-    if (dot != std::string_view::npos && dot + 1 < base.size()) {
-        result += '.';
-        result += base.substr(dot + 1);
-    }
-    return result;
 }
 
 std::int32_t open_error(int zip_code) {
@@ -70,7 +50,7 @@ std::int32_t open_error(int zip_code) {
 std::int32_t rename_member(const char* zip_path, const char* new_name) {
     if (zip_path == nullptr || new_name == nullptr)
         return ZELCORE_ERR_BAD_ARGUMENT;
-    if (is_bad_name(new_name))
+    if (!zelcore::is_member_file_name(new_name))
         return ZELCORE_ERR_BAD_NAME;
     // libzip replaces the path it was given with a new file; through a symbolic link that
     // would turn the link into a copy, so work on the file the link points to.
@@ -99,7 +79,7 @@ std::int32_t rename_member(const char* zip_path, const char* new_name) {
     if (current_name.empty() || current_name.back() == '/')
         return ZELCORE_ERR_NOT_ONE_MEMBER; // a lone folder holds no ROM to name
 
-    const std::string wanted = renamed_member(current_name, new_name);
+    const std::string wanted = zelcore::renamed_member(current_name, new_name);
     if (wanted == current_name)
         return ZELCORE_OK; // nothing to do, and no reason to rewrite the archive
     const zip_flags_t encoding = is_ascii(wanted) ? ZIP_FL_ENC_GUESS : ZIP_FL_ENC_UTF_8;
