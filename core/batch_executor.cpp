@@ -26,11 +26,6 @@ std::string q(const std::string& path) {
     return quoted(fs::path(path));
 }
 
-bool is_link(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
 // An error text "Could not move 'a' to 'b': why" as what and why; other texts stay whole.
 Problem split(const std::string& from, std::string what, const std::string& text) {
     if (text.size() <= what.size() + 2 || !text.starts_with(what + ": "))
@@ -141,7 +136,7 @@ Status BatchRun::record() {
                    ? m_options.journal->record_pairs(m_batch.op, m_batch.from, m_batch.to)
                    : Status::success();
     for (std::size_t i = 0; i < m_batch.from.size(); ++i) {
-        if (is_link(m_batch.from[i])) {
+        if (is_symbolic_link(m_batch.from[i])) {
             linked(m_batch.from[i]);
             continue;
         }
@@ -317,7 +312,7 @@ ItemResult BatchRun::conflict(const std::string& from, const std::string& to,
 ItemResult BatchRun::pair(const std::string& from, const std::string& to) {
     if (from == to)
         return ItemResult::Done;
-    if (is_link(from))
+    if (is_symbolic_link(from))
         return linked(from);
     if (auto ready = folder_ready(from, std::string_view(to).substr(0, to.rfind('/') + 1));
         ready != ItemResult::Done)
@@ -376,7 +371,7 @@ BatchOutcome BatchRun::rename_members() {
     std::vector<MemberRename> renames;
     std::vector<std::size_t> items;
     for (std::size_t i = 0; i < m_batch.from.size(); ++i) {
-        if (is_link(m_batch.from[i])) {
+        if (is_symbolic_link(m_batch.from[i])) {
             m_outcome.items[i] = linked(m_batch.from[i]);
             continue;
         }

@@ -202,6 +202,11 @@ bool path_taken(const fs::path& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+bool is_symbolic_link(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool same_file(const fs::path& a, const fs::path& b) {
     struct stat x {
     }, y{};

@@ -34,6 +34,10 @@ bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
 /// True when something (a file, a folder, a dangling link) has this name.
 bool path_taken(const std::filesystem::path& path);
 
+/// True when the path itself (not followed) is a symbolic link. No run acts on one: it would
+/// move or trash the link and leave its file, or copy the link instead of the file.
+bool is_symbolic_link(const std::string& path);
+
 /// Syncs the folder's entry table, so that a rename in it survives a crash.
 void sync_folder(const std::filesystem::path& folder);
 

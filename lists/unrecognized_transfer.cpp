@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "batch.h"
+#include "file_move.h"
 #include "progress.h"
 #include "prompter.h"
 #include "settings.h"
@@ -15,23 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool path_exists(const std::string& path) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(path, ec));
-}
-
-bool is_link(const std::string& path) {
-    std::error_code ec;
-    return fs::is_symlink(fs::symlink_status(path, ec));
-}
-
 // A target that is the source itself (the file already lies in the chosen folder) would,
 // for a copy, send the only file to the trash before copying it onto itself.
 bool same_place(const std::string& from, const std::string& to) {
     if (fs::path(from).lexically_normal() == fs::path(to).lexically_normal())
         return true;
     std::error_code ec;
-    return path_exists(to) && fs::equivalent(from, to, ec);
+    return core::path_taken(to) && fs::equivalent(from, to, ec);
 }
 
 /// The batch being planned, and which entry each of its items belongs to.
@@ -65,8 +56,7 @@ std::optional<std::string> target_of(const std::string& from, const std::string&
         plan.skip(source, "it names no file.");
         return std::nullopt;
     }
-    if (is_link(
-            from)) { // moving a link would leave its file behind, copying it would copy the link
+    if (core::is_symbolic_link(from)) {
         plan.skip(source, "it is a symbolic link.");
         return std::nullopt;
     }
@@ -109,7 +99,7 @@ void count_outcome(const core::BatchOutcome& outcome, std::size_t planned, Trans
 // shows that file: the list then points at what the user finds there.
 void follow_moves(ResultTree& tree, const Plan& plan) {
     for (std::size_t i = 0; i < plan.entries.size(); ++i)
-        if (path_exists(plan.batch.to[i]))
+        if (core::path_taken(plan.batch.to[i]))
             tree.set_text(plan.entries[i], plan.batch.to[i]);
 }
 

@@ -4,9 +4,8 @@
 #include <optional>
 #include <unordered_map>
 
-#include <sys/stat.h>
-
 #include "coarse_progress.h"
+#include "file_move.h"
 #include "folder_walk.h"
 #include "identification.h"
 #include "placement.h"
@@ -33,11 +32,6 @@ std::string safe_file_name(std::string_view name) {
 std::string_view member_file_name(std::string_view stored) {
     auto slash = stored.find_last_of("/\\");
     return slash == std::string_view::npos ? stored : stored.substr(slash + 1);
-}
-
-bool is_link(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 class Planner {
@@ -223,7 +217,7 @@ void Planner::plan_match(const core::RomEntry& file, const core::RomEntry& rom) 
 // Only a file that is the same ROM makes another a duplicate: never a link, never junk
 // or a save file that happens to bear the name. A file of this run is known already.
 bool Planner::holds_rom(const std::string& holder, const core::RomEntry& rom) {
-    if (is_link(holder))
+    if (core::is_symbolic_link(holder))
         return false;
     if (m_crc_of.empty())
         for (const auto& file : m_files) {
