@@ -8,6 +8,7 @@
 #include "file_move.h"
 #include "folder_walk.h"
 #include "identification.h"
+#include "member_name.h"
 #include "placement.h"
 #include "rename_parts.h"
 #include "settings.h"
@@ -26,12 +27,6 @@ std::string safe_file_name(std::string_view name) {
     if (out.empty() || out == "." || out == "..")
         out = "_";
     return out;
-}
-
-// A member's stored name is never used as a path: only its last component counts.
-std::string_view member_file_name(std::string_view stored) {
-    auto slash = stored.find_last_of("/\\");
-    return slash == std::string_view::npos ? stored : stored.substr(slash + 1);
 }
 
 class Planner {
@@ -141,8 +136,10 @@ void Planner::collect_one(const std::string& path, core::Result<core::CrcText> c
             return unreadable(members.error());
         if (members->size() != 1)
             return;
-        auto name = member_file_name(members->front().name);
-        if (name.empty() || name == "." || name == "..")
+        // A member's stored name is never used as a path: only its last component counts.
+        const std::string_view stored = members->front().name;
+        const std::string_view name = stored.substr(zelcore::member_base_start(stored));
+        if (!zelcore::is_member_file_name(name))
             return;
         entry_path.append(1, core::kSeparator).append(name);
     }
