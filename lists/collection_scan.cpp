@@ -4,6 +4,7 @@
 #include <optional>
 #include <unordered_set>
 
+#include "coarse_progress.h"
 #include "folder_walk.h"
 #include "identification.h"
 #include "matching.h"
@@ -190,7 +191,8 @@ void ScanRun::take_found() {
 void ScanRun::read_checksums(std::vector<std::string> paths) {
     m_result.records.reserve(m_result.records.size() + paths.size());
     auto hashes = m_ident->hash(std::move(paths), m_job.threads, m_job.base_folder);
-    while (auto item = hashes.next(m_progress)) {
+    core::CoarseProgress coarse(m_progress); // a step per file would flood a window
+    while (auto item = hashes.next(coarse)) {
         const std::string& path = hashes.path(item->index);
         if (!item->crc)
             m_result.outcome.problems.push_back(unreadable(path, item->crc.error().message));

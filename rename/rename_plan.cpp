@@ -56,7 +56,7 @@ private:
 
     const RenameJob& m_job;
     RenameContext& m_ctx;
-    CoarseProgress m_log;
+    core::CoarseProgress m_log;
     const std::string m_filter; ///< the system's patterns and ZIP archives
     RunFolders m_folders;
     std::optional<core::Identification> m_ident;

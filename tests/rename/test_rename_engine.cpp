@@ -5,7 +5,6 @@
 #include <string>
 
 #include "batch_executor.h"
-#include "coarse_progress.h"
 #include "recorders.h"
 #include "rename_engine.h"
 #include "rom_forge.h"
@@ -352,16 +351,6 @@ TEST_F(RenameEngine, TargetThatAppearsAfterPlanningIsNeverReplaced) {
     // Undo brings back what moved and leaves the late file alone.
     EXPECT_TRUE(core::undo_last_run(journal_file, core::null_progress(), nullptr).completed());
     EXPECT_EQ(files(), (Files{"roms/a.bin", "roms/Alpha.bin", "roms/b.bin"}));
-}
-
-TEST(CoarseProgress, StepsOnlyWhenThePercentageOrTheTotalChanges) {
-    testsupport::RecordingProgress inner;
-    renaming::CoarseProgress coarse(inner);
-    for (std::size_t i = 0; i <= 1000; ++i)
-        coarse.step(i, 1000);
-    coarse.step(1, 1);
-    ASSERT_EQ(inner.step_calls.size(), 102u);
-    EXPECT_EQ(inner.step_calls[100], (std::pair<std::size_t, std::size_t>{1000, 1000}));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "coarse_progress.h"
 
-namespace renaming {
+namespace core {
 
 void CoarseProgress::step(std::size_t done, std::size_t total) {
     const std::size_t percent = total == 0 ? 0 : done * 100 / total;
@@ -12,4 +12,4 @@ void CoarseProgress::step(std::size_t done, std::size_t total) {
     m_inner.step(done, total);
 }
 
-} // namespace renaming
+} // namespace core

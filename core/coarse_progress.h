@@ -6,14 +6,14 @@
 
 #include "progress.h"
 
-namespace renaming {
+namespace core {
 
-/// Passes a run's reports on to `inner`, but a step only when the whole percentage or the
+/// Passes an engine's reports on to `inner`, but a step only when the whole percentage or the
 /// total changes, so a window receives about a hundred steps a pass however many files
 /// there are, and a per-file step costs a division. NOT thread-safe, like the run it serves.
-class CoarseProgress final : public core::Progress {
+class CoarseProgress final : public Progress {
 public:
-    explicit CoarseProgress(core::Progress& inner) : m_inner(inner) {}
+    explicit CoarseProgress(Progress& inner) : m_inner(inner) {}
 
     void status(std::string_view text) override { m_inner.status(text); }
     void log(std::string_view text) override { m_inner.log(text); }
@@ -23,10 +23,10 @@ public:
     void beep() override { m_inner.beep(); }
 
 private:
-    core::Progress& m_inner;
+    Progress& m_inner;
     std::size_t m_total = 0;
     std::size_t m_percent = 0;
     bool m_any = false;
 };
 
-} // namespace renaming
+} // namespace core
