@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_move.h"
 #include "posix_io.h"
 #include "text.h"
 
@@ -16,18 +17,6 @@ namespace update {
 
 namespace fs = std::filesystem;
 using core::Error;
-
-namespace {
-
-void sync_folder(const fs::path& folder) {
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-}
-
-} // namespace
 
 StagedFiles::~StagedFiles() {
     remove_staged();
@@ -68,7 +57,7 @@ core::Status StagedFiles::commit() {
     }
     m_files.clear();
     for (const auto& folder : folders)
-        sync_folder(folder);
+        core::sync_folder(folder);
     return core::Status::success();
 }
 
