@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "file_move.h"
 #include "posix_io.h"
 #include "text.h"
 
@@ -29,15 +30,6 @@ int open_temp_beside(const fs::path& target, mode_t mode, std::string& name) {
             return fd;
     }
     return -1;
-}
-
-void sync_folder_of(const fs::path& path) {
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
 }
 
 } // namespace
@@ -69,7 +61,7 @@ Status write_file_atomically(const fs::path& path, std::string_view bytes,
         ::unlink(temp.c_str());
         return Error::failed("cannot write " + quoted(path) + ": " + std::strerror(err));
     }
-    sync_folder_of(path);
+    sync_folder(path.parent_path());
     return Status::success();
 }
 
