@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTreeView>
 
 class QFileSystemModel;
@@ -37,7 +38,10 @@ signals:
     void folder_selected(const QString& folder);
 
 private:
-    QFileSystemModel* m_model;
+    void attach(QFileSystemModel* model);
+    void add_expanded(const QModelIndex& parent, QStringList& folders) const;
+
+    QFileSystemModel* m_model = nullptr;
 };
 
 } // namespace ui
