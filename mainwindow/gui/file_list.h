@@ -1,15 +1,21 @@
 #pragma once
 
+#include <QFutureWatcher>
 #include <QString>
 #include <QWidget>
 
-class QStackedWidget;
+#include <vector>
+
+#include "file_list_model.h"
+
+class QAbstractItemView;
+class QFileSystemWatcher;
 class QListView;
+class QStackedWidget;
+class QTimer;
 class QTreeView;
 
 namespace mainwindow {
-
-class FileListModel;
 
 /// The main window's file list: the files of one folder that match a filter, in the
 /// order the engines take them (core::list_folder_files), in one of four view styles.
@@ -28,7 +34,8 @@ public:
 
     /// Lists `folder` (with or without a trailing separator); "" shows nothing.
     void set_folder(const QString& folder);
-    /// The folder shown, without a trailing separator; "" when none.
+    /// The folder last set (shown once its listing arrives), without a trailing separator
+    /// ("/" for the root); "" when none.
     QString folder() const;
 
     /// `;`-separated patterns matched without regard to case ("*.bin;*.zip").
@@ -54,9 +61,38 @@ signals:
     void activated(const QString& path);
 
 private:
-    // The implementation keeps its own state here.
-    struct State;
-    State* m_state;
+    /// What a worker hands back: the rows of one request.
+    struct Listing {
+        quint64 request = 0;
+        QString folder;
+        std::vector<FileEntry> entries;
+    };
+
+    void build_views();
+    void request_listing();
+    void start_listing();
+    void listing_done();
+    void show_listing(Listing listing);
+    void watch_folder();
+    void apply_style();
+    void fit_list_grid();
+    QAbstractItemView* current_view() const;
+
+    FileListModel* m_model;
+    QStackedWidget* m_stack;
+    QListView* m_list;
+    QTreeView* m_details;
+    QFileSystemWatcher* m_watcher;
+    QTimer* m_relist;
+    QFutureWatcher<Listing> m_worker;
+
+    QString m_folder;
+    QString m_filter;
+    Style m_style = Style::List;
+    quint64 m_request = 0; ///< the newest request; older listings are dropped
+    quint64 m_running_request = 0;
+    bool m_running = false; ///< a listing runs on the worker
+    bool m_pending = false; ///< a newer request waits for the running listing to end
 };
 
 } // namespace mainwindow
