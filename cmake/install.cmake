@@ -1,1 +1,37 @@
-# What cmake --install puts where.
+# What cmake --install puts where:
+#   <bindir>/zelkon, <bindir>/zelkon-cli        the programs
+#   <libdir>/zelkon/libzelcore.so               the helper library, private to the programs
+#   <datadir>/applications/zelkon.desktop       the desktop menu entry
+#   <datadir>/mime/packages/zelkon-zdb.xml      the .zdb file type
+#   <datadir>/icons/hicolor/<size>/{apps,mimetypes}/  the icons, PNG sizes and scalable SVG
+# The programs load the library from their own folder when it is there (a build), else from
+# the library folder of the install, found relative to the program's folder.
+include(GNUInstallDirs)
+
+set(ZELKON_INSTALL_LIBRARY_DIR "${CMAKE_INSTALL_LIBDIR}/zelkon")
+# Both folders are taken under one made-up root to get the way from one to the other;
+# absolute folders (a packager's choice) give an absolute way.
+file(RELATIVE_PATH zelkon_library_from_program "/root-of-install/${CMAKE_INSTALL_BINDIR}"
+     "/root-of-install/${ZELKON_INSTALL_LIBRARY_DIR}")
+if(IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(zelkon_library_from_program "${CMAKE_INSTALL_FULL_LIBDIR}/zelkon")
+endif()
+set_property(SOURCE core/zelcore_library.cpp DIRECTORY core APPEND PROPERTY COMPILE_DEFINITIONS
+             "ZELKON_LIBRARY_FROM_PROGRAM=\"${zelkon_library_from_program}\"")
+
+install(TARGETS zelkon-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET zelkon)
+    install(TARGETS zelkon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+# Loaded by name with dlopen, never linked: no soname links, no development files.
+install(TARGETS zelcore LIBRARY DESTINATION ${ZELKON_INSTALL_LIBRARY_DIR})
+
+set(zelkon_data "${CMAKE_CURRENT_SOURCE_DIR}/data")
+install(FILES ${zelkon_data}/zelkon.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${zelkon_data}/zelkon-zdb.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+set(zelkon_icons "${CMAKE_INSTALL_DATADIR}/icons/hicolor")
+install(DIRECTORY ${zelkon_data}/icons/hicolor/ DESTINATION ${zelkon_icons}
+        FILES_MATCHING PATTERN "*.png")
+install(FILES ${zelkon_data}/icons/zelkon.svg DESTINATION ${zelkon_icons}/scalable/apps)
+install(FILES ${zelkon_data}/icons/application-x-zelkon-zdb.svg
+        DESTINATION ${zelkon_icons}/scalable/mimetypes)

@@ -8,6 +8,12 @@
 #include "text.h"
 #include "zelcore.h"
 
+// The install's library folder as seen from its program folder; cmake/install.cmake sets it
+// from the install layout.
+#ifndef ZELKON_LIBRARY_FROM_PROGRAM
+#define ZELKON_LIBRARY_FROM_PROGRAM "../lib/zelkon"
+#endif
+
 namespace core {
 
 struct Zelcore::Api {
@@ -81,7 +87,15 @@ Result<Zelcore> Zelcore::load_beside_executable() {
     if (folder.empty())
         return Error::failed("cannot find the folder of the running program to load " +
                              std::string(kLibraryName));
-    return load(folder);
+    // A library beside the program wins, even a broken one: its error is the one to show.
+    std::error_code ec;
+    if (std::filesystem::exists(folder / kLibraryName, ec))
+        return load(folder);
+    const auto installed = (folder / ZELKON_LIBRARY_FROM_PROGRAM).lexically_normal();
+    if (std::filesystem::exists(installed / kLibraryName, ec))
+        return load(installed);
+    return Error::not_found("cannot find " + std::string(kLibraryName) + " in " + quoted(folder) +
+                            " nor in " + quoted(installed));
 }
 
 Result<std::uint32_t> Zelcore::file_crc32(const std::filesystem::path& path, std::int64_t offset,

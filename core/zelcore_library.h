@@ -9,7 +9,8 @@
 
 namespace core {
 
-/// libzelcore.so, loaded by name at run time from the program's own folder.
+/// libzelcore.so, loaded by name at run time from the program's own folder, or from the
+/// library folder of the install the program belongs to.
 /// The loaded functions are thread-safe; a Zelcore may be shared between threads.
 class Zelcore {
 public:
@@ -18,7 +19,8 @@ public:
     /// Loads `folder`/libzelcore.so and resolves every entry point; a missing library
     /// or entry point is an error naming it.
     static Result<Zelcore> load(const std::filesystem::path& folder);
-    /// Loads the library beside the running executable.
+    /// Loads the library beside the running executable when one is there (a build or a
+    /// portable copy), else the one in the install's library folder relative to it.
     static Result<Zelcore> load_beside_executable();
 
     /// CRC-32 of `length` bytes from `offset`; a length of 0 or less gives 0.
