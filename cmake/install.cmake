@@ -35,3 +35,23 @@ install(DIRECTORY ${zelkon_data}/icons/hicolor/ DESTINATION ${zelkon_icons}
 install(FILES ${zelkon_data}/icons/zelkon.svg DESTINATION ${zelkon_icons}/scalable/apps)
 install(FILES ${zelkon_data}/icons/application-x-zelkon-zdb.svg
         DESTINATION ${zelkon_icons}/scalable/mimetypes)
+
+# Installed straight into a system or a home (not staged for a package, whose own triggers
+# do this): the desktop learns the new file type and menu entry at once.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_DATADIR}")
+    install(CODE "set(zelkon_data \"${CMAKE_INSTALL_DATADIR}\")")
+else()
+    install(CODE "set(zelkon_data \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}\")")
+endif()
+install(CODE [[
+    if("$ENV{DESTDIR}" STREQUAL "")
+        find_program(zelkon_update_mime update-mime-database)
+        find_program(zelkon_update_desktop update-desktop-database)
+        if(zelkon_update_mime)
+            execute_process(COMMAND ${zelkon_update_mime} "${zelkon_data}/mime")
+        endif()
+        if(zelkon_update_desktop)
+            execute_process(COMMAND ${zelkon_update_desktop} "${zelkon_data}/applications")
+        endif()
+    endif()
+]])
