@@ -42,9 +42,9 @@ struct SplitterTest : ::testing::Test {
         split.set_track_split(true);
         split.set_left(200);
     }
-    // Presses the bar at its left edge and drags by `dx` pixels.
+    // Presses the bar a pixel in from its left edge and drags its edge by `dx` pixels.
     void drag_by(int dx) {
-        split.mouse_down(0);
+        split.mouse_down(1);
         split.mouse_move(dx);
     }
 };
@@ -59,10 +59,7 @@ TEST_F(SplitterTest, PanesMeetAtTheBarAndBadValuesAreIgnored) {
 
     split.set_left(-1), split.set_top(-1), split.set_height_offset(-1);
     split.set_width(0), split.set_width(256);
-    EXPECT_EQ(split.left(), 200);
-    EXPECT_EQ(split.top(), 10);
-    EXPECT_EQ(split.height_offset(), 20);
-    EXPECT_EQ(split.width(), 3);
+    EXPECT_EQ(host.bar, (SplitRect{200, 10, 3, 370}));
 
     ui::cVSplitter sunken{ui::SplitterMetrics{4, 1, 112}};
     sunken.bind(host, true);
@@ -104,7 +101,7 @@ TEST_F(SplitterTest, OutlineDragMovesNothingUntilRelease) {
     drag_by(100);
     EXPECT_EQ(host.moves.size(), before);
     EXPECT_EQ(host.inverted,
-              (std::vector<SplitRect>{{200, 0, 3, 400}, {200, 0, 3, 400}, {300, 0, 3, 400}}));
+              (std::vector<SplitRect>{{201, 0, 3, 400}, {201, 0, 3, 400}, {300, 0, 3, 400}}));
     split.mouse_up(100);
     EXPECT_EQ(host.inverted.size(), 4u); // erased
     EXPECT_EQ(host.bar.x, 300);
@@ -119,37 +116,36 @@ TEST_F(SplitterTest, OutlineDragMovesNothingUntilRelease) {
 }
 
 TEST_F(SplitterTest, ProportionIsKeptWhenTheOwnerGrows) {
+    split.set_left(300);
     drag_by(-100);
-    split.mouse_up(100); // back to one third of 600
+    split.mouse_up(0); // one third of 600
     host.client.width = 1200;
     split.owner_resized();
     EXPECT_EQ(split.left(), 400);
     EXPECT_EQ(host.left_pane.width, 400);
 }
 
-TEST_F(SplitterTest, NothingMovesWhenMinimisedOrTooShort) {
+TEST_F(SplitterTest, NothingMovesWhenMinimisedTooShortOrRefused) {
     const auto before = host.moves.size();
     host.is_minimised = true;
-    host.client = {0, 0, 0, 0};
+    host.client = {0, 0, 300, 400};
     split.owner_resized();
     host.is_minimised = false;
     host.client = {0, 0, 1200, 30};
     split.set_top(40);
     EXPECT_EQ(host.moves.size(), before);
     split.mouse_down(0); // nothing laid out to drag
-    EXPECT_FALSE(split.splitting());
-}
-
-TEST_F(SplitterTest, RefusedOrAbandonedDrags) {
+    split.set_top(0);
     host.allow_drag = false;
     split.mouse_down(0);
     EXPECT_FALSE(split.splitting());
+
     host.allow_drag = true;
     {
-        ui::cVSplitter other{ui::SplitterMetrics{4, 1, 112}};
-        other.bind(host, false);
-        other.set_left(100);
-        other.mouse_down(0);
+        ui::cVSplitter abandoned{ui::SplitterMetrics{4, 1, 112}};
+        abandoned.bind(host, false);
+        abandoned.set_left(100);
+        abandoned.mouse_down(0);
     }
     EXPECT_EQ(host.drags_ended, 1);
 }
