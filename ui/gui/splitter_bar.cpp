@@ -183,7 +183,9 @@ bool SplitterBar::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool SplitterBar::bar_event(QEvent* event) {
-    const auto type = event->type();
+    auto type = event->type();
+    if (type == QEvent::MouseButtonDblClick)
+        type = QEvent::MouseButtonPress; // the second press of a double click starts a drag too
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
         type != QEvent::MouseButtonRelease)
         return false;
