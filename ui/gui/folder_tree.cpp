@@ -123,7 +123,7 @@ bool FolderTree::open_folder(const QString& folder) {
     for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
         expand(above);
     setCurrentIndex(index);
-    scrollTo(index);
+    scrollTo(index, PositionAtCenter);
     return true;
 }
 
