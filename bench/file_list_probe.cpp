@@ -1,7 +1,7 @@
 // file_list_probe [--files N] [--runs R] [--no-reference]:
 // the time from FileList::set_folder on a folder of N files (default 100,000) to the rows
 // being in the model, and to a painted list (one grab() after changed()), offscreen, in the
-// list and the details styles. For the ratio the same is timed for QFileSystemModel under a
+// four view styles. For the ratio the same is timed for QFileSystemModel under a
 // QListView (left out with --no-reference). Each figure is the median of R runs (default 5),
 // on a folder the page cache already holds. Goal: the painted list within 1 s.
 #include <QApplication>
@@ -32,6 +32,7 @@ const QSize kWindow(1000, 700);
 struct Times {
     std::vector<double> rows;
     std::vector<double> painted;
+    std::vector<double> stall; ///< the event loop's longest pause until the rows were in
 };
 
 double median(std::vector<double> values) {
@@ -69,12 +70,22 @@ void time_file_list(const QString& folder, mainwindow::FileList::Style style, in
         list.show();
         QEventLoop loop;
         QObject::connect(&list, &mainwindow::FileList::changed, &loop, &QEventLoop::quit);
-        QElapsedTimer timer;
+        QElapsedTimer timer, gap;
+        double stall = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            stall = std::max(stall, seconds(gap));
+            gap.restart();
+        });
+        tick.start(2);
         timer.start();
+        gap.start();
         list.set_filter(kFilter);
         list.set_folder(folder);
         loop.exec();
         times.rows.push_back(seconds(timer));
+        times.stall.push_back(std::max(stall, seconds(gap)));
+        tick.stop();
         list.grab();
         times.painted.push_back(seconds(timer));
     }
@@ -88,19 +99,24 @@ void time_reference(const QString& folder, int matching, Times& times) {
     view.resize(kWindow);
     view.setModel(&model);
     view.show();
-    QElapsedTimer timer;
+    QElapsedTimer timer, gap;
+    double stall = 0;
     timer.start();
+    gap.start();
     const QModelIndex root = model.setRootPath(folder);
     view.setRootIndex(root);
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        stall = std::max(stall, seconds(gap));
+        gap.restart();
         if (model.rowCount(root) >= matching || timer.elapsed() > 120000)
             loop.quit();
     });
     poll.start(5);
     loop.exec();
     times.rows.push_back(seconds(timer));
+    times.stall.push_back(stall);
     view.grab();
     times.painted.push_back(seconds(timer));
 }
@@ -117,8 +133,8 @@ void time_worker_alone(const QString& folder) {
 }
 
 void print(const char* what, const Times& times) {
-    std::printf("%-28s rows %.3f s   painted %.3f s\n", what, median(times.rows),
-                median(times.painted));
+    std::printf("%-28s rows %.3f s   painted %.3f s   longest pause %.3f s\n", what,
+                median(times.rows), median(times.painted), median(times.stall));
 }
 
 } // namespace
@@ -142,11 +158,15 @@ int main(int argc, char** argv) {
     std::printf("%d files, %d matching %s\n", files, matching, qPrintable(kFilter));
 
     time_worker_alone(dir.path());
-    Times list, details, fs_model;
-    time_file_list(dir.path(), mainwindow::FileList::Style::List, runs, list);
-    time_file_list(dir.path(), mainwindow::FileList::Style::Details, runs, details);
-    print("FileList, list style", list);
-    print("FileList, details style", details);
+    using Style = mainwindow::FileList::Style;
+    const char* names[] = {"large icons", "small icons", "list", "details"};
+    Times styles[4], fs_model;
+    for (Style style : {Style::List, Style::Details, Style::SmallIcons, Style::LargeIcons}) {
+        const int index = static_cast<int>(style);
+        time_file_list(dir.path(), style, runs, styles[index]);
+        print(qPrintable(QStringLiteral("FileList, %1").arg(names[index])), styles[index]);
+    }
+    const Times& list = styles[static_cast<int>(Style::List)];
     if (reference) {
         time_reference(dir.path(), matching, fs_model);
         print("QFileSystemModel + QListView", fs_model);

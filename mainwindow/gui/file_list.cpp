@@ -187,20 +187,24 @@ void FileList::listing_done() {
 // and leaves the rows alone when nothing changed.
 void FileList::show_listing(Listing listing) {
     const bool same_folder = listing.folder == m_model->folder();
-    if (!same_folder || listing.entries != m_model->entries()) {
-        QAbstractItemView* view = current_view();
-        const QString current = view->currentIndex().isValid()
-                                    ? m_model->entries()[view->currentIndex().row()].name
-                                    : QString();
-        const int scrolled = view->verticalScrollBar()->value();
-        m_model->show(listing.folder, std::move(listing.entries));
-        fit_list_grid();
-        if (same_folder) {
-            const int row = m_model->row_of(current);
-            if (row >= 0)
-                view->setCurrentIndex(m_model->index(row, 0));
-            view->verticalScrollBar()->setValue(scrolled);
-        }
+    if (same_folder && listing.entries == m_model->entries()) {
+        emit changed();
+        return;
+    }
+    QAbstractItemView* view = current_view();
+    const QModelIndex current = view->currentIndex();
+    const QString current_name =
+        current.isValid() ? m_model->entries()[current.row()].name : QString();
+    const QPoint scrolled(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
+    m_model->show(listing.folder, std::move(listing.entries));
+    fit_list_grid();
+    if (same_folder) {
+        view->doItemsLayout(); // the scroll ranges of the new rows
+        const int row = m_model->row_of(current_name);
+        if (row >= 0)
+            view->setCurrentIndex(m_model->index(row, 0));
+        view->horizontalScrollBar()->setValue(scrolled.x());
+        view->verticalScrollBar()->setValue(scrolled.y());
     }
     emit changed();
 }
