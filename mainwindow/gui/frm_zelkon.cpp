@@ -201,8 +201,8 @@ void frmZelkon::resize_handler() {
     if (++m_resize_nesting == 1 && m_splitter != nullptr) {
         place_bars();
         if (m_splitter->track_split()) {
-            m_splitter->set_top(m_toolbar->isVisible() ? m_toolbar->height() + 3 : 3);
-            m_splitter->set_height_offset(m_status->isVisible() ? m_status->height() + 1 : 1);
+            m_splitter->set_top(!m_toolbar->isHidden() ? m_toolbar->height() + 3 : 3);
+            m_splitter->set_height_offset(!m_status->isHidden() ? m_status->height() + 1 : 1);
         }
         Resize_Splitter();
     }

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 #include <filesystem>
 #include <system_error>
 
@@ -106,6 +107,15 @@ void FolderTree::attach(QFileSystemModel* model) {
         hideColumn(column);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { emit folder_selected(selected_folder()); });
+    // The folders above an opened one are read in the background: it is scrolled into view
+    // again as they arrive, until its own folder has been read.
+    connect(model, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+        if (m_scroll_to.isEmpty())
+            return;
+        scrollTo(currentIndex(), PositionAtCenter);
+        if (path == QFileInfo(m_scroll_to).absolutePath())
+            m_scroll_to.clear();
+    });
     // The renamed folder stays the selected one.
     connect(model, &QFileSystemModel::fileRenamed, this,
             [this](const QString& folder, const QString&, const QString& new_name) {
@@ -124,7 +134,17 @@ bool FolderTree::open_folder(const QString& folder) {
         expand(above);
     setCurrentIndex(index);
     scrollTo(index, PositionAtCenter);
+    m_scroll_to = m_model->filePath(index);
     return true;
+}
+
+void FolderTree::showEvent(QShowEvent* event) {
+    QTreeView::showEvent(event);
+    // A folder opened before the tree had a size is brought into view once it has one.
+    QTimer::singleShot(0, this, [this] {
+        if (currentIndex().isValid())
+            scrollTo(currentIndex(), PositionAtCenter);
+    });
 }
 
 QString FolderTree::selected_folder() const {

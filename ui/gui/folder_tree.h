@@ -37,11 +37,15 @@ signals:
     /// After every change of the selection; "" when the new selection has no path.
     void folder_selected(const QString& folder);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void attach(QFileSystemModel* model);
     void add_expanded(const QModelIndex& parent, QStringList& folders) const;
 
     QFileSystemModel* m_model = nullptr;
+    QString m_scroll_to; ///< an opened folder not yet in view for sure
 };
 
 } // namespace ui

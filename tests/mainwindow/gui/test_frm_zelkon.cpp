@@ -203,7 +203,7 @@ void MainWindowTest::hidden_bars_are_restored_and_move_the_panes() {
     auto w = start();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    QVERIFY(!w->toolbar()->isVisible());
+    QVERIFY(w->toolbar()->isHidden());
     QVERIFY(!action(*w, "mnuViewToolbars")->isChecked());
     QCOMPARE(w->splitter()->top(), 3);
     QCOMPARE(w->splitter()->height_offset(), w->status_bar()->height() + 1);
