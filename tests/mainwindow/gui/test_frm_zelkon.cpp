@@ -3,16 +3,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QtTest>
 #include <deque>
 #include <memory>
+#include <mutex>
 
 #include "file_list.h"
 #include "folder_tree.h"
+#include "frm_about.h"
 #include "frm_zelkon.h"
+#include "local_server.h"
 #include "main_menus.h"
 #include "news.h"
 #include "rom_forge.h"
@@ -29,13 +34,22 @@ using mainwindow::frmZelkon;
 
 namespace {
 
+// Called from the worker that fetched the news.
 class RecordingViewer final : public update::TextViewer {
 public:
     bool show(const fs::path& file) override {
-        shown.push_back(file);
+        std::lock_guard lock(m_mutex);
+        m_shown.push_back(file.filename().string());
         return true;
     }
-    std::vector<fs::path> shown;
+    std::vector<std::string> shown() const {
+        std::lock_guard lock(m_mutex);
+        return m_shown;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_shown;
 };
 
 } // namespace
@@ -54,6 +68,9 @@ private slots:
     void the_file_list_follows_the_system_and_the_folder();
     void sorting_asks_first_moves_and_undo_puts_back();
     void the_window_runs_on_during_a_long_sort();
+    void the_automatic_news_shows_once_per_run_and_read_news_on_request();
+    void a_dropped_folder_is_shown();
+    void the_about_window_centres_its_button();
 
 private:
     void database(const char* id, const char* name, const char* patterns);
@@ -323,6 +340,68 @@ void MainWindowTest::the_window_runs_on_during_a_long_sort() {
     QCOMPARE(w->last_outcome().end, core::End::Completed);
     QVERIFY(fs::exists(roms / "USA" / "Game 19999 (U).nes"));
     w->close();
+}
+
+void MainWindowTest::the_automatic_news_shows_once_per_run_and_read_news_on_request() {
+    testsupport::LocalServer server;
+    server.on("/zelkon/zdb/news/auto.txt", testsupport::Reply{200, "News 7\r\nNew databases.\r\n"});
+    server.on("/zelkon/zdb/news/standard.txt", testsupport::Reply{200, "All the news.\r\n"});
+    qputenv("ZELKON_UPDATE_ROOT", QByteArray::fromStdString(server.root()));
+    auto count = [&](const std::string& path) {
+        const auto paths = server.paths();
+        return std::count(paths.begin(), paths.end(), path);
+    };
+    m_online = false;
+    auto w = start();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QTest::qWait(50);
+    QCOMPARE(count("/zelkon/zdb/news/auto.txt"), 0); // no connection: nothing asked
+
+    m_online = true;
+    for (int i = 0; i < 3; ++i) {
+        QEvent activation(QEvent::ActivationChange);
+        QCoreApplication::sendEvent(w.get(), &activation);
+    }
+    QTRY_COMPARE(m_viewer.shown(), std::vector<std::string>{"newsauto.txt"});
+    QCOMPARE(stored("LastNews"), std::string("News 7"));
+    QCOMPARE(count("/zelkon/zdb/news/auto.txt"), 1);
+
+    emit w->menus()->menu("mnuFile")->aboutToShow(); // online now: Read News is on
+    action(*w, "mnuFileReadNews")->trigger();
+    QTRY_COMPARE(m_viewer.shown().size(), 2u);
+    QCOMPARE(m_viewer.shown().back(), std::string("news.txt"));
+    server.stop();
+    action(*w, "mnuFileReadNews")->trigger();
+    QTRY_VERIFY(!m_messages.empty());
+    QCOMPARE(m_messages.back().text, std::string("Unable to get the news."));
+    qunsetenv("ZELKON_UPDATE_ROOT");
+    w->close();
+}
+
+void MainWindowTest::a_dropped_folder_is_shown() {
+    database("NES", "Nintendo", "*.nes");
+    const fs::path roms = folder("dropped", {"a.nes"});
+    auto w = start();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(roms.string()))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.get(), &drop);
+    QTRY_COMPARE(w->current_folder(), roms.string() + "/");
+    QTRY_COMPARE(w->file_list()->count(), 1);
+    w->close();
+}
+
+void MainWindowTest::the_about_window_centres_its_button() {
+    mainwindow::frmAbout about;
+    about.show();
+    QCOMPARE(about.windowTitle(), QStringLiteral("About Zelkon"));
+    QVERIFY(about.findChild<QLabel*>("lblVersion")->text() == QStringLiteral("Version 1.30"));
+    const QRect ok = about.ok_button()->geometry();
+    QCOMPARE(ok.left(), about.width() / 2 - ok.width() / 2);
 }
 
 QTEST_MAIN(MainWindowTest)
