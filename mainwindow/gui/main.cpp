@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
                          qPrintable(file));
             QApplication::exit(saved ? 0 : 1);
         });
-        poll->start(300);
+        poll->start(20);
     }
     const int status = QApplication::exec();
     services->close_cache();
