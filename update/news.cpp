@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "app_home.h"
 #include "settings.h"
 #include "text.h"
 
@@ -155,7 +156,18 @@ AutoNewsRun AutoNewsOnce::on_activation(TextViewer& viewer, core::Progress& prog
 }
 
 fs::path whats_new_path(const fs::path& home) {
-    return home / kWhatsNewFile;
+    // The home's own copy wins; else the one the program came with, beside it (a portable
+    // or build folder) or in the data folder of its install.
+    std::error_code ec;
+    const fs::path own = home / kWhatsNewFile;
+    if (fs::is_regular_file(own, ec))
+        return own;
+    const fs::path programs = core::executable_folder();
+    for (const fs::path& shipped :
+         {programs / kWhatsNewFile, programs.parent_path() / "share" / "zelkon" / kWhatsNewFile})
+        if (!programs.empty() && fs::is_regular_file(shipped, ec))
+            return shipped;
+    return own;
 }
 
 bool show_whats_new(TextViewer& viewer, const fs::path& home) {

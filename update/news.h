@@ -100,7 +100,8 @@ private:
     AutoNewsReport m_last;
 };
 
-/// The home's "Zelkon - What's New.txt".
+/// "Zelkon - What's New.txt": the home's own, else the one shipped with the program (beside
+/// it, or in the install's share/zelkon); the home's path when there is none.
 std::filesystem::path whats_new_path(const std::filesystem::path& home);
 
 /// The What's New command; false when the file is missing or could not be shown.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "app_home.h"
 #include "news.h"
 #include "platform.h"
 #include "settings.h"
@@ -117,8 +118,11 @@ TEST_F(NewsTest, AutoNewsRunsOnlyWhenAllowedAndOncePerRun) {
     EXPECT_EQ(server.paths().size(), 1u);
 }
 
-TEST_F(NewsTest, WhatsNewShowsTheHomesFileWhenThereIsOne) {
-    EXPECT_FALSE(update::show_whats_new(viewer, home.path()));
+TEST_F(NewsTest, WhatsNewShowsTheHomesFileElseTheOneShippedBesideTheProgram) {
+    // The tests run beside the build's programs, which have the shipped copy.
+    EXPECT_TRUE(update::show_whats_new(viewer, home.path()));
+    EXPECT_EQ(viewer.shown.back(), core::executable_folder() / "Zelkon - What's New.txt");
+    viewer.shown.clear();
     home.write("Zelkon - What's New.txt", "Version 2: news.");
     EXPECT_TRUE(update::show_whats_new(viewer, home.path()));
     EXPECT_EQ(viewer.shown, std::vector<fs::path>{home.path() / "Zelkon - What's New.txt"});
