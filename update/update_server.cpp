@@ -15,6 +15,17 @@ std::string update_root() {
     return root;
 }
 
+bool is_local_server(std::string_view root) {
+    const auto scheme = root.find("://");
+    std::string_view host = scheme == std::string_view::npos ? root : root.substr(scheme + 3);
+    host = host.substr(0, host.find('/'));
+    host = host.substr(host.rfind('@') == std::string_view::npos ? 0 : host.rfind('@') + 1);
+    if (host.starts_with('['))
+        return host.substr(0, host.find(']') + 1) == "[::1]";
+    host = host.substr(0, host.find(':'));
+    return host == "127.0.0.1" || host == "localhost";
+}
+
 ServerAddresses::ServerAddresses(std::string root) : m_root(std::move(root)) {}
 
 std::string ServerAddresses::list() const {

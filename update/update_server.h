@@ -10,6 +10,10 @@ namespace update {
 /// trailing "/" is added), else "http://" + the built-in host + "/zelkon/".
 std::string update_root();
 
+/// True when `root` names a server on this machine (127.0.0.1, ::1 or localhost), which
+/// needs no network connection to reach.
+bool is_local_server(std::string_view root);
+
 /// The addresses of the update server, all below one root ("http://host/zelkon/").
 class ServerAddresses {
 public:

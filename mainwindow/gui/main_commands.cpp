@@ -50,7 +50,13 @@ std::string undo_message_text(const core::UndoReport& report) {
 
 bool frmZelkon::busy() const { return m_run != nullptr && m_run->running(); }
 
-bool frmZelkon::online() const { return m_hooks.is_online ? m_hooks.is_online() : core::is_online(); }
+// A connection as the menus judge it; an update server on this machine (the demo's) needs
+// none.
+bool frmZelkon::online() const {
+    if (m_hooks.is_online)
+        return m_hooks.is_online();
+    return core::is_online() || update::is_local_server(update::update_root());
+}
 
 core::Answer frmZelkon::ask(const core::Message& message) { return m_prompter.ask(message); }
 

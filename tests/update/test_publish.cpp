@@ -202,3 +202,12 @@ TEST_F(Publish, APublishedTreeServedAsFilesFeedsTheClients) {
         EXPECT_EQ(*got, read_file(site() / "zelkon" / file));
     }
 }
+
+TEST(UpdateRoot, AServerOnThisMachineNeedsNoNetwork) {
+    for (const char* root : {"http://127.0.0.1:8765/zelkon/", "http://localhost/zelkon/",
+                             "http://[::1]:80/zelkon/", "http://user@127.0.0.1/"})
+        EXPECT_TRUE(update::is_local_server(root)) << root;
+    for (const char* root : {"http://zdb.zelkon.org/zelkon/", "http://127.0.0.1.evil.net/",
+                             "http://localhost.example/", "http://[::2]/", "http://10.0.0.1/"})
+        EXPECT_FALSE(update::is_local_server(root)) << root;
+}
