@@ -8,7 +8,7 @@ namespace mainwindow {
 namespace {
 
 constexpr int kWidth = 420;
-constexpr int kHeight = 260;
+constexpr int kHeight = 280;
 
 QLabel* add_label(QWidget* parent, const char* name, const QString& text, QRect where,
                   bool bold = false) {
@@ -52,7 +52,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent), m_ok(new QPushButton(QStr
     add_label(this, "lblDisclaimer3",
               QStringLiteral("ROM files are the property of their makers: keep only what "
                              "you may keep."),
-              {20, 184, 380, 20});
+              {20, 186, 380, 36});
 
     m_ok->setObjectName(QStringLiteral("cmdOK"));
     m_ok->setDefault(true);

@@ -1,17 +1,21 @@
 #include "folder_tree.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTimer>
 #include <filesystem>
 #include <system_error>
 
 namespace ui {
 namespace {
+
+constexpr int kSettleMs = 3000;
 
 bool taken(const QString& path) {
     const QFileInfo info(path);
@@ -90,7 +94,9 @@ bool fail(QString* error, const QString& text) {
 
 } // namespace
 
-FolderTree::FolderTree(QWidget* parent) : QTreeView(parent) {
+FolderTree::FolderTree(QWidget* parent) : QTreeView(parent), m_settle_timer(new QTimer(this)) {
+    m_settle_timer->setInterval(100);
+    connect(m_settle_timer, &QTimer::timeout, this, &FolderTree::apply_settle);
     setHeaderHidden(true);
     setUniformRowHeights(true);
     setSelectionMode(SingleSelection);
@@ -107,15 +113,6 @@ void FolderTree::attach(QFileSystemModel* model) {
         hideColumn(column);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { emit folder_selected(selected_folder()); });
-    // The folders above an opened one are read in the background: it is scrolled into view
-    // again as they arrive, until its own folder has been read.
-    connect(model, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
-        if (m_scroll_to.isEmpty())
-            return;
-        scrollTo(currentIndex(), PositionAtCenter);
-        if (path == QFileInfo(m_scroll_to).absolutePath())
-            m_scroll_to.clear();
-    });
     // The renamed folder stays the selected one.
     connect(model, &QFileSystemModel::fileRenamed, this,
             [this](const QString& folder, const QString&, const QString& new_name) {
@@ -134,7 +131,7 @@ bool FolderTree::open_folder(const QString& folder) {
         expand(above);
     setCurrentIndex(index);
     scrollTo(index, PositionAtCenter);
-    m_scroll_to = m_model->filePath(index);
+    settle(-1);
     return true;
 }
 
@@ -170,6 +167,7 @@ bool FolderTree::new_folder(QString* error) {
 
 void FolderTree::refresh() {
     const QString selected = selected_folder();
+    const int scroll = verticalScrollBar()->value();
     QStringList expanded;
     add_expanded(rootIndex(), expanded);
     QFileSystemModel* old = m_model;
@@ -181,6 +179,40 @@ void FolderTree::refresh() {
     }
     if (!open_folder(selected) && !selected.isEmpty())
         emit folder_selected(QString());
+    // The rows stay where the user had them, not centred on the selection.
+    verticalScrollBar()->setValue(scroll);
+    settle(scroll);
+}
+
+// Folders are read in the background and shift the rows as they arrive: for a moment after
+// the program set the view, it is set again a few times a second, until the user takes over.
+void FolderTree::settle(int scroll) {
+    m_keep_scroll = scroll;
+    m_settling.start();
+    m_settle_timer->start();
+}
+
+void FolderTree::apply_settle() {
+    if (m_settling.hasExpired(kSettleMs)) {
+        m_settle_timer->stop();
+        return;
+    }
+    if (m_keep_scroll >= 0)
+        verticalScrollBar()->setValue(m_keep_scroll);
+    else if (currentIndex().isValid())
+        scrollTo(currentIndex(), PositionAtCenter);
+}
+
+bool FolderTree::viewportEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Wheel:
+    case QEvent::MouseButtonPress:
+        m_settle_timer->stop();
+        break;
+    default:
+        break;
+    }
+    return QTreeView::viewportEvent(event);
 }
 
 // Only branches already read: the walk never makes the model read a folder.

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QTreeView>
 
 class QFileSystemModel;
+class QTimer;
 
 namespace ui {
 
@@ -39,13 +41,18 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void attach(QFileSystemModel* model);
+    void settle(int scroll);
+    void apply_settle();
     void add_expanded(const QModelIndex& parent, QStringList& folders) const;
 
     QFileSystemModel* m_model = nullptr;
-    QString m_scroll_to; ///< an opened folder not yet in view for sure
+    QElapsedTimer m_settling; ///< since the view was last set by the program
+    int m_keep_scroll = -1;   ///< the scroll position to keep; -1: centre the selection
+    QTimer* m_settle_timer;
 };
 
 } // namespace ui

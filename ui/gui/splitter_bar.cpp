@@ -71,7 +71,7 @@ public:
     explicit Host(QObject* key_filter) : m_key_filter(key_filter) {}
 
     QPointer<QWidget> client, left, right;
-    QPointer<QFrame> bar;
+    QPointer<QWidget> bar; // not QFrame: read while the frame is being destroyed
     QPointer<OutlineBand> band;
     std::function<void()> resize;
 
