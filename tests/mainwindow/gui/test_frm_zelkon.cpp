@@ -364,7 +364,7 @@ void MainWindowTest::the_automatic_news_shows_once_per_run_and_read_news_on_requ
         QCoreApplication::sendEvent(w.get(), &activation);
     }
     QTRY_COMPARE(m_viewer.shown(), std::vector<std::string>{"newsauto.txt"});
-    QCOMPARE(stored("LastNews"), std::string("News 7"));
+    QTRY_COMPARE(stored("LastNews"), std::string("News 7")); // written by the worker
     QCOMPARE(count("/zelkon/zdb/news/auto.txt"), 1);
 
     emit w->menus()->menu("mnuFile")->aboutToShow(); // online now: Read News is on
