@@ -36,6 +36,21 @@ constexpr int kDesignHeight = 560;
 int to_pixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
 double to_twips(int pixels) { return static_cast<double>(pixels) * kTwipsPerPixel; }
 
+// Places a control in twips, as the layout was drawn, shown in pixels.
+void place(QWidget& w, double left, double top, double width, double height) {
+    w.setGeometry(to_pixels(left), to_pixels(top), std::max(0, to_pixels(width)),
+                  std::max(0, to_pixels(height)));
+}
+
+// One pane: a control of its own height at the top, another filling the rest 30 twips below
+// it, both `left` from the pane's edge and `cut` narrower than the pane.
+void lay_out_pane(const QWidget& pane, QWidget& top, QWidget& rest, double left, double cut) {
+    const double width = to_twips(pane.width()) - cut;
+    const double top_height = to_twips(top.sizeHint().height());
+    place(top, left, 0, width, top_height);
+    place(rest, left, top_height + 30, width, to_twips(pane.height()) - top_height - 30);
+}
+
 QFrame* plain_frame(QWidget* parent, const char* name) {
     auto* frame = new QFrame(parent);
     frame->setObjectName(QString::fromUtf8(name));
@@ -210,24 +225,8 @@ void frmZelkon::resize_handler() {
 }
 
 void frmZelkon::Resize_Splitter() {
-    // The controls are placed in twips, as the layout was drawn, then shown in pixels.
-    auto place = [](QWidget* w, double left, double top, double width, double height) {
-        w->setGeometry(to_pixels(left), to_pixels(top), std::max(0, to_pixels(width)),
-                       std::max(0, to_pixels(height)));
-    };
-    const double w1 = to_twips(m_frame1->width());
-    const double h1 = to_twips(m_frame1->height());
-    const double combo_h = to_twips(m_systems_box->sizeHint().height());
-    place(m_systems_box, 15, 0, w1 - 15, combo_h);
-    const double tree_top = combo_h + 30;
-    place(m_tree, 15, tree_top, w1 - 15, h1 - tree_top);
-
-    const double w2 = to_twips(m_frame2->width());
-    const double h2 = to_twips(m_frame2->height());
-    const double text_h = to_twips(m_folder_text->sizeHint().height());
-    place(m_folder_text, 0, 0, w2 - 32, text_h);
-    const double list_top = text_h + 30;
-    place(m_list, 0, list_top, w2 - 32, h2 - list_top);
+    lay_out_pane(*m_frame1, *m_systems_box, *m_tree, 15, 15);
+    lay_out_pane(*m_frame2, *m_folder_text, *m_list, 0, 32);
 }
 
 bool frmZelkon::eventFilter(QObject* watched, QEvent* event) {

@@ -229,8 +229,11 @@ void MainWindowTest::hidden_bars_are_restored_and_move_the_panes() {
     QCOMPARE(w->splitter()->top(), w->toolbar()->height() + 3);
     action(*w, "mnuViewStatusBar")->trigger();
     QCOMPARE(w->splitter()->height_offset(), 1);
-    // The panes fill the client below the bars.
+    // The panes fill the client below the bars; their controls are placed in twips.
     QCOMPARE(w->findChild<QWidget*>("Frame1")->y(), w->toolbar()->height() + 3);
+    QCOMPARE(w->findChild<QWidget*>("cmbSystems")->x(), 1);
+    QCOMPARE(w->findChild<QWidget*>("txtFolder")->width(),
+             w->findChild<QWidget*>("Frame2")->width() - 2);
     w->close();
     QCOMPARE(stored("Toolbar"), std::string("1"));
     QCOMPARE(stored("Statusbar"), std::string("0"));
