@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <cmath>
 
 #include "app_home.h"
@@ -114,6 +115,12 @@ void frmZelkon::build_controls() {
     }
     m_panels[0]->setText(QStringLiteral("Ready"));
     m_status->addWidget(m_panels[0], 1);
+    // Stop, shown while a sort, unsort or undo runs: the run ends within one file.
+    m_stop = new QToolButton(m_status);
+    m_stop->setObjectName(QStringLiteral("cmdStop"));
+    m_stop->setText(QStringLiteral("Stop"));
+    m_stop->hide();
+    m_status->addPermanentWidget(m_stop);
     m_status->addPermanentWidget(m_panels[1]);
     m_status->addPermanentWidget(m_panels[2]);
 

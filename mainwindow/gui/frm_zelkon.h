@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QStatusBar;
 class QToolBar;
+class QToolButton;
 
 namespace core {
 class Services;
@@ -146,6 +147,7 @@ private:
     QToolBar* m_toolbar = nullptr;
     QStatusBar* m_status = nullptr;
     QLabel* m_panels[3] = {};
+    QToolButton* m_stop = nullptr;
     ui::SplitterBar* m_splitter = nullptr;
     MainMenus* m_menus = nullptr;
     ui::QtPrompter m_prompter;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QUrl>
 
 #include "batch_executor.h"
@@ -83,15 +84,18 @@ void frmZelkon::run_file_job(const std::function<void(core::Progress&, core::Pro
         m_run = new_run();
         connect(&m_run->progress(), &ui::QtProgress::updated, this,
                 [this] { m_status->showMessage(m_run->progress().status_text()); });
+        connect(m_stop, &QToolButton::clicked, m_run, &ui::EngineRun::stop);
     }
     m_run->disconnect(this);
     connect(m_run, &ui::EngineRun::finished, this, [this, done = std::move(done)] {
+        m_stop->hide();
         done();
         refresh_views();
         m_menus->enable_all();
     });
     m_menus->enable_all();
     m_run->start(work);
+    m_stop->show();
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 #include <deque>
 #include <memory>
@@ -342,6 +343,22 @@ void MainWindowTest::the_window_runs_on_during_a_long_sort() {
     QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
     QCOMPARE(w->last_outcome().end, core::End::Completed);
     QVERIFY(fs::exists(roms / "USA" / "Game 19999 (U).nes"));
+
+    // Unsorting them back is stopped from the status bar: what moved stays moved, the rest
+    // stays in place, and nothing is lost.
+    auto* stop = w->findChild<QToolButton*>("cmdStop");
+    action(*w, "mnuFileUnsortROMs")->trigger();
+    QTRY_VERIFY(!stop->isHidden());
+    QTRY_VERIFY(fs::exists(roms / "Game 0 (U).nes") || !w->busy());
+    stop->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w->busy(), 120000);
+    QVERIFY(stop->isHidden());
+    QCOMPARE(w->last_outcome().end, core::End::Stopped);
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(roms))
+        files += entry.is_regular_file() ? 1 : 0;
+    QCOMPARE(files, 20000u);
+    QVERIFY(!fs::is_empty(roms / "USA"));
     w->close();
 }
 
