@@ -17,7 +17,9 @@ double read_metric(std::string_view key, double fallback, const std::filesystem:
     return (end == text.c_str()) ? fallback : value;
 }
 
-std::string metric_text(double value) { return core::SettingDefault(value).text(); }
+std::string metric_text(double value) {
+    return core::SettingDefault(value).text();
+}
 
 } // namespace
 
@@ -62,8 +64,7 @@ bool bar_shown(std::string_view key, const std::filesystem::path& settings_file)
     return core::read_setting(kGeneral, key, "1", settings_file) != "0";
 }
 
-core::Status save_shutdown(const ShutdownState& state,
-                           const std::filesystem::path& settings_file) {
+core::Status save_shutdown(const ShutdownState& state, const std::filesystem::path& settings_file) {
     std::vector<core::SettingChange> changes;
     auto add = [&](const char* key, std::string value) {
         // A value the file cannot hold is dropped alone, so the rest is still saved.

@@ -27,7 +27,8 @@ QLabel* add_label(QWidget* parent, const char* name, const QString& text, QRect 
 
 } // namespace
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent), m_ok(new QPushButton(QStringLiteral("OK"), this)) {
+frmAbout::frmAbout(QWidget* parent)
+    : QDialog(parent), m_ok(new QPushButton(QStringLiteral("OK"), this)) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Zelkon"));
     setFixedSize(kWidth, kHeight);
@@ -43,8 +44,8 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent), m_ok(new QPushButton(QStr
               QStringLiteral("Names, sorts and lists collections of ROM files by their "
                              "checksums."),
               {100, 78, 300, 36});
-    add_label(this, "lblDisclaimer1",
-              QStringLiteral("Zelkon comes with no warranty of any kind."), {20, 124, 380, 20});
+    add_label(this, "lblDisclaimer1", QStringLiteral("Zelkon comes with no warranty of any kind."),
+              {20, 124, 380, 20});
     add_label(this, "lblDisclaimer2",
               QStringLiteral("Every run can be undone from Edit, Undo Last Run; keep a copy "
                              "of what you cannot replace all the same."),

@@ -34,8 +34,12 @@ namespace {
 constexpr int kDesignWidth = 800;
 constexpr int kDesignHeight = 560;
 
-int to_pixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
-double to_twips(int pixels) { return static_cast<double>(pixels) * kTwipsPerPixel; }
+int to_pixels(double twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+double to_twips(int pixels) {
+    return static_cast<double>(pixels) * kTwipsPerPixel;
+}
 
 // Places a control in twips, as the layout was drawn, shown in pixels.
 void place(QWidget& w, double left, double top, double width, double height) {
@@ -145,8 +149,7 @@ void frmZelkon::load() {
         select_system(*index);
 
     const std::string home = core::app_home().string();
-    const std::string start =
-        core::read_setting("general", "StartupFolder", home).text();
+    const std::string start = core::read_setting("general", "StartupFolder", home).text();
     if (core::is_existing_folder(start))
         m_tree->open_folder(QString::fromStdString(start));
 
@@ -185,8 +188,8 @@ void frmZelkon::load_databases() {
 void frmZelkon::restore_window() {
     QSize screen = m_hooks.screen.value_or(this->screen()->geometry().size());
     const Placement design{to_twips(x()), to_twips(y()), to_twips(width()), to_twips(height())};
-    const Placement p = restore_placement(design, to_twips(screen.width()),
-                                          to_twips(screen.height()));
+    const Placement p =
+        restore_placement(design, to_twips(screen.width()), to_twips(screen.height()));
     move(to_pixels(p.left), to_pixels(p.top));
     resize(to_pixels(p.width), to_pixels(p.height));
 }
@@ -196,13 +199,13 @@ void frmZelkon::set_up_layout() {
     m_bar->setAutoFillBackground(true);
     m_splitter = new ui::SplitterBar(this);
     QString error;
-    if (!m_splitter->set_controls(m_client, m_frame1, m_frame2, m_bar,
-                                  [this] { Resize_Splitter(); }, &error)) {
+    if (!m_splitter->set_controls(
+            m_client, m_frame1, m_frame2, m_bar, [this] { Resize_Splitter(); }, &error)) {
         ask({error.toStdString(), "Zelkon", core::Message::Icon::None, core::Message::Buttons::Ok});
         return;
     }
-    m_splitter->set_left(static_cast<int>(
-        std::lround((m_client->width() - m_splitter->width()) * 0.3)));
+    m_splitter->set_left(
+        static_cast<int>(std::lround((m_client->width() - m_splitter->width()) * 0.3)));
     m_splitter->set_top(0);
     m_splitter->set_track_split(true);
     resize_handler();
@@ -275,7 +278,8 @@ void frmZelkon::update_rom_label() {
     const std::string text = folder_text(m_list->folder().toStdString());
     m_folder_text->setText(QString::fromStdString(text));
     m_current_folder = text.empty() ? std::string() : text.substr(1);
-    m_panels[1]->setText(QString::fromStdString(file_count_text(static_cast<std::size_t>(m_list->count()))));
+    m_panels[1]->setText(
+        QString::fromStdString(file_count_text(static_cast<std::size_t>(m_list->count()))));
     m_panels[2]->setText(m_list->filter());
 }
 
@@ -305,8 +309,9 @@ void frmZelkon::closeEvent(QCloseEvent* event) {
     // The normal window's place, also while maximised: its frame's corner and its size.
     const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
     const QPoint frame_offset = geometry().topLeft() - frameGeometry().topLeft();
-    state.normal = {to_twips(normal.x() - frame_offset.x()), to_twips(normal.y() - frame_offset.y()),
-                    to_twips(normal.width()), to_twips(normal.height())};
+    state.normal = {to_twips(normal.x() - frame_offset.x()),
+                    to_twips(normal.y() - frame_offset.y()), to_twips(normal.width()),
+                    to_twips(normal.height())};
     state.toolbar = m_menus->action(QStringLiteral("mnuViewToolbars"))->isChecked();
     state.statusbar = m_menus->action(QStringLiteral("mnuViewStatusBar"))->isChecked();
     (void)save_shutdown(state); // shut-down goes on whatever could not be saved

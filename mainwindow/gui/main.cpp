@@ -26,9 +26,9 @@ Arguments parse(const QApplication& app) {
         QStringLiteral("Renames, sorts and lists collections of ROM files."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption home(QStringLiteral("home"),
-                                  QStringLiteral("The folder that holds zelkon.ini and databases/."),
-                                  QStringLiteral("DIR"));
+    const QCommandLineOption home(
+        QStringLiteral("home"), QStringLiteral("The folder that holds zelkon.ini and databases/."),
+        QStringLiteral("DIR"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
         QStringLiteral("Save a picture of the main window to FILE once it is shown, then quit."),

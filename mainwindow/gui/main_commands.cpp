@@ -30,7 +30,9 @@ namespace {
 // Opens a text file in the desktop's viewer.
 class DesktopTextViewer final : public update::TextViewer {
 public:
-    bool show(const std::filesystem::path& file) override { return core::open_in_text_viewer(file); }
+    bool show(const std::filesystem::path& file) override {
+        return core::open_in_text_viewer(file);
+    }
 };
 
 // The undo's report as its message box says it: the summary, then what could not be put
@@ -49,7 +51,9 @@ std::string undo_message_text(const core::UndoReport& report) {
 
 } // namespace
 
-bool frmZelkon::busy() const { return m_run != nullptr && m_run->running(); }
+bool frmZelkon::busy() const {
+    return m_run != nullptr && m_run->running();
+}
 
 // A connection as the menus judge it; an update server on this machine (the demo's) needs
 // none.
@@ -59,7 +63,9 @@ bool frmZelkon::online() const {
     return core::is_online() || update::is_local_server(update::update_root());
 }
 
-core::Answer frmZelkon::ask(const core::Message& message) { return m_prompter.ask(message); }
+core::Answer frmZelkon::ask(const core::Message& message) {
+    return m_prompter.ask(message);
+}
 
 update::TextViewer& frmZelkon::viewer() {
     if (m_hooks.viewer != nullptr)
@@ -118,8 +124,12 @@ void run_sort(core::Services& services, const sorting::SortJob& job, const std::
 
 } // namespace
 
-void frmZelkon::sort_roms() { run_sort_command(true); }
-void frmZelkon::unsort_roms() { run_sort_command(false); }
+void frmZelkon::sort_roms() {
+    run_sort_command(true);
+}
+void frmZelkon::unsort_roms() {
+    run_sort_command(false);
+}
 
 void frmZelkon::run_sort_command(bool sort) {
     if (m_current_system == 0)
@@ -148,7 +158,8 @@ void frmZelkon::undo_last_run() {
     auto report = std::make_shared<core::UndoReport>();
     run_file_job(
         [this, report](core::Progress& progress, core::Prompter&) {
-            *report = core::undo_last_run(core::undo_journal_path(), progress, &m_services.zelcore());
+            *report =
+                core::undo_last_run(core::undo_journal_path(), progress, &m_services.zelcore());
         },
         [this, report] {
             m_last_outcome = *report;
@@ -188,8 +199,7 @@ void frmZelkon::activation_handler() {
 
 void frmZelkon::whats_new() {
     if (!update::show_whats_new(viewer(), m_services.home()))
-        ask({"\"" + update::whats_new_path(m_services.home()).string() +
-                 "\" could not be shown.",
+        ask({"\"" + update::whats_new_path(m_services.home()).string() + "\" could not be shown.",
              "What's New", core::Message::Icon::Exclamation, core::Message::Buttons::Ok});
 }
 
@@ -205,8 +215,9 @@ void frmZelkon::show_about() {
 void frmZelkon::open_job_window(const QString& name) {
     // The job windows come with the next version of the desktop program; until then the
     // command line does these jobs.
-    ask({"The " + name.toStdString() + " window is not in this version yet; zelkon-cli does "
-         "this job meanwhile.",
+    ask({"The " + name.toStdString() +
+             " window is not in this version yet; zelkon-cli does "
+             "this job meanwhile.",
          "Zelkon", core::Message::Icon::Information, core::Message::Buttons::Ok});
 }
 

@@ -27,7 +27,9 @@ QAction* MainMenus::action(const QString& name) const {
     return m_window.findChild<QAction*>(name);
 }
 
-QMenu* MainMenus::menu(const QString& name) const { return m_window.findChild<QMenu*>(name); }
+QMenu* MainMenus::menu(const QString& name) const {
+    return m_window.findChild<QMenu*>(name);
+}
 
 QMenu* MainMenus::add_menu(QMenuBar& bar, const char* name, const char* caption) {
     QMenu* menu = bar.addMenu(QString::fromUtf8(caption));
@@ -44,8 +46,8 @@ QAction* MainMenus::add_item(QMenu* menu, const char* name, const char* caption)
 
 void MainMenus::build_file_menu(QMenuBar& bar) {
     QMenu* file = add_menu(bar, "mnuFile", "&File");
-    connect(add_item(file, "mnuFileRenameROMs", "&Rename ROMs..."), &QAction::triggered,
-            &m_window, [this] { m_window.open_job_window(QStringLiteral("Rename ROMs")); });
+    connect(add_item(file, "mnuFileRenameROMs", "&Rename ROMs..."), &QAction::triggered, &m_window,
+            [this] { m_window.open_job_window(QStringLiteral("Rename ROMs")); });
     connect(add_item(file, "mnuFilesortROMs", "&Sort ROMs"), &QAction::triggered, &m_window,
             [this] { m_window.sort_roms(); });
     connect(add_item(file, "mnuFileUnsortROMs", "&Unsort ROMs"), &QAction::triggered, &m_window,
@@ -53,8 +55,8 @@ void MainMenus::build_file_menu(QMenuBar& bar) {
     file->addSeparator()->setObjectName(QStringLiteral("mnuFileB1"));
     connect(add_item(file, "mnuFileReadNews", "Read &News"), &QAction::triggered, &m_window,
             [this] { m_window.read_news(); });
-    connect(add_item(file, "mnuFileUpdateDatabases", "Update All &Databases"),
-            &QAction::triggered, &m_window,
+    connect(add_item(file, "mnuFileUpdateDatabases", "Update All &Databases"), &QAction::triggered,
+            &m_window,
             [this] { m_window.open_job_window(QStringLiteral("Update All Databases")); });
     file->addSeparator()->setObjectName(QStringLiteral("mnuFileB2"));
     connect(add_item(file, "mnuFileExit", "E&xit"), &QAction::triggered, &m_window,

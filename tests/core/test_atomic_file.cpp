@@ -8,6 +8,7 @@
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;
+using testsupport::entry_count;
 using testsupport::read_file;
 using testsupport::TempDir;
 
@@ -17,10 +18,6 @@ mode_t mode_of(const fs::path& path) {
     struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st), 0);
     return st.st_mode & 07777;
-}
-
-std::size_t entries(const fs::path& folder) {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {}));
 }
 
 } // namespace
@@ -34,7 +31,7 @@ TEST(AtomicFile, ReplacesKeepingTheModeOrSettingTheOneAskedFor) {
     EXPECT_EQ(mode_of(path), 0640u);
     ASSERT_TRUE(core::write_file_atomically(path, "newer", 0644));
     EXPECT_EQ(mode_of(path), 0644u);
-    EXPECT_EQ(entries(dir.path()), 1u) << "no temporary file is left beside it";
+    EXPECT_EQ(entry_count(dir.path()), 1u) << "no temporary file is left beside it";
 }
 
 TEST(AtomicFile, AFailedWriteLeavesNothingBehind) {
@@ -45,6 +42,6 @@ TEST(AtomicFile, AFailedWriteLeavesNothingBehind) {
     // A folder in the file's place cannot be replaced; the temporary file goes again.
     fs::create_directory(dir.path() / "taken");
     ASSERT_FALSE(core::write_file_atomically(dir.path() / "taken", "x"));
-    EXPECT_EQ(entries(dir.path()), 1u);
+    EXPECT_EQ(entry_count(dir.path()), 1u);
     EXPECT_TRUE(fs::is_directory(dir.path() / "taken"));
 }

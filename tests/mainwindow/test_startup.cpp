@@ -37,10 +37,10 @@ TEST_F(Startup, PlacementIsClampedAgainstTheScreenAndDefaultsToTheWindowsOwn) {
     EXPECT_EQ(p.left, 120);
     EXPECT_EQ(p.width, 9600);
 
-    store("Left", "20000");    // beyond the screen: 0
-    store("Top", "-300");      // above the screen: kept
-    store("Width", "15360");   // equal to the screen: kept
-    store("Height", "99999");  // larger: the screen's
+    store("Left", "20000");   // beyond the screen: 0
+    store("Top", "-300");     // above the screen: kept
+    store("Width", "15360");  // equal to the screen: kept
+    store("Height", "99999"); // larger: the screen's
     p = restore_placement(design, 15360, 11520, ini());
     EXPECT_EQ(p.left, 0);
     EXPECT_EQ(p.top, -300);

@@ -82,9 +82,7 @@ protected:
         return out;
     }
     std::size_t trashed() const {
-        std::error_code ec;
-        auto it = fs::directory_iterator(side.path() / "data/Trash/files", ec);
-        return ec ? 0 : static_cast<std::size_t>(std::distance(it, fs::directory_iterator()));
+        return testsupport::entry_count(side.path() / "data/Trash/files");
     }
 };
 
@@ -115,7 +113,8 @@ TEST_F(RenameEngine, RenamesInPlaceWithTheExactLog) {
     ASSERT_EQ(runner.batches.size(), 1u); // one batch for the whole run
 }
 
-TEST_F(RenameEngine, DuplicatesGoToTheDupeFolderOrToTheTrash) {
+// Deleted duplicates go to the trash: see the symbolic link test.
+TEST_F(RenameEngine, DuplicatesGoToTheDupeFolderNumbered) {
     rom("x.bin", 0x11111111);
     rom("y.bin", 0x11111111);
     rom("z.bin", 0x11111111);
@@ -124,14 +123,6 @@ TEST_F(RenameEngine, DuplicatesGoToTheDupeFolderOrToTheTrash) {
     s.dupe_folder = folder("dupes");
     EXPECT_EQ(run(s).dupes, 2u);
     EXPECT_EQ(files(), (Files{"roms/Alpha.bin", "dupes/Alpha {D01}.bin", "dupes/Alpha {D02}.bin"}));
-
-    rom("w.bin", 0x11111111);
-    RenameSettings del;
-    del.delete_dupes = true;
-    EXPECT_EQ(run(del).dupes, 1u);
-    EXPECT_EQ(runner.batches.back().op, core::BatchOp::Delete);
-    EXPECT_EQ(trashed(), 1u);
-    EXPECT_FALSE(fs::exists(roms + "w.bin"));
 }
 
 // A junk file, a save file or an archive of another ROM bearing the name is no duplicate:
@@ -330,7 +321,6 @@ TEST_F(RenameEngine, HostileAndUnreadableInput) {
     EXPECT_EQ(files(), (Files{"roms/.._.._escape.bin", "roms/a_b.bin", "roms/broken.zip"}));
     EXPECT_EQ(report.unreadable, 1u);
     EXPECT_EQ(report.problems.at(0).path, roms + "broken.zip");
-    EXPECT_TRUE(contains(progress.log_text, "broken.zip"));
     EXPECT_TRUE(contains(progress.log_text, "Files Not Read: 1\r\n"));
 }
 

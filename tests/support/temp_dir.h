@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testsupport {
 
@@ -25,5 +26,10 @@ private:
 
 void write_file(const std::filesystem::path& path, std::string_view content);
 std::string read_file(const std::filesystem::path& path);
+/// The names in `folder`, sorted; none when it cannot be read.
+std::vector<std::string> names_in(const std::filesystem::path& folder);
+inline std::size_t entry_count(const std::filesystem::path& folder) {
+    return names_in(folder).size();
+}
 
 } // namespace testsupport

@@ -147,13 +147,6 @@ TEST_F(HttpClientTest, StopEndsATransferEvenWhileNothingArrives) {
     }
 }
 
-// The engines' requests show them sent as they are.
-TEST(EncodeSpaces, EveryBlankBecomesPercent20AndNothingElseChanges) {
-    EXPECT_EQ(update::encode_spaces("http://h/zelkon/zdb/Neo Geo  CD.zdb"),
-              "http://h/zelkon/zdb/Neo%20Geo%20%20CD.zdb");
-    EXPECT_EQ(update::encode_spaces("a+b%41&c"), "a+b%41&c");
-}
-
 // A proxy is asked for the whole address ("absolute form") and answers for the host.
 TEST(HttpProxy, TheSettingsFileNamesTheProxyThatRequestsGoThrough) {
     LocalServer proxy;

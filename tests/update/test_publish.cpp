@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "http_client.h"
 #include "publish.h"
 #include "update_home.h"
@@ -9,6 +7,7 @@
 
 using core::Error;
 using testsupport::contains;
+using testsupport::names_in;
 using testsupport::read_file;
 using testsupport::rom_entry;
 using testsupport::TempDir;
@@ -16,15 +15,6 @@ using testsupport::TempDir;
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> names_in(const fs::path& folder) {
-    std::vector<std::string> out;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        out.push_back(it->path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
 
 class Publish : public ::testing::Test {
 protected:
@@ -182,8 +172,11 @@ TEST_F(Publish, BadBaseAddressSourceOrSiteIsRefusedAndChangesNothing) {
     EXPECT_TRUE(names_in(elsewhere.path()).empty());
 }
 
-// The tree as a static web server hands it out is what the clients ask for.
+// The tree as a static web server hands it out is what the clients ask for, each blank of
+// an address sent as %20 and nothing else changed.
 TEST_F(Publish, APublishedTreeServedAsFilesFeedsTheClients) {
+    EXPECT_EQ(update::encode_spaces("http://h/Neo Geo  CD+%41&"),
+              "http://h/Neo%20Geo%20%20CD+%41&");
     database("SGENESIS.zdb", "Sega Genesis", "1.2", 5);
     database("Neo Geo.zdb", "Neo Geo", "7");
     testsupport::LocalServer server;

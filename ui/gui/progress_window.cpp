@@ -29,7 +29,9 @@ int ProgressPicture::filled_width() const {
                             static_cast<double>(m_total));
 }
 
-QSize ProgressPicture::sizeHint() const { return {300, 18}; }
+QSize ProgressPicture::sizeHint() const {
+    return {300, 18};
+}
 
 void ProgressPicture::paintEvent(QPaintEvent*) {
     QPainter painter(this);

@@ -73,7 +73,9 @@ QString QtProgress::take_log() {
     return QString::fromStdString(text);
 }
 
-void QtProgress::flush() { poll(); }
+void QtProgress::flush() {
+    poll();
+}
 
 void QtProgress::poll() {
     const std::uint64_t generation = m_generation.load(std::memory_order_acquire);

@@ -40,7 +40,8 @@ std::vector<Choice> choices_of(core::Message::Buttons buttons) {
     case B::Ok:
         return {{"OK", QMessageBox::AcceptRole, A::Ok}};
     case B::OkCancel:
-        return {{"OK", QMessageBox::AcceptRole, A::Ok}, {"Cancel", QMessageBox::RejectRole, A::Cancel}};
+        return {{"OK", QMessageBox::AcceptRole, A::Ok},
+                {"Cancel", QMessageBox::RejectRole, A::Cancel}};
     case B::YesNo:
         return {{"&Yes", QMessageBox::YesRole, A::Yes}, {"&No", QMessageBox::NoRole, A::No}};
     case B::YesNoCancel:
@@ -101,9 +102,13 @@ QtPrompter::QtPrompter(QWidget* parent) : m_shared(std::make_shared<Shared>()) {
     m_shared->parent = parent;
 }
 
-QtPrompter::~QtPrompter() { close(); }
+QtPrompter::~QtPrompter() {
+    close();
+}
 
-void QtPrompter::set_answerer(Answerer answerer) { m_shared->answerer = std::move(answerer); }
+void QtPrompter::set_answerer(Answerer answerer) {
+    m_shared->answerer = std::move(answerer);
+}
 
 void QtPrompter::close() {
     std::lock_guard lock(m_shared->mutex);

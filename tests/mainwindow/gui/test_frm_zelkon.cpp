@@ -260,8 +260,8 @@ void MainWindowTest::menus_follow_the_system_and_the_connection() {
     QStringList file;
     for (QAction* a : w->menus()->menu("mnuFile")->actions())
         file << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    QCOMPARE(file, QStringList({"&Rename ROMs...", "&Sort ROMs", "&Unsort ROMs", "-",
-                                "Read &News", "Update All &Databases", "-", "E&xit"}));
+    QCOMPARE(file, QStringList({"&Rename ROMs...", "&Sort ROMs", "&Unsort ROMs", "-", "Read &News",
+                                "Update All &Databases", "-", "E&xit"}));
     QStringList buttons;
     for (QAction* a : w->toolbar()->actions())
         buttons << a->text();

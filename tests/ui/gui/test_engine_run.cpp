@@ -33,8 +33,8 @@ void EngineRunTest::questions_are_shown_on_the_ui_thread_and_answered_to_the_wor
     Answer answer = Answer::Ok;
     QSignalSpy finished(&run, &ui::EngineRun::finished);
     QVERIFY(run.start([&](core::Progress&, core::Prompter& prompter) {
-        answer = prompter.ask({"Go on?", "Confirmation", Message::Icon::Question,
-                               Message::Buttons::YesNo});
+        answer = prompter.ask(
+            {"Go on?", "Confirmation", Message::Icon::Question, Message::Buttons::YesNo});
     }));
     QVERIFY(!run.start([](core::Progress&, core::Prompter&) {})); // one run at a time
     QTRY_COMPARE(finished.count(), 1);
@@ -123,9 +123,9 @@ void EngineRunTest::message_boxes_show_the_engines_text_title_icon_and_buttons()
             if (b->text() == QStringLiteral("Skip &All"))
                 b->click();
     });
-    const Answer answer = ui::show_message(
-        nullptr, {"A exists.\rReplace it?", "Conflict", Message::Icon::Exclamation,
-                  Message::Buttons::ReplaceSkipCancel});
+    const Answer answer =
+        ui::show_message(nullptr, {"A exists.\rReplace it?", "Conflict", Message::Icon::Exclamation,
+                                   Message::Buttons::ReplaceSkipCancel});
     QCOMPARE(answer, Answer::SkipAll);
     QCOMPARE(text, QStringLiteral("A exists.\nReplace it?"));
     QCOMPARE(title, QStringLiteral("Conflict"));
