@@ -14,6 +14,8 @@
 #include "zip_archive.h"
 #include "zip_maker.h"
 
+using testsupport::entry_count;
+using testsupport::names_in;
 using testsupport::read_file;
 using testsupport::rom_entry;
 using testsupport::rom_with_crc;
@@ -24,12 +26,7 @@ using namespace clitest; // NOLINT(google-build-using-namespace): the tests' own
 namespace {
 
 namespace fs = std::filesystem;
-
-std::size_t entries_in(const fs::path& folder) {
-    std::error_code ec;
-    auto it = fs::directory_iterator(folder, ec);
-    return ec ? 0 : static_cast<std::size_t>(std::distance(it, fs::directory_iterator()));
-}
+using Names = std::vector<std::string>;
 
 // A home with one database and a ROM folder; the desktop trash lives in a folder of the
 // test, so that deleting duplicates never reaches the user's own trash.
@@ -56,33 +53,36 @@ protected:
     testsupport::TrashHome trash_home{data_home.path()};
 };
 
-// The options of a run are never written as settings. An undo restores the names once.
+// The options of a run are never written as settings; deleted duplicates go to the trash
+// (the test's own). An undo restores the names and the trashed file, once.
 TEST_F(CliRename, RenamesTheFolderPrintsTheLogWithLineFeedsAndIsUndoneOnce) {
     rom("a.bin", 0x11111111);
     rom("b.bin", 0x22222222);
+    rom("b copy.bin", 0x22222222); // the same bytes as b.bin
     rom("stranger.bin", 0xabcdef01);
-    auto r = run({"rename", "--system", "SGENESIS", roms().string()});
+    const auto before = names_in(roms());
+    auto r = run({"rename", "--system", "SGENESIS", "--dupes", "delete", roms().string()});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(fs::exists(roms() / "Alpha (World).bin"));
-    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
-    EXPECT_TRUE(fs::exists(roms() / "stranger.bin"));
-    EXPECT_EQ(entries_in(roms()), 3u);
+    EXPECT_EQ(names_in(roms()), (Names{"Alpha (World).bin", "Beta (U).bin", "stranger.bin"}));
+    const auto trash = data_home.path() / "Trash/files";
+    ASSERT_EQ(entry_count(trash), 1u);
+    EXPECT_EQ(read_file(trash / names_in(trash)[0]), rom_with_crc(256, 0x22222222));
     EXPECT_TRUE(contains(r.out, "Loading ZDB...done.\n")) << r.out;
-    EXPECT_TRUE(contains(r.out, "Files Processed: 3 (1 unrecognized)\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, "Files Processed: 4 (1 unrecognized)\nAlready Renamed Properly: "
+                                "0\nDuplicate Files: 1\n"))
+        << r.out;
     EXPECT_TRUE(r.out.ends_with("folder.)\n"));
     EXPECT_FALSE(contains(r.out, "\r"));
     EXPECT_FALSE(fs::exists(home.path() / "zelkon.ini"));
 
     auto undo = run({"undo"});
     EXPECT_EQ(undo.code, 0) << undo.err;
-    EXPECT_EQ(undo.out, "Undid: rename SGENESIS '" + roms_arg() + "'\nRestored 2 files.\n");
-    EXPECT_TRUE(fs::exists(roms() / "a.bin"));
-    EXPECT_TRUE(fs::exists(roms() / "b.bin"));
-    EXPECT_EQ(entries_in(roms()), 3u);
+    EXPECT_EQ(undo.out, "Undid: rename SGENESIS '" + roms_arg() + "'\nRestored 3 files.\n");
+    EXPECT_EQ(names_in(roms()), before);
     auto again = run({"undo"});
     EXPECT_EQ(again.code, 1);
     EXPECT_TRUE(contains(again.err, "There is nothing to undo."));
-    EXPECT_EQ(entries_in(roms()), 3u);
+    EXPECT_EQ(names_in(roms()), before);
 }
 
 TEST_F(CliRename, DryRunListsThePlanAndChangesNothing) {
@@ -96,24 +96,11 @@ TEST_F(CliRename, DryRunListsThePlanAndChangesNothing) {
                                     roms_arg() + "Alpha (World).bin'\nmove '" + from + " -> '" +
                                     roms_arg() + "Beta (U).zip'\n"))
         << r.out;
-    EXPECT_EQ(entries_in(roms()), 2u);
+    EXPECT_EQ(names_in(roms()), (Names{"a.bin", "b.zip"}));
     EXPECT_EQ(core::list_zip(roms() / "b.zip", "")->at(0).name, "x.bin");
     EXPECT_FALSE(fs::exists(home.path() / "undo.journal"));
 
     EXPECT_EQ(run({"undo"}).code, 1) << "a dry run leaves nothing to undo";
-}
-
-TEST_F(CliRename, DuplicatesGoToTheTrash) {
-    rom("b.bin", 0x22222222);
-    rom("b copy.bin", 0x22222222); // the same bytes as b.bin
-    auto r = run({"rename", "--system", "SGENESIS", "--dupes", "delete", roms_arg()});
-    EXPECT_EQ(r.code, 0) << r.err << r.out;
-    EXPECT_TRUE(fs::exists(roms() / "Beta (U).bin"));
-    EXPECT_EQ(entries_in(roms()), 1u);
-    auto trashed = data_home.path() / "Trash/files";
-    ASSERT_EQ(entries_in(trashed), 1u);
-    EXPECT_EQ(read_file(fs::directory_iterator(trashed)->path()), rom_with_crc(256, 0x22222222));
-    EXPECT_TRUE(contains(r.out, "Duplicate Files: 1\n"));
 }
 
 // Folders given for this run are made after a yes only; without one nothing is done and
@@ -140,14 +127,14 @@ TEST_F(CliRename, MissingFoldersOfTheRunAreMadeOnlyWithYes) {
     args.push_back("--dry-run");
     EXPECT_EQ(run(args).code, 0);
     EXPECT_FALSE(fs::exists(renamed) || fs::exists(dupes) || fs::exists(unknown));
-    EXPECT_EQ(entries_in(roms()), 4u);
+    EXPECT_EQ(entry_count(roms()), 4u);
 
     args.pop_back();
     auto yes = run(args);
     EXPECT_EQ(yes.code, 0) << yes.err;
     EXPECT_TRUE(fs::exists(renamed / "Alpha (World).bin"));
     EXPECT_TRUE(fs::exists(renamed / "Beta (U).bin"));
-    EXPECT_EQ(entries_in(dupes), 1u);
+    EXPECT_EQ(entry_count(dupes), 1u);
     EXPECT_TRUE(fs::exists(unknown / "stranger.bin"));
     EXPECT_FALSE(contains(yes.err, "add --yes"));
 }

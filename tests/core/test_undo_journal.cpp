@@ -256,11 +256,7 @@ TEST_F(UndoJournal, DamagedJournalChangesNothing) {
 }
 
 long entries(const fs::path& folder) {
-    std::error_code ec;
-    long n = 0;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        ++n;
-    return n;
+    return static_cast<long>(testsupport::entry_count(folder));
 }
 
 /// Runs `batch` in a child process that pauses after each item, and kills the child with
