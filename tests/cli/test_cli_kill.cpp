@@ -11,10 +11,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../core/core_fixture.h"
 #include "cli_run.h"
 #include "temp_dir.h"
 #include "trash_home.h"
@@ -42,11 +42,6 @@ struct Rom {
     std::string data;
 };
 
-dev_t device_of(const fs::path& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
-}
-
 /// The bytes of a plain ROM, or of an archive's only member with its name.
 std::pair<std::string, std::string> content_of(const Rom& rom, const std::string& path) {
     if (rom.old_member.empty())
@@ -63,9 +58,8 @@ std::pair<std::string, std::string> content_of(const Rom& rom, const std::string
 class CliKill : public ::testing::Test {
 protected:
     void SetUp() override {
-        other = fs::path("/dev/shm") / ("zelkon-kill-" + std::to_string(::getpid()));
-        fs::create_directories(other);
-        if (device_of(other) == device_of(home.path()))
+        other = corefixture::other_file_system(home.path(), "zelkon-kill-");
+        if (other.empty())
             GTEST_SKIP() << "/dev/shm and " << home.path() << " are one file system";
         fs::create_directories(home.path() / "roms");
         core::RomTable table;
@@ -73,7 +67,10 @@ protected:
             add_rom(i, table);
         write_genesis_database(home.path(), table);
     }
-    void TearDown() override { fs::remove_all(other); }
+    void TearDown() override {
+        if (!other.empty())
+            fs::remove_all(other);
+    }
 
     void add_rom(int i, core::RomTable& table) {
         const auto crc = static_cast<std::uint32_t>(0x10000000 + i);

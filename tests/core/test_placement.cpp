@@ -137,12 +137,4 @@ TEST_F(PlacementTest, ListsReportWhenTheyOutgrowABatch) {
     EXPECT_FALSE(placement.moves_over_limit());
 }
 
-TEST(PathParts, Split) {
-    EXPECT_EQ(core::parent_folder("/a/b.c/d.bin"), "/a/b.c/");
-    EXPECT_EQ(core::file_name("/a/b.c/d.bin"), "d.bin");
-    EXPECT_EQ(core::stem("/a/Game (U).v1.bin"), "Game (U).v1");
-    EXPECT_EQ(core::extension("/a/b.c/NoExt"), "");
-    EXPECT_EQ(core::extension("/a/x.BIN"), "BIN");
-}
-
 } // namespace

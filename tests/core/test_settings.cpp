@@ -120,16 +120,6 @@ TEST_F(SettingsTest, EmptyFileArgumentUsesTheHomeSettingsFile) {
     EXPECT_EQ(core::databases_folder(), dir.path() / "home" / "databases");
 }
 
-TEST(AddBackslash, AddsOneSeparator) {
-    EXPECT_EQ(core::add_backslash("/roms"), "/roms/");
-    EXPECT_EQ(core::add_backslash("/roms/"), "/roms/");
-    EXPECT_EQ(core::add_backslash("/"), "/");
-    // The bare separator is "not set", never the root.
-    EXPECT_TRUE(core::is_unset_folder(core::add_backslash("")));
-    EXPECT_TRUE(core::is_unset_folder(""));
-    EXPECT_FALSE(core::is_unset_folder("/roms/"));
-}
-
 TEST(AppHome, ExplicitHomeThenEnvironmentThenUserData) {
     TempDir dir;
     EXPECT_EQ(core::resolve_app_home(dir.path()), dir.path());

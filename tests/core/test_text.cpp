@@ -39,18 +39,4 @@ TEST(Text, FoldCaseAgreesWithCompareLower) {
                 << a << " / " << b;
 }
 
-TEST(Text, SmallHelpers) {
-    using V = std::vector<std::string>;
-    EXPECT_EQ(core::split_list("a;b;", ';'), (V{"a", "b"}));
-    EXPECT_EQ(core::split_list("", ';'), (V{""}));
-    EXPECT_EQ(core::split_list("a;;b", ';'), (V{"a", "", "b"}));
-
-    EXPECT_EQ(core::lower_extension("/roms/Game.ZIP"), "zip");
-    EXPECT_EQ(core::lower_extension("/roms.d/Game"), "");
-    EXPECT_EQ(core::lower_extension("a.tar.GZ"), "gz");
-    EXPECT_EQ(core::trim_spaces("  SGENESIS  "), "SGENESIS");
-    EXPECT_EQ(core::trim_spaces("   "), "");
-    EXPECT_TRUE(core::iequals("Zelkon", "zELKON"));
-}
-
 } // namespace

