@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "cli.h"
+#include "recorders.h"
 #include "rom_forge.h"
 #include "zdb_writer.h"
 
@@ -29,9 +30,7 @@ inline CliRun run_cli_in(const std::filesystem::path& home, std::vector<std::str
     return {code, out.str(), err.str()};
 }
 
-inline bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using testsupport::contains;
 
 /// The home's Genesis database ("SGENESIS", *.bin) with these entries.
 inline void write_genesis_database(const std::filesystem::path& home, const core::RomTable& roms) {

@@ -117,7 +117,6 @@ TEST_F(SettingsTest, EmptyFileArgumentUsesTheHomeSettingsFile) {
     ASSERT_TRUE(write_setting("general", "version", "Zelkon 1.30"));
     EXPECT_EQ(read_file(dir.path() / "home" / "zelkon.ini"), "[general]\nversion=Zelkon 1.30\n");
     EXPECT_EQ(read_setting("general", "version", "").text(), "Zelkon 1.30");
-    EXPECT_EQ(core::databases_folder(), dir.path() / "home" / "databases");
 }
 
 TEST(AppHome, ExplicitHomeThenEnvironmentThenUserData) {

@@ -166,24 +166,15 @@ TEST(ZipArchive, BrokenArchivesAreErrorsNamingTheArchiveAndTheReason) {
     EXPECT_EQ(piped.error().message, prefix + pipe.string() + "': it is not a regular file");
 }
 
-TEST(ZipArchive, ReadsArchivesOfTheZipTool) {
+// Written to a pipe, sizes and CRC follow the data in a descriptor.
+TEST(ZipArchive, ReadsStreamedArchivesOfTheZipTool) {
     if (std::system("command -v zip >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "the zip tool is not installed";
     TempDir dir;
-    const std::string a = rom_with_crc(100000, 0x0badf00d, 3);
-    const std::string b = rom_with_crc(10, 0x80000001, 4);
+    const std::string b = rom_with_crc(100000, 0x80000001, 4);
     dir.write("b.bin", b);
-    dir.write("sub/a.bin", a);
-    const std::string cmd = "cd '" + dir.path().string() +
-                            "' && zip -q -r t.zip b.bin sub && zip -q -0 t.zip sub/a.bin" +
-                            " && cat b.bin | zip -q s.zip -";
+    const std::string cmd = "cd '" + dir.path().string() + "' && cat b.bin | zip -q s.zip -";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-
-    auto listed = list(dir.path() / "t.zip", "*.BIN");
-    ASSERT_EQ(names_of(listed), (Names{"b.bin", "sub/a.bin"}));
-    EXPECT_EQ(listed[1].crc, "0badf00d");
-
-    // Written to a pipe: sizes and CRC follow the data in a descriptor.
     const auto streamed = only(dir.path() / "s.zip");
     EXPECT_EQ(streamed.crc, "80000001");
     const auto out = dir.path() / "out";

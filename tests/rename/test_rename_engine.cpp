@@ -18,15 +18,12 @@
 
 namespace fs = std::filesystem;
 using renaming::RenameSettings;
+using testsupport::contains;
 using testsupport::rom_entry;
 using testsupport::rom_with_crc;
 using Files = std::set<std::string>;
 
 namespace {
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // The ROM folder, the system's database and the folders a run may use; the journal, the
 // trash and the home lie apart in `side`.

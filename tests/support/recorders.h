@@ -12,6 +12,10 @@
 
 namespace testsupport {
 
+inline bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
 /// The log lines of a list of problems, to compare with the texts a user reads.
 inline std::vector<std::string> lines(const core::Problems& problems) {
     std::vector<std::string> out;

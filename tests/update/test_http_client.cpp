@@ -148,7 +148,7 @@ TEST_F(HttpClientTest, StopEndsATransferEvenWhileNothingArrives) {
 }
 
 // A proxy is asked for the whole address ("absolute form") and answers for the host.
-TEST(HttpProxy, TheSettingsFileNamesTheProxyThatRequestsGoThrough) {
+TEST(HttpProxy, TheSettingsFileNamesTheProxyThatRequestsGoThroughAndItsPort) {
     LocalServer proxy;
     proxy.on("*", [](const Seen& seen) { return Reply{200, "via proxy: " + seen.target}; });
     TempDir home;
@@ -164,11 +164,8 @@ TEST(HttpProxy, TheSettingsFileNamesTheProxyThatRequestsGoThrough) {
     ASSERT_EQ(proxy.requests().size(), 1u);
     EXPECT_EQ(proxy.requests()[0].target, far_away);
     EXPECT_EQ(proxy.requests()[0].host, "some.host.invalid");
-}
 
-TEST(HttpProxy, PortThatIsNotAPortNumberMeans80) {
-    TempDir home;
-    auto ini = home.path() / "zelkon.ini";
+    // A port that is not a port number means 80.
     auto port_of = [&](const std::string& value) {
         testsupport::write_file(ini, "[general]\nProxyServer=proxy.lan\nProxyPort=" + value + "\n");
         return update::http_options_from_settings(ini).proxy_port;

@@ -28,10 +28,6 @@ inline update::HttpOptions quick_http() {
     return {.connect_timeout_seconds = 2, .stall_timeout_seconds = 1};
 }
 
-inline bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 /// A server root where nothing answers.
 inline std::string dead_root() {
     return "http://127.0.0.1:" + std::to_string(dead_port()) + "/zelkon/";
