@@ -149,7 +149,6 @@ TEST_F(UndoJournal, MemberRenamesAreRecordedAndUndone) {
         EXPECT_EQ(lines(outcome.problems), Lines{"Could not rename the file inside '" + root +
                                                  "two.zip' to 'Two': it holds 2 entries, not "
                                                  "one ROM"});
-        EXPECT_EQ(outcome.problems.at(0).path, root + "two.zip");
         executor(journal).run(
             {BatchOp::Move, {root + "junk.zip"}, {root + "Proper Name (World).zip"}});
     }

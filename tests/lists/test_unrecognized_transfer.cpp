@@ -127,7 +127,6 @@ TEST_F(UnrecognizedTransfer, SessionRecordsLinksAndFilesAlreadyThereAreLeftAlone
                   (Lines{"Skipped 'Sonic': it came from a session file and names no folder.",
                          "Skipped '" + there + "': it is already in '" + target + "/'.",
                          "Skipped '" + link + "': it is a symbolic link."}));
-        EXPECT_EQ(report.outcome.problems[2].path, link);
         expect_done_said();
     }
     EXPECT_EQ(read_file(root + "Sonic"), "not mine");
