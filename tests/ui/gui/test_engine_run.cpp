@@ -15,7 +15,6 @@ class EngineRunTest : public QObject {
     Q_OBJECT
 private slots:
     void questions_are_shown_on_the_ui_thread_and_answered_to_the_worker();
-    void the_window_runs_on_while_the_engine_works_and_stop_ends_it();
     void a_closing_window_answers_a_waiting_question_cancel();
     void progress_is_coalesced_and_no_log_text_is_lost();
     void message_boxes_show_the_engines_text_title_icon_and_buttons();
@@ -41,27 +40,6 @@ void EngineRunTest::questions_are_shown_on_the_ui_thread_and_answered_to_the_wor
     QVERIFY(on_ui_thread);
     QCOMPARE(answer, Answer::No);
     QVERIFY(!run.running());
-}
-
-void EngineRunTest::the_window_runs_on_while_the_engine_works_and_stop_ends_it() {
-    QWidget window;
-    ui::EngineRun run(&window);
-    int ticks = 0;
-    QTimer timer;
-    connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(5);
-    std::atomic<int> items{0};
-    run.start([&](core::Progress& progress, core::Prompter&) {
-        while (!progress.stop_requested()) {
-            progress.step(static_cast<std::size_t>(++items), 0);
-            QThread::msleep(1);
-        }
-    });
-    QTRY_VERIFY(ticks >= 20);
-    QVERIFY(run.running());
-    run.stop();
-    QTRY_VERIFY(!run.running());
-    QVERIFY(items > 0);
 }
 
 void EngineRunTest::a_closing_window_answers_a_waiting_question_cancel() {
