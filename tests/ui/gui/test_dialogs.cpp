@@ -13,8 +13,6 @@
 #include <QTimer>
 #include <QtTest>
 
-using namespace std::string_literals;
-
 namespace {
 
 QString q(const std::filesystem::path& path) {
@@ -48,13 +46,6 @@ private slots:
 
     void openSaveStartsInTheHomeAndCancelsAsAsked() {
         ui::clsOpenSave dialog;
-        QCOMPARE(dialog.Filter(), "All Files (*.*)|*.*");
-        QCOMPARE(dialog.stored_filter(), "All Files (*.*)\0*.*\0\0"s);
-        QCOMPARE(dialog.InitDir, QDir::homePath());
-        QVERIFY(!dialog.CancelError && dialog.FileName.isEmpty() && dialog.Flags == 0);
-        QCOMPARE(dialog.FilterIndex, 1);
-        QCOMPARE(dialog.MaxFileSize, 260);
-
         when_shown<QFileDialog>([](QFileDialog* shown) {
             QCOMPARE(shown->nameFilters(), QStringList{"All Files (*)"});
             QCOMPARE(shown->directory().absolutePath(), QDir::homePath());
@@ -69,8 +60,13 @@ private slots:
         QVERIFY(!result.chosen && result.error == 0);
         QCOMPARE(dialog.FileName, "?error?");
 
+        // A replace is confirmed only when the caller asked for it.
         dialog.FileName = "keep.txt";
-        when_shown<QFileDialog>([](QFileDialog* shown) { shown->reject(); });
+        dialog.Flags = ui::clsOpenSave::kOverwritePrompt;
+        when_shown<QFileDialog>([](QFileDialog* shown) {
+            QVERIFY(!shown->testOption(QFileDialog::DontConfirmOverwrite));
+            shown->reject();
+        });
         result = dialog.ShowSave();
         QVERIFY(!result);
         QCOMPARE(result.error, 32755);
@@ -104,8 +100,7 @@ private slots:
         QCOMPARE(dialog.FileExt, text.size() - 3);
         QCOMPARE(dialog.Flags, ui::clsOpenSave::kFileMustExist | 0x400);
 
-        // A typed name gets DefaultExt; an existing file is replaced only after a question
-        // when the caller asked for one.
+        // A typed name gets DefaultExt.
         dialog.FileName = "session";
         dialog.Flags = 0;
         when_shown<QFileDialog>([](QFileDialog* shown) {
@@ -115,12 +110,6 @@ private slots:
         QVERIFY(dialog.ShowSave());
         QCOMPARE(dialog.FileName, q(dir.path() / "session.rcl"));
         QCOMPARE(dialog.Flags, 0);
-        dialog.Flags = ui::clsOpenSave::kOverwritePrompt;
-        when_shown<QFileDialog>([](QFileDialog* shown) {
-            QVERIFY(!shown->testOption(QFileDialog::DontConfirmOverwrite));
-            shown->reject();
-        });
-        QVERIFY(!dialog.ShowSave());
     }
 
     void chooserStartsAtTheStartOrTheHomeAndAddsTheSeparator() {
@@ -129,15 +118,8 @@ private slots:
         std::filesystem::create_directories(dir.path() / "Games");
         core::set_app_home(dir.path() / "home");
 
-        ui::chosen_folder = q(dir.path() / "missing");
-        ui::frmChooseFolder chooser;
-        QCOMPARE(chooser.windowTitle(), "Choose Folder...");
-        chooser.show();
-        QCOMPARE(chooser.exTree1->selected_folder(), q(dir.path() / "home"));
-        QVERIFY(ui::chosen_folder.isEmpty());
-        click(&chooser, "cmdOK");
-        QCOMPARE(ui::chosen_folder, q(dir.path() / "home") + "/");
-
+        when_shown<ui::frmChooseFolder>([](QWidget* shown) { click(shown, "cmdOK"); });
+        QCOMPARE(ui::choose_folder(nullptr, q(dir.path() / "missing")), q(dir.path() / "home/"));
         when_shown<ui::frmChooseFolder>([](QWidget* shown) { click(shown, "cmdOK"); });
         QCOMPARE(ui::choose_folder(nullptr, q(dir.path() / "Games")), q(dir.path() / "Games/"));
         when_shown<ui::frmChooseFolder>([](QWidget* shown) { click(shown, "cmdOK"); });
@@ -184,8 +166,7 @@ private slots:
         chooser.findChild<QMessageBox*>()->close();
 
         QVERIFY(tree->open_folder(base));
-        QString error;
-        QVERIFY(tree->new_folder(&error));
+        click(&chooser, "cmdNewFolder");
         QCOMPARE(tree->selected_folder(), base + "/New Folder (2)");
     }
 
