@@ -87,6 +87,8 @@ public:
     MainMenus* menus() const { return m_menus; }
     /// True while a sort, unsort, undo or news run is under way.
     bool busy() const;
+    /// True while the news is being fetched (Read News or the automatic news).
+    bool news_running() const;
 
     // The commands of the menus and the toolbar.
     void sort_roms();

@@ -55,6 +55,10 @@ bool frmZelkon::busy() const {
     return m_run != nullptr && m_run->running();
 }
 
+bool frmZelkon::news_running() const {
+    return m_news_run != nullptr && m_news_run->running();
+}
+
 // A connection as the menus judge it; an update server on this machine (the demo's) needs
 // none.
 bool frmZelkon::online() const {
