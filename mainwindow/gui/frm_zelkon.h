@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "job_context.h"
 #include "outcome.h"
 #include "qt_prompter.h"
 #include "rdbs.h"
@@ -98,6 +99,8 @@ public:
     void whats_new();
     void show_about();
     void open_job_window(const QString& name);
+    /// What a job window opened now gets from this window.
+    ui::JobContext job_context();
     void set_file_style(int index);
     void refresh_views();
     void toolbar_click(const QString& key);
@@ -127,6 +130,7 @@ private:
                       std::function<void()> done);
     ui::EngineRun* new_run();
     void run_sort_command(bool sort);
+    void reload_system_list();
     void show_summary(const core::Outcome& outcome);
     update::TextViewer& viewer();
 

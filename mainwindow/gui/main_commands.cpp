@@ -216,15 +216,6 @@ void frmZelkon::show_about() {
     about.exec();
 }
 
-void frmZelkon::open_job_window(const QString& name) {
-    // The job windows come with the next version of the desktop program; until then the
-    // command line does these jobs.
-    ask({"The " + name.toStdString() +
-             " window is not in this version yet; zelkon-cli does "
-             "this job meanwhile.",
-         "Zelkon", core::Message::Icon::Information, core::Message::Buttons::Ok});
-}
-
 void frmZelkon::toolbar_click(const QString& key) {
     if (key == QLatin1String("db") || key == QLatin1String("folders")) {
         settings_tab = key == QLatin1String("db") ? 0 : 1;
