@@ -47,7 +47,7 @@ void frmSetup::load() {
     const int tab = m_context.settings_tab != nullptr ? *m_context.settings_tab : 0;
     TabStrip->setCurrentIndex(first_system_tab(tab));
     show_database();
-    show_settings(read_system_settings(system_id(), shown_settings()));
+    show_settings(read_system_settings(system_id()));
     cmdApply->setEnabled(false);
 }
 
