@@ -17,6 +17,7 @@
 #include "plan_model.h"
 #include "progress_window.h"
 #include "rename_work.h"
+#include "services.h"
 
 namespace renaming {
 namespace {
@@ -208,6 +209,9 @@ void frmRenameROMs::run_finished() {
 void frmRenameROMs::finish() {
     if (!m_report->summary.empty())
         m_log->append_log(QStringLiteral("\r\n") + QString::fromStdString(m_report->summary));
+    // What no single run owns (the checksum cache turning itself off) is said once, here.
+    for (const auto& line : m_context.services->take_notices())
+        m_log->append_log(QStringLiteral("\r\n") + QString::fromStdString(line));
     show_problems(m_report->problems);
     set_state(State::Finished);
     if (m_context.refresh_views)
