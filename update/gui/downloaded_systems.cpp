@@ -6,7 +6,6 @@
 
 #include "progress.h"
 #include "prompter.h"
-#include "text.h"
 #include "update_server.h"
 
 namespace update {
@@ -17,13 +16,6 @@ bool same_file(const fs::path& a, const fs::path& b) {
     std::error_code ec;
     const bool same = fs::equivalent(a, b, ec);
     return ec ? a.lexically_normal() == b.lexically_normal() : same;
-}
-
-bool file_before(const core::SystemEntry& a, const core::SystemEntry& b) {
-    const std::string x = a.file.filename().string(), y = b.file.filename().string();
-    if (const int c = core::compare_lower(x, y); c != 0)
-        return c < 0;
-    return x < y;
 }
 
 } // namespace
@@ -58,9 +50,7 @@ std::size_t add_new_systems(std::vector<core::SystemEntry>& systems,
         });
         if (listed)
             continue;
-        const auto at = std::find_if(systems.begin(), systems.end(),
-                                     [&](const auto& s) { return file_before(entry, s); });
-        systems.insert(at, entry);
+        systems.push_back(entry);
         ++added;
     }
     return added;

@@ -14,8 +14,9 @@ namespace update {
 /// start-up reads them (header only); an unusable file is left out. Runs on a worker.
 std::vector<core::SystemEntry> read_downloaded(const std::vector<std::string>& names);
 
-/// Adds each of `entries` whose file `systems` does not list yet, where the start-up would
-/// have listed it (alphabetical without regard to case). Returns how many were added.
+/// Adds each of `entries` whose file `systems` does not list yet, after the others: the
+/// listed ones keep their places (the main window's selection is a place in the list), and
+/// the next start lists them all alphabetically. Returns how many were added.
 std::size_t add_new_systems(std::vector<core::SystemEntry>& systems,
                             const std::vector<core::SystemEntry>& entries);
 

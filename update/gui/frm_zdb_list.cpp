@@ -211,15 +211,7 @@ void frmZDBList::after_update() {
     std::vector<core::SystemEntry> downloaded = std::exchange(m_downloaded, {});
     if (m_context.systems == nullptr || downloaded.empty())
         return;
-    const core::SystemEntry* selected = m_context.system();
-    const auto selected_file = selected != nullptr ? selected->file : std::filesystem::path();
-    if (add_new_systems(*m_context.systems, downloaded) == 0)
-        return;
-    // The selected system keeps its place in the context, also when others came before it.
-    for (std::size_t i = 0; i < m_context.systems->size() && selected != nullptr; ++i)
-        if ((*m_context.systems)[i].file == selected_file)
-            m_context.current_system = i + 1;
-    if (m_context.systems_changed)
+    if (add_new_systems(*m_context.systems, downloaded) > 0 && m_context.systems_changed)
         m_context.systems_changed();
 }
 
