@@ -18,6 +18,12 @@ QPushButton* button(const char* name, const char* caption, QWidget* parent) {
     return made;
 }
 
+QPushButton* browse_button(const char* name, QWidget* parent) {
+    QPushButton* made = button(name, "...", parent);
+    made->setFixedWidth(made->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
+    return made;
+}
+
 QCheckBox* check(const char* name, const char* caption, QWidget* parent) {
     auto* made = new QCheckBox(QString::fromUtf8(caption), parent);
     made->setObjectName(QString::fromUtf8(name));
@@ -34,6 +40,8 @@ QLineEdit* folder_box(const char* name, QWidget* parent) {
     QLineEdit* made = text_box(name, parent);
     made->setReadOnly(true);
     made->setMinimumWidth(160);
+    // A long folder shows its end; the whole path is a hover away.
+    QObject::connect(made, &QLineEdit::textChanged, made, &QLineEdit::setToolTip);
     return made;
 }
 

@@ -16,6 +16,8 @@ class QWidget;
 namespace settings::parts {
 
 QPushButton* button(const char* name, const char* caption, QWidget* parent);
+/// A folder button "...", as narrow as its caption.
+QPushButton* browse_button(const char* name, QWidget* parent);
 QCheckBox* check(const char* name, const char* caption, QWidget* parent);
 QRadioButton* option(const char* name, const char* caption, QWidget* parent);
 /// A read-only folder box: it changes only through its folder button.

@@ -64,9 +64,9 @@ frmGeneralSettings::frmGeneralSettings(ui::JobContext& context, QWidget* parent)
 QWidget* frmGeneralSettings::build_folders_page() {
     QWidget* made = page("Frame(0)", TabStrip);
     txtStartupFolder = parts::folder_box("txtStartupFolder", made);
-    cmdStartupFolder = parts::button("cmdStartupFolder", "...", made);
+    cmdStartupFolder = parts::browse_button("cmdStartupFolder", made);
     txtROMListFolder = parts::folder_box("txtROMListFolder", made);
-    cmdROMListFolder = parts::button("cmdROMListFolder", "...", made);
+    cmdROMListFolder = parts::browse_button("cmdROMListFolder", made);
     auto* grid = new QGridLayout(made);
     grid->addWidget(caption("Startup Folder:", made), 0, 0, 1, 2);
     grid->addWidget(txtStartupFolder, 1, 0);

@@ -96,16 +96,16 @@ QWidget* frmSetup::build_folders_page() {
     page->setObjectName(QStringLiteral("Frame(1)"));
     chkDefaultFolder = parts::check("chkDefaultFolder", "Default ROM Folder:", page);
     txtDefaultFolder = parts::folder_box("txtDefaultFolder", page);
-    cmdDefaultFolder = parts::button("cmdDefaultFolder", "...", page);
+    cmdDefaultFolder = parts::browse_button("cmdDefaultFolder", page);
     chkMoveRenamed = parts::check("chkMoveRenamed", "Move Renamed Files To:", page);
     txtRenameFolder = parts::folder_box("txtRenameFolder", page);
-    cmdSelectRenameFolder = parts::button("cmdSelectRenameFolder", "...", page);
+    cmdSelectRenameFolder = parts::browse_button("cmdSelectRenameFolder", page);
     chkMoveUnrecognized = parts::check("chkMoveUnrecognized", "Move Unrecognized Files To:", page);
     txtUnrecognizedFolder = parts::folder_box("txtUnrecognizedFolder", page);
-    cmdUnrecognizedFolder = parts::button("cmdUnrecognizedFolder", "...", page);
+    cmdUnrecognizedFolder = parts::browse_button("cmdUnrecognizedFolder", page);
     radMoveDupes = parts::option("radMoveDupes", "Move Dupes to:", page);
     txtDupeFolder = parts::folder_box("txtDupeFolder", page);
-    cmdSelectDupeFolder = parts::button("cmdSelectDupeFolder", "...", page);
+    cmdSelectDupeFolder = parts::browse_button("cmdSelectDupeFolder", page);
     radIgnoreDupes = parts::option("radIgnoreDupes", "Ignore Dupes", page);
     radDeleteDupes = parts::option("radDeleteDupes", "Delete Dupes", page);
     chkCopyInstead = parts::check("chkCopyInstead", "Copy Files Instead of Moving", page);
@@ -118,7 +118,6 @@ QWidget* frmSetup::build_folders_page() {
         grid->addWidget(toggle, at, 0);
         grid->addWidget(box, at, 1);
         grid->addWidget(browse, at, 2);
-        browse->setFixedWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 16);
     };
     row(0, chkDefaultFolder, txtDefaultFolder, cmdDefaultFolder);
     row(1, chkMoveRenamed, txtRenameFolder, cmdSelectRenameFolder);
