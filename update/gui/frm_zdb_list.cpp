@@ -239,8 +239,12 @@ void frmZDBList::append_log(const QString& text) {
 
 void frmZDBList::show_list() {
     m_model->reload();
-    for (int c = 0; c < m_model->columnCount(); ++c)
+    // Room beside the longest text, so that columns do not run into each other.
+    const int gap = m_view->fontMetrics().horizontalAdvance(QLatin1Char('M'));
+    for (int c = 0; c < m_model->columnCount(); ++c) {
         m_view->resizeColumnToContents(c);
+        m_view->setColumnWidth(c, m_view->columnWidth(c) + gap);
+    }
     const auto column = m_list.sort_column();
     m_view->header()->setSortIndicatorShown(column.has_value());
     if (column)
