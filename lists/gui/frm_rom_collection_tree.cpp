@@ -272,7 +272,7 @@ void frmROMCollectionTree::open_steps() {
     auto start = read_scan_settings(m_system.id, m_context.current_folder);
     (start.by == MatchBy::Filename ? radMatchFilename : radMatchChecksum)->setChecked(true);
     txtBaseFolder->setText(QString::fromStdString(start.base_folder));
-    resize(640, 480);
+    resize(800, 500);
 }
 
 void frmROMCollectionTree::reject() {

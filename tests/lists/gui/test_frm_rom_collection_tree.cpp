@@ -176,8 +176,20 @@ void CollectionWindowTest::the_wizard_scans_and_goes_back_and_forth() {
     QCOMPARE(text(*w, ResultTree::kMatched), "Matched: 1 ROM");
     QCOMPARE(w->model()->total_count(ResultTree::kMatched), 1u);
 
-    // A folder that is gone is said, and the set-up page stays.
+    // Closing waits for the run; Stop ends it on the set-up page.
+    for (int i = 0; i < 2000; ++i)
+        m_dir->write("many/" + std::to_string(i) + ".bin", std::to_string(i));
     w->cmdBack->click();
+    w->radMatchChecksum->setChecked(true);
+    w->txtBaseFolder->setText(q(m_dir->path() / "many/"));
+    QTest::mouseClick(w->cmdNext, Qt::LeftButton);
+    w->reject();
+    QVERIFY(w->isVisible() && w->cmdStop->isVisible() && !w->cmdClose->isEnabled());
+    QTest::mouseClick(w->cmdStop, Qt::LeftButton);
+    QTRY_VERIFY(!w->busy());
+    QVERIFY(w->Frame0->isVisible() && w->cmdNext->isEnabled() && !w->cmdStop->isVisible());
+
+    // A folder that is gone is said, and the set-up page stays.
     w->txtBaseFolder->setText(q(m_dir->path() / "gone/"));
     QTest::mouseClick(w->cmdNext, Qt::LeftButton);
     QTRY_COMPARE(m_messages.size(), 1u);
