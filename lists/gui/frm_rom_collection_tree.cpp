@@ -1,6 +1,7 @@
 #include "frm_rom_collection_tree.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -125,8 +126,11 @@ frmROMCollectionTree::frmROMCollectionTree(ui::JobContext& context, QWidget* par
 
 frmROMCollectionTree::~frmROMCollectionTree() {
     // The run goes first: its worker may still be writing into this window's members.
+    const bool running = busy();
     delete m_run;
     m_run = nullptr;
+    if (running)
+        QApplication::restoreOverrideCursor(); // its end, which gives the cursor back, never comes
 }
 
 QWidget* frmROMCollectionTree::make_setup_page() {
