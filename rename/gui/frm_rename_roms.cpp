@@ -31,10 +31,13 @@ QTableView* new_table(QAbstractItemModel* model, const char* name, QWidget* pare
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setWordWrap(false);
+    view->setTextElideMode(Qt::ElideMiddle); // a path keeps its file name in view
     view->verticalHeader()->hide();
-    // Rows of one height: the view never measures 100,000 rows to lay them out.
+    // Rows of one height and columns sized by the view, never by their contents: the view
+    // never measures 100,000 rows to lay them out.
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->horizontalHeader()->setStretchLastSection(true);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     return view;
 }
 
@@ -66,6 +69,11 @@ void frmRenameROMs::build() {
     m_problems_model = new ProblemsModel(this);
     m_plan_view = new_table(m_plan_model, "tblPlan", m_frame);
     m_problems_view = new_table(m_problems_model, "tblProblems", m_frame);
+    QHeaderView* actions = m_plan_view->horizontalHeader();
+    actions->setSectionResizeMode(PlanModel::kAction, QHeaderView::Fixed);
+    actions->resizeSection(
+        PlanModel::kAction,
+        actions->fontMetrics().horizontalAdvance(QStringLiteral("Rename member")) + 24);
     m_tabs = new QTabWidget(m_frame);
     m_tabs->setObjectName(QStringLiteral("tabViews"));
     m_tabs->insertTab(kLogTab, m_log, QStringLiteral("Log"));
