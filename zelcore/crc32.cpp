@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #ifdef ZELCORE_WITH_ISAL
@@ -35,18 +36,42 @@ std::uint32_t crc_update(std::uint32_t crc, const unsigned char* data, std::size
 }
 
 // One buffer per thread: callers hash many small files in a row from several threads,
-// and a fresh buffer per call would cost a page fault for every 4 KiB of it.
-struct ThreadBuffer {
-    unsigned char* data = static_cast<unsigned char*>(std::aligned_alloc(4096, kBufferSize));
-    ThreadBuffer() = default;
-    ThreadBuffer(const ThreadBuffer&) = delete;
-    ThreadBuffer& operator=(const ThreadBuffer&) = delete;
-    ~ThreadBuffer() { std::free(data); }
-};
+// and a fresh buffer per call would cost a page fault for every 4 KiB of it. A thread key
+// rather than thread_local: this library is loaded and unloaded at run time, where a
+// thread_local with a destructor (and the dynamic TLS it needs) is a hazard of its own.
+pthread_key_t g_buffer_key;
+pthread_once_t g_buffer_once = PTHREAD_ONCE_INIT;
+bool g_buffer_key_made = false;
 
+extern "C" void free_thread_buffer(void* buffer) {
+    std::free(buffer);
+}
+
+void make_buffer_key() {
+    g_buffer_key_made = ::pthread_key_create(&g_buffer_key, free_thread_buffer) == 0;
+}
+
+// Threads still running keep their buffers when the library goes, rather than calling
+// back into code that is no longer loaded.
+__attribute__((destructor)) void delete_buffer_key() {
+    if (g_buffer_key_made)
+        ::pthread_key_delete(g_buffer_key);
+}
+
+// Null when no buffer could be had.
 unsigned char* thread_buffer() {
-    thread_local ThreadBuffer buffer;
-    return buffer.data;
+    ::pthread_once(&g_buffer_once, make_buffer_key);
+    if (!g_buffer_key_made)
+        return nullptr;
+    auto* buffer = static_cast<unsigned char*>(::pthread_getspecific(g_buffer_key));
+    if (buffer == nullptr) {
+        buffer = static_cast<unsigned char*>(std::aligned_alloc(4096, kBufferSize));
+        if (buffer != nullptr && ::pthread_setspecific(g_buffer_key, buffer) != 0) {
+            std::free(buffer);
+            buffer = nullptr;
+        }
+    }
+    return buffer;
 }
 
 // Hashing a collection must not mark every file as read just now: that would dirty every
