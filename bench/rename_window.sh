@@ -40,7 +40,8 @@ median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 : >"$work/cli.txt"
 for ((i = 0; i < RUNS; i++)); do
     fresh w
-    "$bin/rename_window_probe" --tree "$work/w" --home "$work/w.home" ${SHOT:+--shot "$SHOT"} |
+    "$bin/rename_window_probe" --tree "$work/w" --home "$work/w.home" ${SHOT:+--shot "$SHOT"} \
+        2>"$work/window.err" |
         awk '/^time/ { print $2 }' >>"$work/window.txt"
     fresh c
     start=$(date +%s.%N)
