@@ -30,7 +30,7 @@ fresh() {
     cp "$t/BENCH.zdb" "$t.home/databases/"
     printf '[BENCH]\nMoveDupes=True\nDupeFolder=%s\nMoveUnrecognized=1\nUnrecognizedFolder=%s\nZDBLoaded=1\n' \
         "$t/dupes/" "$t/unknown/" >"$t.home/zelkon.ini"
-    cat "$t"/roms/* >/dev/null # into the page cache
+    find "$t/roms" -type f -exec cat {} + >/dev/null # into the page cache
     sync
 }
 seconds_since() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { print b - a }'; }
