@@ -16,14 +16,6 @@
 #include "platform.h"
 
 namespace mainwindow {
-namespace {
-
-// The windows that are finished; the others still say so and leave the job to zelkon-cli.
-bool ready(const QString& name) {
-    return name != QLatin1String("Rename ROMs");
-}
-
-} // namespace
 
 ui::JobContext frmZelkon::job_context() {
     ui::JobContext context;
@@ -43,12 +35,6 @@ ui::JobContext frmZelkon::job_context() {
 }
 
 void frmZelkon::open_job_window(const QString& name) {
-    if (!ready(name)) {
-        ask({"The " + name.toStdString() +
-                 " window is not in this version yet; zelkon-cli does this job meanwhile.",
-             "Zelkon", core::Message::Icon::Information, core::Message::Buttons::Ok});
-        return;
-    }
     ui::JobContext context = job_context();
     std::unique_ptr<QDialog> window;
     if (name == QLatin1String("Rename ROMs") && context.system() != nullptr)
