@@ -221,6 +221,7 @@ void frmRenameROMs::finish() {
     for (const auto& line : m_context.services->take_notices())
         m_log->append_log(QStringLiteral("\r\n") + QString::fromStdString(line));
     show_problems(m_report->problems);
+    m_tabs->setCurrentIndex(kLogTab); // the run's report, also after a preview
     set_state(State::Finished);
     if (m_context.refresh_views)
         m_context.refresh_views();
