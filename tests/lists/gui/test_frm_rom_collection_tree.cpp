@@ -17,31 +17,17 @@
 #include "services.h"
 #include "settings.h"
 #include "temp_dir.h"
+#include "when_shown.h"
 #include "zdb_writer.h"
 
 namespace fs = std::filesystem;
 using lists::frmROMCollectionTree;
 using lists::ResultTree;
 
+using testsupport::q;
+using testsupport::when_shown;
+
 namespace {
-
-QString q(const fs::path& path) {
-    return QString::fromStdString(path.string());
-}
-
-// Runs `act` on the modal window of type W once it shows; the caller then blocks in exec().
-template <class W, class Act> void when_shown(Act act) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto* window = qobject_cast<W*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(window);
-        }
-    });
-    timer->start();
-}
 
 void choose(const fs::path& file) {
     when_shown<QFileDialog>([file](QFileDialog* dialog) {

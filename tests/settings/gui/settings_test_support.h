@@ -14,25 +14,14 @@
 #include "rom_forge.h"
 #include "settings.h"
 #include "temp_dir.h"
+#include "when_shown.h"
 #include "zdb_writer.h"
 
 namespace settings_test {
 
-namespace fs = std::filesystem;
+using testsupport::when_shown;
 
-// Runs `act` on the modal window of type W once it shows; the caller then blocks in exec().
-template <class W, class Act> void when_shown(Act act) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto* window = qobject_cast<W*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(window);
-        }
-    });
-    timer->start();
-}
+namespace fs = std::filesystem;
 
 // A click as the user makes it, also on a page that is not in front.
 inline void click(QAbstractButton* button) {

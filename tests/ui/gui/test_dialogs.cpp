@@ -3,6 +3,7 @@
 #include "folder_tree.h"
 #include "open_save.h"
 #include "temp_dir.h"
+#include "when_shown.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -13,25 +14,10 @@
 #include <QTimer>
 #include <QtTest>
 
+using testsupport::q;
+using testsupport::when_shown;
+
 namespace {
-
-QString q(const std::filesystem::path& path) {
-    return QString::fromStdString(path.string());
-}
-
-// Runs `act` on the modal window of type W once it shows; the caller then blocks in exec().
-template <class W, class Act> void when_shown(Act act) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto* window = qobject_cast<W*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(window);
-        }
-    });
-    timer->start();
-}
 
 void click(QWidget* window, const char* button) {
     QTest::mouseClick(window->findChild<QPushButton*>(button), Qt::LeftButton);
