@@ -33,20 +33,13 @@ core::BatchOutcome DryRunRunner::run(const core::Batch& batch) {
 }
 
 FileRun::FileRun(Context& ctx, const RunChoice& choice)
-    : m_progress(ctx.out, ctx.err, draws_bar_on(ctx.err)),
-      m_prompter(*ctx.prompter, m_progress) {
+    : m_progress(ctx.out, ctx.err, draws_bar_on(ctx.err)), m_prompter(*ctx.prompter, m_progress) {
     if (choice.dry_run) {
         m_dry_run.emplace(m_progress);
         return;
     }
-    m_journal.emplace(core::undo_journal_path(), choice.description);
-    m_executor.emplace(core::ExecutorOptions{
-        .prompter = &m_prompter,
-        .journal = &*m_journal,
-        .on_conflict = choice.replace ? core::ConflictPolicy::Replace : core::ConflictPolicy::Skip,
-        .after_item = {},
-        .progress = &m_progress,
-        .zelcore = &ctx.zelcore()});
+    m_executor.emplace(choice.description, m_prompter, m_progress, ctx.zelcore(),
+                       choice.replace ? core::ConflictPolicy::Replace : core::ConflictPolicy::Skip);
 }
 
 core::BatchRunner& FileRun::runner() {

@@ -4,9 +4,8 @@
 #include <string>
 
 #include "batch.h"
-#include "batch_executor.h"
+#include "journaled_executor.h"
 #include "terminal_progress.h"
-#include "undo_journal.h"
 
 namespace cli {
 
@@ -50,8 +49,7 @@ public:
 private:
     TerminalProgress m_progress;
     ScreenPrompter m_prompter;
-    std::optional<core::UndoJournal> m_journal;
-    std::optional<core::BatchExecutor> m_executor;
+    std::optional<core::JournaledExecutor> m_executor;
     std::optional<DryRunRunner> m_dry_run;
 };
 

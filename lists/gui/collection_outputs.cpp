@@ -9,9 +9,9 @@
 #include <QRadioButton>
 #include <QTreeView>
 
-#include "batch_executor.h"
 #include "choose_folder.h"
 #include "frm_rom_collection_tree.h"
+#include "journaled_executor.h"
 #include "list_files.h"
 #include "open_save.h"
 #include "services.h"
@@ -133,13 +133,7 @@ void frmROMCollectionTree::copy_roms(Transfer transfer) {
     run(
         [this, transfer, target = folder->toStdString(), description,
          services = m_context.services](core::Progress& progress, core::Prompter& prompter) {
-            core::UndoJournal journal(core::undo_journal_path(), description);
-            core::BatchExecutor executor({.prompter = &prompter,
-                                          .journal = &journal,
-                                          .on_conflict = core::ConflictPolicy::Skip,
-                                          .after_item = {},
-                                          .progress = &progress,
-                                          .zelcore = &services->zelcore()});
+            core::JournaledExecutor executor(description, prompter, progress, services->zelcore());
             m_transfer = transfer_unrecognized(m_result->tree, transfer, target, prompter, progress,
                                                executor);
             m_order = order_of(m_result->tree);

@@ -10,12 +10,12 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include "batch_executor.h"
 #include "engine_run.h"
 #include "file_list.h"
 #include "folder_tree.h"
 #include "frm_about.h"
 #include "frm_zelkon.h"
+#include "journaled_executor.h"
 #include "main_menus.h"
 #include "news.h"
 #include "platform.h"
@@ -114,14 +114,8 @@ namespace {
 void run_sort(core::Services& services, const sorting::SortJob& job, const std::string& verb,
               core::Progress& progress, core::Prompter& prompter, sorting::SortReport& report,
               bool sort) {
-    core::UndoJournal journal(core::undo_journal_path(),
-                              verb + " " + job.system_id + " '" + job.current_folder + "'");
-    core::BatchExecutor executor({.prompter = &prompter,
-                                  .journal = &journal,
-                                  .on_conflict = core::ConflictPolicy::Skip,
-                                  .after_item = {},
-                                  .progress = &progress,
-                                  .zelcore = &services.zelcore()});
+    core::JournaledExecutor executor(verb + " " + job.system_id + " '" + job.current_folder + "'",
+                                     prompter, progress, services.zelcore());
     report = sort ? sorting::sort_roms(job, prompter, progress, executor)
                   : sorting::unsort_roms(job, prompter, progress, executor);
 }

@@ -1,7 +1,7 @@
 #include "rename_work.h"
 
-#include "batch_executor.h"
 #include "job_context.h"
+#include "journaled_executor.h"
 #include "services.h"
 #include "text.h"
 #include "undo_journal.h"
@@ -44,14 +44,9 @@ RenamePlan plan_in_window(RenameJob job, core::Services& services, core::Progres
 
 RenameReport carry_out_in_window(RenamePlan plan, const RenameJob& job, core::Services& services,
                                  core::Progress& progress, core::Prompter& prompter) {
-    core::UndoJournal journal(core::undo_journal_path(),
-                              "rename " + job.system.id + " " + core::quoted(job.source_folder));
-    core::BatchExecutor executor({.prompter = &prompter,
-                                  .journal = &journal,
-                                  .on_conflict = core::ConflictPolicy::Skip,
-                                  .after_item = {},
-                                  .progress = &progress,
-                                  .zelcore = &services.zelcore()});
+    core::JournaledExecutor executor("rename " + job.system.id + " " +
+                                         core::quoted(job.source_folder),
+                                     prompter, progress, services.zelcore());
     RenameContext context{services, prompter, progress, executor};
     return carry_out(std::move(plan), context);
 }

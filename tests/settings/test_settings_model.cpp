@@ -12,13 +12,12 @@ using testsupport::read_file;
 
 class SettingsModelTest : public ::testing::Test {
 protected:
+    testsupport::TempDir dir; // first: the path below is made from it
     fs::path ini = dir.path() / "zelkon.ini";
     void stored(const std::string& text) const { testsupport::write_file(ini, text); }
     SystemSettings read_sgenesis() const {
         return settings::read_system_settings("SGENESIS", {}, ini);
     }
-
-    testsupport::TempDir dir;
 };
 
 // A system without a section keeps the dialog's defaults, and a save writes all eleven keys
