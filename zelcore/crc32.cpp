@@ -51,11 +51,15 @@ void make_buffer_key() {
     g_buffer_key_made = ::pthread_key_create(&g_buffer_key, free_thread_buffer) == 0;
 }
 
-// Threads still running keep their buffers when the library goes, rather than calling
-// back into code that is no longer loaded.
+// The thread that unloads the library (at exit, the main thread, for which no key
+// destructor runs) gives its buffer back here. Other threads still running keep theirs
+// rather than calling back into code that is no longer loaded.
 __attribute__((destructor)) void delete_buffer_key() {
-    if (g_buffer_key_made)
-        ::pthread_key_delete(g_buffer_key);
+    if (!g_buffer_key_made)
+        return;
+    std::free(::pthread_getspecific(g_buffer_key));
+    ::pthread_setspecific(g_buffer_key, nullptr);
+    ::pthread_key_delete(g_buffer_key);
 }
 
 // Null when no buffer could be had.
