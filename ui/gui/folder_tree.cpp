@@ -116,7 +116,10 @@ void FolderTree::attach(QFileSystemModel* model) {
     // The renamed folder stays the selected one.
     connect(model, &QFileSystemModel::fileRenamed, this,
             [this](const QString& folder, const QString&, const QString& new_name) {
-                open_folder(QDir(folder).filePath(new_name));
+                // The model replaces the renamed row as it reads the folder again, which
+                // can take the selection with it: it is followed for a moment.
+                m_follow = QDir::cleanPath(QDir(folder).filePath(new_name));
+                open_folder(m_follow);
             });
 }
 
@@ -124,9 +127,12 @@ bool FolderTree::open_folder(const QString& folder) {
     const QFileInfo info(folder);
     if (folder.isEmpty() || !info.isDir())
         return false;
-    const QModelIndex index = m_model->index(QDir::cleanPath(info.absoluteFilePath()));
+    const QString path = QDir::cleanPath(info.absoluteFilePath());
+    const QModelIndex index = m_model->index(path);
     if (!index.isValid())
         return false;
+    if (path != m_follow)
+        m_follow.clear();
     for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
         expand(above);
     setCurrentIndex(index);
@@ -195,7 +201,13 @@ void FolderTree::settle(int scroll) {
 void FolderTree::apply_settle() {
     if (m_settling.hasExpired(kSettleMs)) {
         m_settle_timer->stop();
+        m_follow.clear();
         return;
+    }
+    if (!m_follow.isEmpty() && selected_folder() != m_follow) {
+        const QModelIndex index = m_model->index(m_follow);
+        if (index.isValid())
+            setCurrentIndex(index);
     }
     if (m_keep_scroll >= 0)
         verticalScrollBar()->setValue(m_keep_scroll);
@@ -208,6 +220,7 @@ bool FolderTree::viewportEvent(QEvent* event) {
     case QEvent::Wheel:
     case QEvent::MouseButtonPress:
         m_settle_timer->stop();
+        m_follow.clear();
         break;
     default:
         break;

@@ -53,6 +53,7 @@ private:
     QElapsedTimer m_settling; ///< since the view was last set by the program
     int m_keep_scroll = -1;   ///< the scroll position to keep; -1: centre the selection
     QTimer* m_settle_timer;
+    QString m_follow; ///< a folder just renamed in place, kept selected while the model settles
 };
 
 } // namespace ui
