@@ -32,15 +32,19 @@ void QtProgress::log(std::string_view text) {
 }
 
 void QtProgress::step(std::size_t done, std::size_t total) {
+    // A new item: the bytes of the last one are over.
+    m_bytes_done.store(0, std::memory_order_relaxed);
+    m_bytes_total.store(0, std::memory_order_relaxed);
     m_done.store(done, std::memory_order_relaxed);
     m_total.store(total, std::memory_order_relaxed);
     m_generation.fetch_add(1, std::memory_order_release);
 }
 
+// Kept apart from the bar: a copy or download inside a run must not take over its count.
 void QtProgress::bytes(std::uint64_t done, std::uint64_t total) {
-    // A transfer shows as the bar when the run counts nothing else.
-    if (total > 0)
-        step(static_cast<std::size_t>(done * 1000 / total), 1000);
+    m_bytes_done.store(done, std::memory_order_relaxed);
+    m_bytes_total.store(total, std::memory_order_relaxed);
+    m_generation.fetch_add(1, std::memory_order_release);
 }
 
 void QtProgress::beep() {
@@ -53,6 +57,8 @@ void QtProgress::reset() {
     m_stop = false;
     m_done = 0;
     m_total = 0;
+    m_bytes_done = 0;
+    m_bytes_total = 0;
     m_beep = false;
     m_status.clear();
     m_log.clear();

@@ -42,6 +42,10 @@ public:
     QString status_text() const;
     std::size_t done() const { return m_done.load(std::memory_order_relaxed); }
     std::size_t total() const { return m_total.load(std::memory_order_relaxed); }
+    /// The bytes of the transfer or copy under way, apart from the bar's count of items;
+    /// both 0 again at each new step. The total is 0 when unknown.
+    std::uint64_t bytes_done() const { return m_bytes_done.load(std::memory_order_relaxed); }
+    std::uint64_t bytes_total() const { return m_bytes_total.load(std::memory_order_relaxed); }
     /// The log text added since the last call.
     QString take_log();
     /// Emits updated() now when anything changed (at the end of a run, so nothing is lost).
@@ -57,6 +61,8 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<std::size_t> m_done{0};
     std::atomic<std::size_t> m_total{0};
+    std::atomic<std::uint64_t> m_bytes_done{0};
+    std::atomic<std::uint64_t> m_bytes_total{0};
     std::atomic<std::uint64_t> m_generation{0};
     std::atomic<bool> m_beep{false};
     std::uint64_t m_seen = 0;

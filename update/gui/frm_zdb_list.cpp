@@ -8,7 +8,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <utility>
@@ -17,7 +16,6 @@
 #include "engine_run.h"
 #include "http_client.h"
 #include "progress_window.h"
-#include "transfer_progress.h"
 #include "update_server.h"
 #include "zdb_list_model.h"
 
@@ -49,8 +47,7 @@ frmZDBList::frmZDBList(ui::JobContext& context, QWidget* parent)
       m_list(ServerAddresses(update_root()), HttpClient(http_options_from_settings())),
       m_model(new ZdbListModel(m_list, this)), m_view(new QTreeView(this)),
       m_picture(new ui::ProgressPicture(this)), m_status(new QLabel(this)),
-      m_log(new QPlainTextEdit(this)), m_run(new ui::EngineRun(this)),
-      m_transfer(std::make_unique<TransferProgress>(m_run->progress())), m_poll(new QTimer(this)) {
+      m_log(new QPlainTextEdit(this)), m_run(new ui::EngineRun(this)) {
     setObjectName(QStringLiteral("frmZDBList"));
     setWindowTitle(QStringLiteral("ZDB List"));
     if (m_context.answerer)
@@ -58,9 +55,6 @@ frmZDBList::frmZDBList(ui::JobContext& context, QWidget* parent)
     build();
     connect(m_run, &ui::EngineRun::finished, this, &frmZDBList::on_finished);
     connect(&m_run->progress(), &ui::QtProgress::updated, this, &frmZDBList::show_progress);
-    // The bytes of a transfer change without a status line: the window looks at them too.
-    m_poll->setInterval(150);
-    connect(m_poll, &QTimer::timeout, this, &frmZDBList::show_progress);
 }
 
 // The run goes first: its worker uses the list, which goes with the window's members.
@@ -168,30 +162,26 @@ void frmZDBList::start(Job job) {
     if (running())
         return;
     m_job = job;
-    m_transfer->clear();
     m_view->setEnabled(false);
     m_buttons->setEnabled(false);
     m_stop->setEnabled(true);
-    m_run->start([this, job](core::Progress&, core::Prompter& prompter) {
+    m_run->start([this, job](core::Progress& progress, core::Prompter& prompter) {
         if (job == Job::Refresh) {
-            m_refreshed = m_list.refresh_list(prompter, *m_transfer);
+            m_refreshed = m_list.refresh_list(prompter, progress);
             return;
         }
-        m_report = m_list.update_marked(prompter, *m_transfer);
+        m_report = m_list.update_marked(prompter, progress);
         m_downloaded = read_downloaded(m_report.replaced);
     });
-    m_poll->start();
 }
 
 void frmZDBList::on_finished() {
     const Job job = std::exchange(m_job, Job::None);
-    m_poll->stop();
     append_log(m_run->progress().take_log());
     if (!m_run->failure().isEmpty())
         append_log(m_run->failure() + QLatin1Char('\n'));
     if (job == Job::Update)
         after_update();
-    m_transfer->clear();
     m_picture->set_progress(0, 0);
     m_status->clear();
     show_list();
@@ -220,7 +210,7 @@ void frmZDBList::show_progress() {
     append_log(progress.take_log());
     m_picture->set_progress(progress.done(), progress.total());
     QString text = progress.status_text();
-    const QString bytes = bytes_text(m_transfer->done_bytes(), m_transfer->total_bytes());
+    const QString bytes = bytes_text(progress.bytes_done(), progress.bytes_total());
     if (!bytes.isEmpty())
         text = text.isEmpty() ? bytes : text + QStringLiteral(": ") + bytes;
     m_status->setText(text);

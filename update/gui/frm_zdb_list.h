@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <memory>
 #include <vector>
 
 #include "database_list.h"
@@ -12,7 +11,6 @@ class QFrame;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
 class QTreeView;
 
 namespace ui {
@@ -22,7 +20,6 @@ class ProgressPicture;
 
 namespace update {
 
-class TransferProgress;
 class ZdbListModel;
 
 /// `frmZDBList`: the databases the update server offers, marked when new or out of date,
@@ -78,8 +75,6 @@ private:
     QPushButton* m_update;
     QPushButton* m_stop;
     ui::EngineRun* m_run;
-    std::unique_ptr<TransferProgress> m_transfer;
-    QTimer* m_poll;
 
     Job m_job = Job::None;
     core::Outcome m_refreshed;
