@@ -41,11 +41,6 @@ private:
     TerminalProgress& m_progress;
 };
 
-update::NewsClient news_client(const Context& ctx) {
-    return update::NewsClient(update::ServerAddresses(update::update_root()),
-                              update::HttpClient(update::http_options_from_settings()), ctx.home);
-}
-
 // A news command that did not complete: why, and its exit code.
 void report_not_done(Context& ctx, const core::Outcome& outcome) {
     if (outcome.completed())
@@ -59,7 +54,8 @@ void news(Context& ctx) {
     TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
     ScreenPrompter prompter(*ctx.prompter, progress);
     PrintingViewer viewer(ctx.out, progress);
-    const core::Outcome outcome = news_client(ctx).read_news(viewer, prompter, progress);
+    const core::Outcome outcome =
+        update::NewsClient::for_home(ctx.home).read_news(viewer, prompter, progress);
     progress.finish();
     report_not_done(ctx, outcome);
 }
@@ -68,7 +64,7 @@ void news(Context& ctx) {
 void auto_news(Context& ctx) {
     TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
     PrintingViewer viewer(ctx.out, progress);
-    update::AutoNewsOnce once(news_client(ctx));
+    update::AutoNewsOnce once(update::NewsClient::for_home(ctx.home));
     const bool ran = once.on_activation(viewer, progress) == update::AutoNewsRun::Ran;
     progress.finish();
     if (ran)

@@ -81,6 +81,11 @@ std::string news_first_line(std::string_view text) {
     return cut_characters(text, kMaxSettingChars);
 }
 
+NewsClient NewsClient::for_home(fs::path home) {
+    return NewsClient(ServerAddresses(update_root()), HttpClient(http_options_from_settings()),
+                      std::move(home));
+}
+
 NewsClient::NewsClient(ServerAddresses server, HttpClient http, fs::path home,
                        fs::path settings_file)
     : m_server(std::move(server)), m_http(std::move(http)), m_home(std::move(home)),

@@ -62,6 +62,10 @@ public:
     /// `LastNews` (section "general"), which then takes that line. Never asks anything.
     AutoNewsReport check_for_auto_news(TextViewer& viewer, core::Progress& progress) const;
 
+    /// The client every front end uses: the update server's address (update_root()) and
+    /// the proxy of the home's settings file, read now.
+    static NewsClient for_home(std::filesystem::path home);
+
     const std::filesystem::path& home() const { return m_home; }
     const std::filesystem::path& settings_file() const { return m_settings_file; }
 

@@ -75,9 +75,8 @@ frmZelkon::frmZelkon(core::Services& services, MainWindowHooks hooks)
     if (m_hooks.answerer)
         m_prompter.set_answerer(m_hooks.answerer);
     build_controls();
-    m_auto_news = std::make_unique<update::AutoNewsOnce>(update::NewsClient(
-        update::ServerAddresses(update::update_root()),
-        update::HttpClient(update::http_options_from_settings()), m_services.home()));
+    m_auto_news =
+        std::make_unique<update::AutoNewsOnce>(update::NewsClient::for_home(m_services.home()));
 }
 
 frmZelkon::~frmZelkon() = default;

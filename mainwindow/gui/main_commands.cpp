@@ -174,10 +174,8 @@ void frmZelkon::read_news() {
     if (m_news_run->running())
         return;
     m_news_run->start([this](core::Progress& progress, core::Prompter& prompter) {
-        update::NewsClient client(update::ServerAddresses(update::update_root()),
-                                  update::HttpClient(update::http_options_from_settings()),
-                                  m_services.home());
-        (void)client.read_news(viewer(), prompter, progress);
+        (void)update::NewsClient::for_home(m_services.home())
+            .read_news(viewer(), prompter, progress);
     });
 }
 
