@@ -31,6 +31,7 @@ bool EngineRun::start(Work work) {
         }
     });
     connect(m_thread, &QThread::finished, this, &EngineRun::on_thread_finished);
+    m_progress->watch(true);
     m_thread->start();
     return true;
 }
@@ -38,6 +39,7 @@ bool EngineRun::start(Work work) {
 void EngineRun::on_thread_finished() {
     m_thread->deleteLater();
     m_thread = nullptr;
+    m_progress->watch(false);
     m_progress->flush();
     emit finished();
 }

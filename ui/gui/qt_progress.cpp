@@ -10,7 +10,13 @@ QtProgress::QtProgress(QObject* parent, int interval_ms)
     // 100,000 events for a window that repaints ten times a second at most.
     m_timer->setInterval(interval_ms);
     connect(m_timer, &QTimer::timeout, this, &QtProgress::poll);
-    m_timer->start();
+}
+
+void QtProgress::watch(bool on) {
+    if (on)
+        m_timer->start();
+    else
+        m_timer->stop();
 }
 
 QtProgress::~QtProgress() = default;

@@ -48,6 +48,9 @@ public:
     std::uint64_t bytes_total() const { return m_bytes_total.load(std::memory_order_relaxed); }
     /// The log text added since the last call.
     QString take_log();
+    /// Looks for changes a few times a second while on (while a run is under way); a window
+    /// with no run wakes nothing.
+    void watch(bool on);
     /// Emits updated() now when anything changed (at the end of a run, so nothing is lost).
     void flush();
 
