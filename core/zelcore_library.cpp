@@ -82,20 +82,27 @@ Result<Zelcore> Zelcore::load(const std::filesystem::path& folder) {
     return Zelcore(std::move(api));
 }
 
-Result<Zelcore> Zelcore::load_beside_executable() {
+Result<std::filesystem::path> program_library_folder(std::string_view name) {
     const std::filesystem::path folder = executable_folder();
     if (folder.empty())
         return Error::failed("cannot find the folder of the running program to load " +
-                             std::string(kLibraryName));
+                             std::string(name));
     // A library beside the program wins, even a broken one: its error is the one to show.
     std::error_code ec;
-    if (std::filesystem::exists(folder / kLibraryName, ec))
-        return load(folder);
-    const auto installed = (folder / ZELKON_LIBRARY_FROM_PROGRAM).lexically_normal();
-    if (std::filesystem::exists(installed / kLibraryName, ec))
-        return load(installed);
-    return Error::not_found("cannot find " + std::string(kLibraryName) + " in " + quoted(folder) +
+    if (std::filesystem::exists(folder / name, ec))
+        return folder;
+    auto installed = (folder / ZELKON_LIBRARY_FROM_PROGRAM).lexically_normal();
+    if (std::filesystem::exists(installed / name, ec))
+        return installed;
+    return Error::not_found("cannot find " + std::string(name) + " in " + quoted(folder) +
                             " nor in " + quoted(installed));
+}
+
+Result<Zelcore> Zelcore::load_beside_executable() {
+    auto folder = program_library_folder(kLibraryName);
+    if (!folder)
+        return folder.error();
+    return load(*folder);
 }
 
 Result<std::uint32_t> Zelcore::file_crc32(const std::filesystem::path& path, std::int64_t offset,

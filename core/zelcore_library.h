@@ -4,10 +4,16 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "result.h"
 
 namespace core {
+
+/// The folder holding the program library `name` (a file name) for the running program:
+/// the program's own folder when it is there (a build, a portable copy), else the library
+/// folder of the install the program belongs to. An error names both when neither has it.
+Result<std::filesystem::path> program_library_folder(std::string_view name);
 
 /// libzelcore.so, loaded by name at run time from the program's own folder, or from the
 /// library folder of the install the program belongs to.
