@@ -1,6 +1,8 @@
 # What cmake --install puts where:
 #   <bindir>/zelkon, <bindir>/zelkon-cli        the programs
+#   <bindir>/zelshell                           the file managers' host program
 #   <libdir>/zelkon/libzelcore.so               the helper library, private to the programs
+#   <libdir>/zelkon/libzelshell.so              the file-manager library zelshell loads
 #   <datadir>/applications/zelkon.desktop       the desktop menu entry
 #   <datadir>/mime/packages/zelkon-zdb.xml      the .zdb file type
 #   <datadir>/icons/hicolor/<size>/{apps,mimetypes}/  the icons, PNG sizes and scalable SVG
@@ -23,8 +25,9 @@ install(TARGETS zelkon-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET zelkon)
     install(TARGETS zelkon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+install(TARGETS zelshell RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Loaded by name with dlopen, never linked: no soname links, no development files.
-install(TARGETS zelcore LIBRARY DESTINATION ${ZELKON_INSTALL_LIBRARY_DIR})
+install(TARGETS zelcore libzelshell LIBRARY DESTINATION ${ZELKON_INSTALL_LIBRARY_DIR})
 
 set(zelkon_data "${CMAKE_CURRENT_SOURCE_DIR}/data")
 install(FILES ${zelkon_data}/zelkon.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -19,10 +19,12 @@ DESTDIR=$stage "$cmake" --install "$build" >"$work/install.log" 2>&1 ||
 bin=$stage$bindir share=$stage$datadir
 
 check_programs() {
-    local programs=(zelkon-cli)
+    local programs=(zelkon-cli zelshell)
     [ "$with_gui" = 1 ] && programs+=(zelkon)
     for p in "${programs[@]}"; do [ -x "$bin/$p" ] || fail "no program $bin/$p"; done
-    [ -f "$stage$libdir/libzelcore.so" ] || fail "no library in $stage$libdir"
+    for l in libzelcore.so libzelshell.so; do
+        [ -f "$stage$libdir/$l" ] || fail "no $l in $stage$libdir"
+    done
 }
 
 # zelkon-cli run from the staged bin/ finds the library through the install's layout.
@@ -41,6 +43,9 @@ check_cli_runs() {
     [ $? -eq 3 ] && grep -qF "$bin/libzelcore.so" <<<"$out" ||
         fail "the library beside the program was not the one loaded: $out"
     rm -f "$bin/libzelcore.so"
+    # zelshell finds its library in the install and reads a database through it.
+    out=$("$bin/zelshell" tip --machine "$work/home/databases/SGENESIS.zdb" 2>&1)
+    grep -q '"system":"Sega Genesis' <<<"$out" || fail "zelshell tip from the install: $out"
 }
 
 check_desktop_entry() {
