@@ -1,5 +1,6 @@
 #include "update_run.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -150,13 +151,32 @@ HRESULT UpdateRun::update_one(const fs::path& database) {
     return S_OK;
 }
 
+// A file name as one segment of an address: every byte but letters, digits and "-._~" as
+// %XX. A "#" or "?" left as it is would cut the name short, and the server would be asked
+// for another database, which could then replace this one.
+std::string address_segment(std::string_view name) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (std::isalnum(b) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            out += '%';
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        }
+    }
+    return out;
+}
+
 // Only a server that cannot be reached (or drops the connection) stops the run; an answer
 // of any kind that is not a version file means the server does not have this database.
 VersionAnswer UpdateRun::fetch_version(const std::string& name) const {
     // A control character cannot travel in an address: no server can have such a name.
     if (!update::is_plain_file_name(name))
         return {};
-    const auto body = m_http.get_text(update::encode_spaces(m_server.version_file(name)),
+    const auto body = m_http.get_text(m_server.version_file(address_segment(name)),
                                       core::null_progress(), update::kSmallBodyCap);
     if (!body)
         return {body.error().code == core::Error::Code::Failed ? VersionAnswer::Kind::Unreachable
@@ -175,7 +195,8 @@ std::string UpdateRun::outcome(const fs::path& database, const std::string& name
     const std::string version(offer.substr(0, blank));
     if (version == local_version)
         return kCurrent;
-    const std::string url = std::string(offer.substr(blank + 1)) + to_upper_ascii(name) + ".zdb";
+    const std::string url = update::encode_spaces(offer.substr(blank + 1)) +
+                            address_segment(to_upper_ascii(name)) + ".zdb";
     if (!download(database, url))
         return kDownloadFailed;
     return kUpdated + core::cp1252_to_utf8(version);
@@ -186,7 +207,7 @@ std::string UpdateRun::outcome(const fs::path& database, const std::string& name
 bool UpdateRun::download(const fs::path& database, const std::string& url) const {
     const fs::path temporary = temporary_beside(database);
     core::RemoveOnExit cleanup(temporary);
-    if (!m_http.get_file(update::encode_spaces(url), temporary, core::null_progress()))
+    if (!m_http.get_file(url, temporary, core::null_progress()))
         return false;
     if (!update::install_database(temporary, database, false))
         return false;

@@ -137,7 +137,7 @@ TEST_F(ContextMenuTest, MenuItemAndHelpTextFollowTheSelection) {
 // Only a download that reads as a database replaces one, and never a read-only one.
 TEST_F(ContextMenuTest, EachDatabaseGetsItsOutcomeInTheSummary) {
     for (const char* name :
-         {"Absent", "Paged", "Same", "Sega CD", "Broken", "Junk", "Locked", "Bare", "odd\nname"})
+         {"Ab#sent", "Paged", "Same", "Sega CD", "Broken", "Junk", "Locked", "Bare", "odd\nname"})
         database(name, "1");
     fs::permissions(dir.path() / "Locked.zdb", fs::perms::owner_read);
     server.on("/zelkon/zdb/paged.txt", Reply{.body = "<html>not here</html>"});
@@ -153,7 +153,7 @@ TEST_F(ContextMenuTest, EachDatabaseGetsItsOutcomeInTheSummary) {
     for (const char* name : {"Broken.zdb", "Junk.zdb", "Locked.zdb"})
         kept[name] = testsupport::read_file(dir.path() / name);
 
-    EXPECT_EQ(update({"Absent.zdb", "notes.txt", "Paged.zdb", "Same.zdb", "Sega CD.zdb",
+    EXPECT_EQ(update({"Ab#sent.zdb", "notes.txt", "Paged.zdb", "Same.zdb", "Sega CD.zdb",
                       "Broken.zdb", "Junk.zdb", "Locked.zdb", "Bare.zdb", "odd\nname.zdb"}),
               S_OK);
     const std::string failed = " -> Error occurred when downloading";
@@ -161,7 +161,7 @@ TEST_F(ContextMenuTest, EachDatabaseGetsItsOutcomeInTheSummary) {
                          {"You have selected multiple databases.\rIt may take a while, but "
                           "Zelkon will give you a summary at the end",
                           "Just to let you know", MB_OKCANCEL | MB_ICONINFORMATION},
-                         summary("\rAbsent -> Not found on server\rPaged -> Not found on server"
+                         summary("\rAb#sent -> Not found on server\rPaged -> Not found on server"
                                  "\rSame -> Did not need to be updated"
                                  "\rSega CD -> Updated to version 2\rBroken" +
                                  failed + "\rJunk" + failed + "\rLocked" + failed + "\rBare" +
@@ -170,10 +170,10 @@ TEST_F(ContextMenuTest, EachDatabaseGetsItsOutcomeInTheSummary) {
     for (const auto& [name, bytes] : kept)
         EXPECT_EQ(testsupport::read_file(dir.path() / name), bytes) << name;
     // The version file by its lower-case name, the download by its upper-case name, each
-    // blank sent as "%20"; nothing asked for the text file or the name no address can hold.
+    // blank sent as "%20" and a "#" as "%23"; nothing asked for the text file or the name no address can hold.
     EXPECT_EQ(server.paths(),
               (std::vector<std::string>{
-                  "/zelkon/zdb/absent.txt", "/zelkon/zdb/paged.txt", "/zelkon/zdb/same.txt",
+                  "/zelkon/zdb/ab#sent.txt", "/zelkon/zdb/paged.txt", "/zelkon/zdb/same.txt",
                   "/zelkon/zdb/sega cd.txt", "/files/SEGA CD.zdb", "/zelkon/zdb/broken.txt",
                   "/files/BROKEN.zdb", "/zelkon/zdb/junk.txt", "/files/JUNK.zdb",
                   "/zelkon/zdb/locked.txt", "/files/LOCKED.zdb", "/zelkon/zdb/bare.txt"}));
