@@ -157,6 +157,10 @@ Result<std::filesystem::path> Identifier::extract_from_zip(const std::filesystem
     return extract_member(m_temp, zip, members->front());
 }
 
+bool Identifier::treats_as_zip(const std::filesystem::path& path) const {
+    return m_system.look_inside_zip && is_zip(path.string());
+}
+
 Result<CrcText> Identifier::get_crc32(const std::filesystem::path& path, std::uint16_t skip) const {
     auto stamp = regular_file_stamp(path);
     if (!stamp)
@@ -166,7 +170,7 @@ Result<CrcText> Identifier::get_crc32(const std::filesystem::path& path, std::ui
     // The member of an archive is whichever the patterns pick first: they are part of the
     // rule, so the archive need not even be listed on a hit.
     const CacheKey key{absolute_text(path), *stamp, m_system.id, skip,
-                       is_zip(path.string()) ? m_system.patterns : std::string()};
+                       treats_as_zip(path) ? m_system.patterns : std::string()};
     if (auto known = m_cache->lookup(key))
         return *known;
     auto crc = compute_crc32(path, stamp->size, skip);
@@ -179,7 +183,7 @@ Result<CrcText> Identifier::compute_crc32(const std::filesystem::path& path, std
                                           std::uint16_t skip) const {
     // Step 1: the source. A ZIP archive stands for its first matching member; its data is
     // read only when a rule needs the bytes themselves.
-    const bool zip = is_zip(path.string());
+    const bool zip = treats_as_zip(path);
     std::optional<ZipMember> member;
     std::int64_t size = 0;
     std::string extension;

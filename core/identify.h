@@ -19,6 +19,8 @@ class HashCache;
 struct SystemRules {
     std::string id;       ///< trimmed system id, compared exactly
     std::string patterns; ///< `;`-separated
+    /// False: a ZIP archive is hashed as a whole, like any other file.
+    bool look_inside_zip = true;
 };
 
 /// True when the lower-cased extension of the last path component is "zip".
@@ -50,6 +52,7 @@ public:
 
 private:
     Identifier(Zelcore zelcore, SystemRules system, TempFolder temp);
+    bool treats_as_zip(const std::filesystem::path& path) const;
     Result<CrcText> compute_crc32(const std::filesystem::path& path, std::int64_t path_size,
                                   std::uint16_t skip) const;
     Zelcore m_zelcore;
