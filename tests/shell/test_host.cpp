@@ -88,6 +88,7 @@ TEST(Host, RenamingChoosesTheSelectedDatabaseElseAsks) {
 
     // Nothing selected: the home's databases are offered; choosing none changes nothing.
     TempDir home;
+    std::filesystem::create_directories(home.path() / "databases");
     write_database(home.path() / "databases" / "B.zdb", "beta", 0);
     write_database(home.path() / "databases" / "A.zdb", "Alpha", 0);
     ::setenv("ZELKON_HOME", home.path().c_str(), 1);
