@@ -124,8 +124,8 @@ protected:
     }
     void TearDown() override { shell().set_site(nullptr); }
 
-    HRESULT register_server(const fs::path& launchers = {}) {
-        const std::string program = host().string();
+    HRESULT register_server(const fs::path& launchers = {}, const fs::path& host_program = {}) {
+        const std::string program = (host_program.empty() ? host() : host_program).string();
         const ZelshellSite site{sizeof(ZelshellSite), nullptr, nullptr, program.c_str(),
                                 launchers.empty() ? nullptr : launchers.c_str()};
         shell().set_site(&site);
@@ -239,6 +239,37 @@ TEST_F(Registration, TouchesNeitherAnothersFileNorAUsersChangeNorThunarsFileWhil
     EXPECT_NE(error_text().find("was changed since it was written: kept"), std::string::npos);
     EXPECT_TRUE(fs::exists(action));
     EXPECT_FALSE(fs::exists(data() / "nemo" / "actions" / "zelkon-rename.nemo_action"));
+}
+
+TEST_F(Registration, RefusesAMissingHostOrALauncherFolderWithALineBreakAndWritesNothing) {
+    const fs::path missing = m_root.path() / "gone" / "zelshell";
+    EXPECT_EQ(register_server({}, missing), kFileNotFound);
+    EXPECT_NE(error_text().find(missing.string()), std::string::npos) << error_text();
+    EXPECT_EQ(register_server(m_root.path() / "a\nb"), E_INVALIDARG);
+    EXPECT_NE(error_text().find("line break"), std::string::npos) << error_text();
+    EXPECT_FALSE(fs::exists(data()));
+    EXPECT_FALSE(fs::exists(config()));
+}
+
+// Without a uca.xml of the user's Thunar reads the system's: ours join its actions. A
+// uca.xml linked elsewhere (kept with other settings) is written where it points.
+TEST_F(Registration, ThunarsFileStartsFromTheSystemsAndIsWrittenThroughALink) {
+    const std::string others(kOtherActions);
+    const std::string before_close = others.substr(0, others.rfind("</actions>"));
+    write_file(m_root.path() / "etc" / "Thunar" / "uca.xml", kOtherActions);
+    ASSERT_EQ(register_server(), S_OK) << error_text();
+    EXPECT_TRUE(read_file(config() / "Thunar" / "uca.xml").starts_with(before_close));
+    ASSERT_EQ(shell().unregister_server(), S_OK);
+    EXPECT_FALSE(fs::exists(config()));
+
+    const fs::path kept = m_root.write("dotfiles/uca.xml", kOtherActions);
+    fs::create_directories(config() / "Thunar");
+    fs::create_symlink(kept, config() / "Thunar" / "uca.xml");
+    ASSERT_EQ(register_server(), S_OK) << error_text();
+    EXPECT_TRUE(fs::is_symlink(config() / "Thunar" / "uca.xml"));
+    EXPECT_NE(read_file(kept).find("zelkon-zelshell-update"), std::string::npos);
+    ASSERT_EQ(shell().unregister_server(), S_OK);
+    EXPECT_EQ(read_file(kept), kOtherActions);
 }
 
 TEST_F(Registration, WritesALauncherPerDatabaseAndDropsThoseOfDatabasesGone) {
