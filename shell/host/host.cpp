@@ -265,17 +265,25 @@ int Host::register_server(const std::optional<std::filesystem::path>& launcher_f
     set_site(launcher_folder ? folder.c_str() : nullptr);
     const HRESULT hr = m_shell.register_server();
     set_site(nullptr);
-    if (failed(hr))
-        return failure(hr);
-    // A registration that could not do everything says what is left to the user.
-    if (hr == S_FALSE)
-        m_err << "zelshell: " << m_shell.error_text(hr) << "\n";
-    return kExitOk;
+    return registration_done(hr, "Zelkon's commands, tips and file type are registered for the "
+                                 "file managers; a file manager that is running shows them once "
+                                 "it is started again.");
 }
 
 int Host::unregister_server() {
-    const HRESULT hr = m_shell.unregister_server();
-    return failed(hr) ? failure(hr) : kExitOk;
+    return registration_done(m_shell.unregister_server(),
+                             "Zelkon's commands, tips and file type are removed from the file "
+                             "managers.");
+}
+
+// A registration that could not do everything (S_FALSE) says what is left to the user.
+int Host::registration_done(HRESULT hr, const char* done) {
+    if (failed(hr))
+        return failure(hr);
+    m_out << done << "\n";
+    if (hr == S_FALSE)
+        m_err << "zelshell: " << m_shell.error_text(hr) << "\n";
+    return kExitOk;
 }
 
 std::string first_database(const std::vector<std::string>& paths) {

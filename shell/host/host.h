@@ -42,6 +42,7 @@ public:
 
 private:
     int failure(HRESULT hr);
+    int registration_done(HRESULT hr, const char* done);
     void print_machine_page(const std::string& file, HPROPSHEETPAGE page);
     int usage(const std::string& text);
     void set_site(const char* launcher_folder);
