@@ -3,28 +3,12 @@
 #include <ostream>
 #include <string>
 
+#include "text.h"
+
 namespace cli {
-namespace {
-
-// Message texts use carriage returns as line breaks; a terminal wants line feeds.
-std::string terminal_text(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-} // namespace
 
 core::Answer CliPrompter::ask(const core::Message& message) {
-    m_err << message.title << ": " << terminal_text(message.text) << '\n';
+    m_err << message.title << ": " << core::with_line_feeds(message.text) << '\n';
     bool yes = m_said == Said::Yes;
     core::Answer answer = core::Answer::Cancel;
     switch (message.buttons) {

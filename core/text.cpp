@@ -209,4 +209,19 @@ std::string local_time_text(const char* format) {
     return std::strftime(text, sizeof text, format, &tm) ? text : "";
 }
 
+std::string with_line_feeds(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 } // namespace core

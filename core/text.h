@@ -37,6 +37,10 @@ bool matches_patterns(std::string_view patterns, std::string_view name);
 /// The text after the last dot of the last path component, lower-cased; "" when there is none.
 std::string lower_extension(std::string_view path);
 
+/// Message texts break lines with carriage returns (alone or before a line feed); a
+/// terminal or a file wants line feeds.
+std::string with_line_feeds(std::string_view text);
+
 /// The local time now, formatted by strftime (for example "%Y-%m-%d %H:%M:%S").
 std::string local_time_text(const char* format);
 

@@ -61,6 +61,35 @@ std::uint64_t digits_of(const std::string& text) {
     return n;
 }
 
+// A handler as a file manager makes one for a selection: by its class factory, initialised
+// with the selection's data object, then asked for the interface it is used through.
+template <class I>
+HRESULT handler_for_selection(const ShellLibrary& shell, const CLSID& clsid, const IID& iid,
+                              const std::vector<std::string>& paths, ComPtr<I>& out) {
+    auto data = make_file_drop_object(paths);
+    ComPtr<IShellExtInit> init;
+    HRESULT hr = shell.create(clsid, IID_IShellExtInit, init.put());
+    if (succeeded(hr))
+        hr = init->Initialize(nullptr, data.get(), nullptr);
+    if (succeeded(hr))
+        hr = init->QueryInterface(iid, out.put());
+    return hr;
+}
+
+// A handler for one file (a tip, a drop target): made, loaded with the file's path, then
+// asked for the interface it is used through.
+template <class I>
+HRESULT handler_for_file(const ShellLibrary& shell, const CLSID& clsid, const IID& iid,
+                         const std::string& path, ComPtr<I>& out) {
+    ComPtr<IPersistFile> persist;
+    HRESULT hr = shell.create(clsid, IID_IPersistFile, persist.put());
+    if (succeeded(hr))
+        hr = persist->Load(path.c_str(), 0);
+    if (succeeded(hr))
+        hr = persist->QueryInterface(iid, out.put());
+    return hr;
+}
+
 } // namespace
 
 int host_message_box(void* ui, const char* text, const char* title, std::uint32_t type) {
@@ -119,14 +148,9 @@ int Host::usage(const std::string& text) {
 }
 
 int Host::update(const std::vector<std::string>& files) {
-    auto data = make_file_drop_object(absolute_paths(files));
-    ComPtr<IShellExtInit> init;
-    HRESULT hr = m_shell.create(CLSID_clsContextMenu, IID_IShellExtInit, init.put());
-    if (succeeded(hr))
-        hr = init->Initialize(nullptr, data.get(), nullptr);
     ComPtr<IContextMenu> menu;
-    if (succeeded(hr))
-        hr = init->QueryInterface(IID_IContextMenu, menu.put());
+    HRESULT hr = handler_for_selection(m_shell, CLSID_clsContextMenu, IID_IContextMenu,
+                                       absolute_paths(files), menu);
     MenuModel model;
     if (succeeded(hr))
         hr = menu->QueryContextMenu(&model, 0, 1, 0x7FFF, 0);
@@ -141,13 +165,8 @@ int Host::update(const std::vector<std::string>& files) {
 
 int Host::tip(const std::string& file, bool machine) {
     const std::string path = absolute_paths({file}).front();
-    ComPtr<IPersistFile> persist;
-    HRESULT hr = m_shell.create(CLSID_clsQueryInfo, IID_IPersistFile, persist.put());
-    if (succeeded(hr))
-        hr = persist->Load(path.c_str(), 0);
     ComPtr<IQueryInfo> info;
-    if (succeeded(hr))
-        hr = persist->QueryInterface(IID_IQueryInfo, info.put());
+    HRESULT hr = handler_for_file(m_shell, CLSID_clsQueryInfo, IID_IQueryInfo, path, info);
     OLECHAR* text = nullptr;
     if (succeeded(hr))
         hr = info->GetInfoTip(0, &text);
@@ -156,9 +175,7 @@ int Host::tip(const std::string& file, bool machine) {
     const std::string tip = text ? text : "";
     CoTaskMemFree(text);
     if (!machine) {
-        std::string shown = tip;
-        std::erase(shown, '\r');
-        m_out << shown << "\n";
+        m_out << core::with_line_feeds(tip) << "\n";
         return kExitOk;
     }
     const TipFields f = parse_tip(tip);
@@ -176,14 +193,9 @@ int Host::properties(const std::vector<std::string>& files, bool machine) {
     const auto paths = absolute_paths(files);
     if (std::none_of(paths.begin(), paths.end(), is_database))
         return usage("none of the files is a ROM database (.zdb)");
-    auto data = make_file_drop_object(paths);
-    ComPtr<IShellExtInit> init;
-    HRESULT hr = m_shell.create(CLSID_clsPropertySheet, IID_IShellExtInit, init.put());
-    if (succeeded(hr))
-        hr = init->Initialize(nullptr, data.get(), nullptr);
     ComPtr<IShellPropSheetExt> sheet;
-    if (succeeded(hr))
-        hr = init->QueryInterface(IID_IShellPropSheetExt, sheet.put());
+    HRESULT hr = handler_for_selection(m_shell, CLSID_clsPropertySheet, IID_IShellPropSheetExt,
+                                       paths, sheet);
     std::vector<HPROPSHEETPAGE> pages;
     if (succeeded(hr))
         hr = sheet->AddPages(&take_page, reinterpret_cast<std::intptr_t>(&pages));
@@ -218,13 +230,9 @@ void Host::print_machine_page(const std::string& file, HPROPSHEETPAGE page) {
 int Host::drop(const std::string& database, const std::vector<std::string>& files) {
     const std::string target = absolute_paths({database}).front();
     auto data = make_file_drop_object(absolute_paths(files));
-    ComPtr<IPersistFile> persist;
-    HRESULT hr = m_shell.create(CLSID_clsDropHandler, IID_IPersistFile, persist.put());
-    if (succeeded(hr))
-        hr = persist->Load(target.c_str(), 0);
     ComPtr<IDropTarget> drop_target;
-    if (succeeded(hr))
-        hr = persist->QueryInterface(IID_IDropTarget, drop_target.put());
+    HRESULT hr = handler_for_file(m_shell, CLSID_clsDropHandler, IID_IDropTarget, target,
+                                  drop_target);
     std::uint32_t effect = DROPEFFECT_COPY;
     const POINTL point{0, 0};
     if (succeeded(hr))

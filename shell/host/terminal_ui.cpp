@@ -9,22 +9,8 @@
 
 namespace zelshell {
 
-std::string terminal_text(std::string text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 core::Answer TerminalUi::ask(const core::Message& message) {
-    const std::string text = terminal_text(message.text);
+    const std::string text = core::with_line_feeds(message.text);
     if (message.icon == core::Message::Icon::Critical) {
         m_err << "zelshell: " << message.title << ": " << text << "\n";
         return core::Answer::Ok;

@@ -26,7 +26,4 @@ private:
     bool m_interactive;
 };
 
-/// The text with the design's lone carriage returns as line ends.
-std::string terminal_text(std::string text);
-
 } // namespace zelshell

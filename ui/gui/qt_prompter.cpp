@@ -8,6 +8,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "text.h"
+
 namespace ui {
 namespace {
 
@@ -63,10 +65,7 @@ std::vector<Choice> choices_of(core::Message::Buttons buttons) {
 } // namespace
 
 QString message_text(const std::string& text) {
-    QString out = QString::fromStdString(text);
-    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    out.replace(QChar('\r'), QChar('\n'));
-    return out;
+    return QString::fromStdString(core::with_line_feeds(text));
 }
 
 core::Answer show_message(QWidget* parent, const core::Message& message) {
