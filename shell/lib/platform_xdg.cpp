@@ -57,6 +57,16 @@ bool same_folder(const fs::path& a, const fs::path& b) {
     return fs::equivalent(a, b, ec) || a.lexically_normal() == b.lexically_normal();
 }
 
+// A process that has ended but not yet been collected by its parent (state Z) runs no more,
+// and its environment can no longer be read.
+bool has_ended(const fs::path& process) {
+    std::string stat;
+    std::getline(std::ifstream(process / "stat"), stat);
+    const auto after_name = stat.rfind(") ");
+    return after_name != std::string::npos && after_name + 2 < stat.size() &&
+           (stat[after_name + 2] == 'Z' || stat[after_name + 2] == 'X');
+}
+
 } // namespace
 
 core::Result<fs::path> data_home() {
@@ -86,7 +96,7 @@ bool program_running_with_config(std::string_view name, const fs::path& config) 
             continue;
         std::string comm;
         std::getline(std::ifstream(it->path() / "comm"), comm);
-        if (!core::iequals(comm, name))
+        if (!core::iequals(comm, name) || has_ended(it->path()))
             continue;
         const auto theirs = config_of_process(it->path());
         if (!theirs || same_folder(*theirs, config))

@@ -223,14 +223,20 @@ TEST_F(Registration, TouchesNeitherAnothersFileNorAUsersChangeNorThunarsFileWhil
     ASSERT_EQ(::posix_spawn(&thunar, argv[0], nullptr, nullptr, argv, environ), 0);
 
     EXPECT_EQ(register_server(), S_FALSE);
-    ::kill(thunar, SIGKILL);
-    ::waitpid(thunar, nullptr, 0);
     EXPECT_NE(error_text().find("zelkon-zdb.xml' was not written by the registration"),
               std::string::npos);
     EXPECT_NE(error_text().find("Thunar is running"), std::string::npos) << error_text();
     EXPECT_NE(error_text().find("\"Update Database(s)\": command '"), std::string::npos);
     EXPECT_EQ(read_file(data() / "mime" / "packages" / "zelkon-zdb.xml"), anothers);
     EXPECT_EQ(read_file(config() / "Thunar" / "uca.xml"), kOtherActions);
+    // Ended but not yet collected by its parent, it runs no more.
+    ::kill(thunar, SIGKILL);
+    siginfo_t ended{};
+    ::waitid(P_PID, static_cast<id_t>(thunar), &ended, WEXITED | WNOWAIT);
+    register_server();
+    ::waitpid(thunar, nullptr, 0);
+    EXPECT_NE(read_file(config() / "Thunar" / "uca.xml").find("zelkon-zelshell-update"),
+              std::string::npos);
 
     // A file of ours that the user changed since stays with their change.
     const fs::path action = data() / "nemo" / "actions" / "zelkon-update.nemo_action";
