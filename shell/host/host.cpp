@@ -138,12 +138,12 @@ void Host::set_site(const char* launcher_folder) {
 }
 
 int Host::failure(HRESULT hr) {
-    m_err << "zelshell: " << m_shell.error_text(hr) << "\n";
+    m_ui.report_error(m_shell.error_text(hr));
     return kExitFailed;
 }
 
 int Host::usage(const std::string& text) {
-    m_err << "zelshell: " << text << "\n";
+    m_ui.report_error(text);
     return kExitUsage;
 }
 
@@ -202,7 +202,7 @@ int Host::properties(const std::vector<std::string>& files, bool machine) {
     if (failed(hr))
         return failure(hr);
     if (pages.empty()) {
-        m_err << "zelshell: the database's page could not be made\n";
+        m_ui.report_error("the database's page could not be made");
         return kExitFailed;
     }
     if (machine)

@@ -22,6 +22,9 @@ class HostUi {
 public:
     virtual ~HostUi() = default;
     virtual core::Answer ask(const core::Message& message) = 0;
+    /// Why a command could not be carried out. A file manager runs zelshell with no
+    /// terminal: on a desktop this must be a window, or nobody would see it.
+    virtual void report_error(const std::string& text) = 0;
     /// Shows a page the library handed over, until the user closes it.
     virtual void show_page(HPROPSHEETPAGE page) = 0;
     /// Nothing when the user chose none.

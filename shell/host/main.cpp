@@ -63,7 +63,7 @@ int run(CLI::App& app, const Arguments& args, const ShellLibrary& shell, HostUi&
     if (args.choose)
         return host.drop_choosing(args.files);
     if (args.files.size() < 2) {
-        std::cerr << "zelshell: drop needs a database and at least one file\n";
+        ui.report_error("drop needs a database and at least one file");
         return kExitUsage;
     }
     return host.drop(args.files.front(), {args.files.begin() + 1, args.files.end()});

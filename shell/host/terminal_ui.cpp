@@ -28,6 +28,10 @@ core::Answer TerminalUi::ask(const core::Message& message) {
                : core::Answer::Cancel;
 }
 
+void TerminalUi::report_error(const std::string& text) {
+    m_err << "zelshell: " << text << "\n";
+}
+
 void TerminalUi::show_page(HPROPSHEETPAGE page) {
     RecordedPage recorded;
     fill_page(page, recorded);

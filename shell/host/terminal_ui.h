@@ -15,6 +15,7 @@ public:
         : m_in(in), m_out(out), m_err(err), m_interactive(interactive) {}
 
     core::Answer ask(const core::Message& message) override;
+    void report_error(const std::string& text) override;
     void show_page(HPROPSHEETPAGE page) override;
     std::optional<std::filesystem::path>
     choose_database(const std::vector<DatabaseChoice>& choices) override;

@@ -21,6 +21,7 @@ public:
         messages.push_back(message);
         return core::Answer::Ok;
     }
+    void report_error(const std::string& text) override { errors.push_back(text); }
     void show_page(HPROPSHEETPAGE) override { ++pages_shown; }
     std::optional<std::filesystem::path>
     choose_database(const std::vector<DatabaseChoice>& offered) override {
@@ -29,6 +30,7 @@ public:
     }
 
     std::vector<core::Message> messages;
+    std::vector<std::string> errors;
     std::vector<DatabaseChoice> choices;
     std::optional<std::filesystem::path> chosen;
     int pages_shown = 0;
@@ -103,6 +105,9 @@ TEST(Host, RenamingChoosesTheSelectedDatabaseElseAsks) {
     HostRun usage;
     EXPECT_EQ(usage.host.drop_choosing({db.string()}), kExitUsage);
     EXPECT_EQ(usage.host.properties({other.string()}, false), kExitUsage);
+    EXPECT_EQ(usage.ui.errors, (std::vector<std::string>{
+                                   "no files to rename were given",
+                                   "none of the files is a ROM database (.zdb)"}));
 }
 
 TEST(TerminalUi, ResultsOnStdoutErrorsOnStderrQuestionsOnlyOnATerminal) {

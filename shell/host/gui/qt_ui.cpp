@@ -1,6 +1,7 @@
 #include "qt_ui.h"
 
 #include <QInputDialog>
+#include <cstdio>
 #include <QStringList>
 
 #include "property_dialog.h"
@@ -10,6 +11,12 @@ namespace zelshell {
 
 core::Answer QtUi::ask(const core::Message& message) {
     return ui::show_message(nullptr, message);
+}
+
+void QtUi::report_error(const std::string& text) {
+    std::fprintf(stderr, "zelshell: %s\n", text.c_str());
+    ui::show_message(nullptr, {text, "Zelkon", core::Message::Icon::Critical,
+                               core::Message::Buttons::Ok});
 }
 
 void QtUi::show_page(HPROPSHEETPAGE page) {

@@ -8,6 +8,7 @@ namespace zelshell {
 class QtUi final : public HostUi {
 public:
     core::Answer ask(const core::Message& message) override;
+    void report_error(const std::string& text) override;
     void show_page(HPROPSHEETPAGE page) override;
     std::optional<std::filesystem::path>
     choose_database(const std::vector<DatabaseChoice>& choices) override;
