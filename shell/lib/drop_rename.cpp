@@ -102,14 +102,17 @@ DropReport rename_dropped_files(const std::filesystem::path& database,
     const std::string system = database.stem().string();
     core::Batch batch{.op = core::BatchOp::Move, .existing = core::ExistingTarget::Skip};
     std::optional<core::Error> unreadable;
-    for (const auto& file : files) {
-        auto crc = get_crc32(file, skip, system);
+    auto identifier = plain_file_identifier(system);
+    if (!identifier)
+        unreadable = identifier.error();
+    for (std::size_t i = 0; identifier && i < files.size(); ++i) {
+        auto crc = identifier->get_crc32(files[i], skip);
         if (!crc) {
             unreadable = crc.error();
             break;
         }
         if (const core::RomEntry* match = index.find(*crc))
-            plan_rename(file, *match, batch, report);
+            plan_rename(files[i], *match, batch, report);
     }
     run_renames(database, batch, report);
     core::RomTable().swap(roms);

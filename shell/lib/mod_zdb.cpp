@@ -6,7 +6,6 @@
 #include <mutex>
 #include <optional>
 
-#include "identify.h"
 #include "module_state.h"
 #include "site.h"
 #include "text.h"
@@ -83,16 +82,12 @@ core::Result<core::Zelcore> shell_zelcore() {
     return zelcore;
 }
 
-core::Result<core::CrcText> get_crc32(const std::filesystem::path& path, std::uint16_t skip,
-                                      const std::string& system) {
+core::Result<core::Identifier> plain_file_identifier(const std::string& system) {
     auto zelcore = shell_zelcore();
     if (!zelcore)
         return zelcore.error();
-    auto identifier = core::Identifier::create(std::move(zelcore.value()),
-                                               {.id = system, .look_inside_zip = false});
-    if (!identifier)
-        return identifier.error();
-    return identifier->get_crc32(path, skip);
+    return core::Identifier::create(std::move(zelcore.value()),
+                                    {.id = system, .look_inside_zip = false});
 }
 
 HRESULT fail_with_error(const core::Error& error) {

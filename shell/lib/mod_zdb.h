@@ -10,6 +10,7 @@
 
 #include "com.h"
 #include "crc_text.h"
+#include "identify.h"
 #include "result.h"
 #include "zdb.h"
 #include "zelcore_library.h"
@@ -37,11 +38,12 @@ HRESULT check_readable(const std::filesystem::path& path);
 /// Loaded once per process; a failed attempt is tried again next time.
 core::Result<core::Zelcore> shell_zelcore();
 
-/// The CRC text of a plain file with the rules of `system` (the TurboGrafx copier header,
-/// the Jaguar header, the Genesis SMD conversion in a private temporary file), counted
-/// from `skip` otherwise. A ZIP archive is hashed as a whole. Errors name the file.
-core::Result<core::CrcText> get_crc32(const std::filesystem::path& path, std::uint16_t skip,
-                                      const std::string& system);
+/// The checksum routine for the files of `system`: its get_crc32(path, skip) gives the CRC
+/// text of a plain file with the system's rules (the TurboGrafx copier header, the Jaguar
+/// header, the Genesis SMD conversion in a private temporary file), counted from `skip`
+/// otherwise; a ZIP archive is hashed as a whole; errors name the file. Make one for all
+/// the files of a drop: it owns a private temporary folder.
+core::Result<core::Identifier> plain_file_identifier(const std::string& system);
 
 /// The result code of a core error, with its text kept for the host.
 HRESULT fail_with_error(const core::Error& error);
