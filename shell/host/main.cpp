@@ -33,6 +33,7 @@ struct Arguments {
     std::vector<std::string> files;
 };
 
+#ifdef ZELSHELL_WITH_QT
 // A desktop to show windows on; the offscreen and minimal platforms are none.
 bool has_display() {
     if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform && *platform) {
@@ -43,6 +44,7 @@ bool has_display() {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     return (x11 && *x11) || (wayland && *wayland);
 }
+#endif
 
 int run(CLI::App& app, const Arguments& args, const ShellLibrary& shell, HostUi& ui) {
     Host host(shell, ui, std::cout, std::cerr);
