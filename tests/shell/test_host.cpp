@@ -7,7 +7,6 @@
 #include "shell_fixture.h"
 #include "temp_dir.h"
 #include "terminal_ui.h"
-#include "zdb_writer.h"
 
 namespace shelltest {
 namespace {
@@ -44,23 +43,10 @@ struct HostRun {
     nlohmann::json json() const { return nlohmann::json::parse(out.str()); }
 };
 
-std::filesystem::path write_database(const std::filesystem::path& path, std::string long_name,
-                                     std::size_t roms) {
-    auto header = testsupport::db_header("SGENESIS", std::move(long_name), "*.bin");
-    header.credit = "The Dumpers";
-    header.version = "2.5";
-    header.notes = "First line\r\nSecond line";
-    core::RomTable table;
-    for (std::size_t i = 0; i < roms; ++i)
-        table.push_back(testsupport::rom_entry(static_cast<std::uint32_t>(0x1000 + i),
-                                               "Game " + std::to_string(i)));
-    EXPECT_TRUE(core::write_zdb(path, 3, header, table).ok());
-    return path;
-}
-
 TEST(Host, MachineOutputOfTipAndPageForTheFileManagersOwnPages) {
     TempDir dir;
-    const auto db = write_database(dir.path() / "SGENESIS.zdb", "Sega Genesis", 1234);
+    const auto db = write_database(dir.path() / "SGENESIS.zdb", 1234, "Sega Genesis", "The Dumpers",
+                                   "First line\r\nSecond line");
     HostRun tip;
     ASSERT_EQ(tip.host.tip(db.string(), true), kExitOk) << tip.err.str();
     const auto t = tip.json();
@@ -82,8 +68,8 @@ TEST(Host, MachineOutputOfTipAndPageForTheFileManagersOwnPages) {
 
 TEST(Host, RenamingChoosesTheSelectedDatabaseElseAsks) {
     TempDir dir;
-    const auto db = write_database(dir.path() / "SGENESIS.zdb", "Sega Genesis", 1);
-    const auto rom = dir.write("x.bin", testsupport::rom_with_crc(64, 0x1000));
+    const auto db = write_database(dir.path() / "SGENESIS.zdb", 1);
+    const auto rom = dir.write("x.bin", testsupport::rom_with_crc(64, 0xab00));
     HostRun chosen_in_selection;
     ASSERT_EQ(chosen_in_selection.host.drop_choosing({rom.string(), db.string()}), kExitOk);
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "Game 0.bin"));
@@ -91,10 +77,10 @@ TEST(Host, RenamingChoosesTheSelectedDatabaseElseAsks) {
     // Nothing selected: the home's databases are offered; choosing none changes nothing.
     TempDir home;
     std::filesystem::create_directories(home.path() / "databases");
-    write_database(home.path() / "databases" / "B.zdb", "beta", 0);
-    write_database(home.path() / "databases" / "A.zdb", "Alpha", 0);
+    write_database(home.path() / "databases" / "B.zdb", 0, "beta");
+    write_database(home.path() / "databases" / "A.zdb", 0, "Alpha");
     ::setenv("ZELKON_HOME", home.path().c_str(), 1);
-    const auto other = dir.write("y.bin", testsupport::rom_with_crc(64, 0x1000));
+    const auto other = dir.write("y.bin", testsupport::rom_with_crc(64, 0xab00));
     HostRun asked;
     EXPECT_EQ(asked.host.drop_choosing({other.string()}), kExitOk);
     ::setenv("ZELKON_HOME", "/nonexistent-zelkon-home", 1);

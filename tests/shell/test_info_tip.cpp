@@ -1,28 +1,14 @@
 #include <cstdlib>
 
 #include "recorded_page.h"
-#include "rom_forge.h"
 #include "shell_fixture.h"
 #include "temp_dir.h"
-#include "zdb_writer.h"
 
 namespace shelltest {
 namespace {
 
 namespace fs = std::filesystem;
 using testsupport::TempDir;
-
-fs::path write_database(const fs::path& path, std::size_t roms) {
-    auto header = testsupport::db_header("SGENESIS", "Sega Genesis", "*.bin");
-    header.version = "2.5";
-    header.notes = "Dumped with care";
-    core::RomTable table;
-    for (std::size_t i = 0; i < roms; ++i)
-        table.push_back(testsupport::rom_entry(static_cast<std::uint32_t>(0xab00 + i),
-                                               "Game " + std::to_string(i)));
-    EXPECT_TRUE(core::write_zdb(path, 3, header, table).ok());
-    return path;
-}
 
 std::string tip_of(const fs::path& file, HRESULT expected = S_OK) {
     auto persist = create<IPersistFile>(CLSID_clsQueryInfo, IID_IPersistFile);
