@@ -184,6 +184,14 @@ bool same_bytes(const fs::path& a, const fs::path& b) {
     return x.eof() && y.eof();
 }
 
+// Two files, not one reached by two names: removing one leaves the other.
+bool second_file(const fs::path& a, const fs::path& b) {
+    struct stat x {
+    }, y{};
+    return ::lstat(a.c_str(), &x) == 0 && ::lstat(b.c_str(), &y) == 0 &&
+           (x.st_dev != y.st_dev || x.st_ino != y.st_ino);
+}
+
 std::string q(const std::string& path) {
     return quoted(fs::path(path));
 }
@@ -314,13 +322,21 @@ private:
              to);
     }
 
-    // The copy goes to the trash, but only while it still is the copy the run made.
+    // A copy whose source is still there, byte for byte, is not the only one: it goes for
+    // good, so the trash does not fill with copies. A copy that is the only one left goes
+    // to the trash; one changed since the run is left alone.
     void remove_copy(const std::string& from, const std::string& to) {
         if (!path_taken(to))
             return;
-        if (!same_content_stamp(from, to))
+        const bool source_there = path_taken(from);
+        if (source_there && !same_content_stamp(from, to))
             return problem({to, "Left " + q(to) + " alone",
                             "it is not the copy of " + q(from) + " made by the run."});
+        if (source_there && second_file(from, to) && same_bytes(from, to))
+            return done(::unlink(to.c_str()) == 0 ? Status::success()
+                                                  : Error::failed("Could not remove " + q(to) +
+                                                                  ": " + std::strerror(errno)),
+                        to);
         auto trashed = move_to_trash(to);
         done(trashed ? Status::success() : Status(trashed.error()), to);
     }

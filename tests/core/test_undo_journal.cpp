@@ -57,12 +57,12 @@ std::string member_of(const fs::path& zip) {
 // Later batches are undone first: a file moved on, or moved then deleted, comes back
 // through each step, and a replaced target comes back once the file that took its place
 // has left, even when the batch named that place in a roundabout way ("dir/./t"). Pairs
-// the run skipped are never undone, even when the source has gone since; a copy the run
-// made goes to the trash.
+// the run skipped are never undone, even when the source has gone since. A copy the run
+// made goes for good while its source is there byte for byte, else to the trash.
 TEST_F(UndoJournal, UndoPutsEveryFileBackOnceOnly) {
     dir.write("a\tb\nc.bin", "tabs"); // any byte of a name survives the journal
     dir.write("Target.bin", "was there");
-    for (const char* name : {"a", "c", "dupe", "m", "mine", "s", "w"})
+    for (const char* name : {"a", "c", "d", "e", "dupe", "m", "mine", "s", "w"})
         dir.write(name, name);
     {
         core::UndoJournal journal(file, "rename TEST 'x'");
@@ -74,19 +74,28 @@ TEST_F(UndoJournal, UndoPutsEveryFileBackOnceOnly) {
         run.run({BatchOp::Move, {root + "Target.bin"}, {root + "u"}});
         const auto skip = core::ExistingTarget::Skip;
         run.run({BatchOp::Move, {root + "m"}, {root + "mine"}, skip});
-        run.run({BatchOp::Copy, {root + "c", root + "c"}, {root + "c2", root + "mine"}, skip});
+        run.run({BatchOp::Copy,
+                 {root + "c", root + "d", root + "e", root + "c"},
+                 {root + "c2", root + "d2", root + "e2", root + "mine"},
+                 skip});
     }
     fs::remove(root + "m");
+    fs::remove(root + "d");
+    const auto e_time = fs::last_write_time(root + "e");
+    dir.write("e", "E"); // other bytes, same size and time: the copy is the only one
+    fs::last_write_time(root + "e", e_time);
     auto report = undo();
     EXPECT_TRUE(report.clean()) << lines(report.problems)[0];
-    EXPECT_EQ(report.summary, "Undid: rename TEST 'x'\nRestored 10 files.\n");
+    EXPECT_EQ(report.summary, "Undid: rename TEST 'x'\nRestored 12 files.\n");
     EXPECT_EQ(read_file(root + "a\tb\nc.bin"), "tabs");
     EXPECT_EQ(read_file(root + "Target.bin"), "was there");
     for (const char* name : {"a", "c", "dupe", "mine", "s", "w"})
         EXPECT_EQ(read_file(root + name), name);
-    for (const char* gone : {"New", "b", "u", "m", "c2"})
+    for (const char* gone : {"New", "b", "u", "m", "c2", "d2", "e2"})
         EXPECT_FALSE(fs::exists(root + gone)) << gone;
-    EXPECT_EQ(read_file(dir.path() / "data/Trash/files/c2"), "c");
+    EXPECT_FALSE(fs::exists(dir.path() / "data/Trash/files/c2"));
+    EXPECT_EQ(read_file(dir.path() / "data/Trash/files/d2"), "d");
+    EXPECT_EQ(read_file(dir.path() / "data/Trash/files/e2"), "e");
 
     auto again = undo();
     EXPECT_EQ(again.end, core::End::Refused);
