@@ -3,9 +3,13 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <system_error>
 
 #include "app_home.h"
+#include "file_move.h"
 #include "text.h"
 
 namespace core {
@@ -39,6 +43,25 @@ constexpr const char* kFetch = "SELECT path, system, skip, member, size, mtime_n
 constexpr const char* kMove = "UPDATE OR REPLACE crc SET path = ?2 WHERE path = ?1";
 
 // The inode compared first: it tells nearly every other file apart at once.
+bool unreadable_code(int code) {
+    return (code & 0xFF) == SQLITE_NOTADB || (code & 0xFF) == SQLITE_CORRUPT;
+}
+
+// "checksums.sqlite.damaged-20261208-101500", or with "-2"... when that is taken.
+int move_aside(const std::filesystem::path& file, std::filesystem::path& aside) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    ::gmtime_r(&now, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &utc);
+    int err = EEXIST;
+    for (int n = 1; n < 100 && err == EEXIST; ++n) {
+        aside = file.string() + ".damaged-" + stamp + (n == 1 ? "" : "-" + std::to_string(n));
+        err = rename_no_replace(file.c_str(), aside.c_str());
+    }
+    return err;
+}
+
 bool same_key(const CacheKey& a, const CacheKey& b) {
     return a.stamp == b.stamp && a.path == b.path && a.system == b.system && a.skip == b.skip &&
            a.member == b.member;
@@ -47,10 +70,6 @@ bool same_key(const CacheKey& a, const CacheKey& b) {
 std::string reason_for(int code, sqlite3* db) {
     const std::string detail = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
     switch (code & 0xFF) {
-    case SQLITE_NOTADB:
-    case SQLITE_CORRUPT:
-        return std::string("it is not a database (the file is damaged or of another kind)") +
-               kLeftAlone;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return "it is locked by another program";
@@ -141,13 +160,12 @@ bool HashCache::check_schema() {
     if (objects == 0 && id == 0)
         return create_schema();
     if (id != kApplicationId) {
-        turn_off(std::string("it holds something other than checksums of this program") +
-                 kLeftAlone);
+        turn_off_unreadable("it holds something other than checksums of this program");
         return false;
     }
     if (version != kSchemaVersion) {
-        turn_off("it was written by another version of this program (schema " +
-                 std::to_string(version) + ")" + kLeftAlone);
+        turn_off_unreadable("it was written by another version of this program (schema " +
+                            std::to_string(version) + ")");
         return false;
     }
     return tune();
@@ -236,7 +254,16 @@ bool HashCache::write_step(sqlite3_stmt* statement) {
 }
 
 void HashCache::fail(int code) {
-    turn_off(reason_for(code, m_db));
+    if (unreadable_code(code))
+        turn_off_unreadable("it is not a database (the file is damaged or of another kind)");
+    else
+        turn_off(reason_for(code, m_db));
+}
+
+void HashCache::turn_off_unreadable(std::string reason) {
+    if (m_problem.empty())
+        m_unreadable = reason;
+    turn_off(std::move(reason) + kLeftAlone);
 }
 
 void HashCache::turn_off(std::string reason) {
@@ -457,6 +484,40 @@ std::optional<std::size_t> HashCache::clear() {
     if (!commit())
         return std::nullopt;
     return removed;
+}
+
+std::string HashCache::unreadable() const {
+    const std::lock_guard lock(m_mutex);
+    return m_unreadable;
+}
+
+std::optional<std::filesystem::path> HashCache::set_aside() {
+    const std::lock_guard lock(m_mutex);
+    if (m_unreadable.empty())
+        return std::nullopt;
+    // A log left beside the old file would be read into the new one: it goes along.
+    const std::filesystem::path wal = m_file.string() + "-wal", shm = m_file.string() + "-shm";
+    std::filesystem::path aside;
+    int err = move_aside(m_file, aside);
+    if (err == 0 && path_taken(wal))
+        err = ::rename(wal.c_str(), (aside.string() + "-wal").c_str()) == 0 ? 0 : errno;
+    if (err != 0) {
+        m_problem = "the checksum cache " + quoted(m_file) +
+                    " could not be moved aside: " + std::strerror(err);
+        return std::nullopt;
+    }
+    ::unlink(shm.c_str());
+    return open_anew() ? std::optional(aside) : std::nullopt;
+}
+
+bool HashCache::open_anew() {
+    m_problem.clear();
+    m_problem_taken = false;
+    m_unreadable.clear();
+    if (!open_file() || !check_schema() || !prepare_statements())
+        return false;
+    m_off = false;
+    return true;
 }
 
 void HashCache::close() {

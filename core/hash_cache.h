@@ -67,6 +67,14 @@ public:
     void moved(const std::string& from, const std::string& to);
     /// Removes every entry; the count removed, or nothing when the cache is off.
     std::optional<std::size_t> clear();
+    /// Why the file cannot be read as this program's cache (damaged, of another kind or of
+    /// another version); empty when it can, or when the cache is off for another reason.
+    std::string unreadable() const;
+    /// Moves a file unreadable() names aside to "<file>.damaged-<UTC time>" (its write-ahead
+    /// log beside it) and starts a new, empty cache in its place. The new name of the old
+    /// file; nothing, with the reason in problem(), when it could not be moved or the new
+    /// cache is not usable.
+    std::optional<std::filesystem::path> set_aside();
     /// Commits what is pending and closes the file; later calls see a cache that is off.
     void close();
 
@@ -108,6 +116,8 @@ private:
     void write_queue();
     void fail(int code);
     void turn_off(std::string reason);
+    void turn_off_unreadable(std::string reason);
+    bool open_anew();
     void finalize_statements();
 
     std::filesystem::path m_file;
@@ -123,6 +133,7 @@ private:
     std::size_t m_pending = 0;
     std::chrono::steady_clock::time_point m_transaction_start;
     std::string m_problem;
+    std::string m_unreadable;
     bool m_problem_taken = false;
     std::atomic<bool> m_off{false};
     std::mutex m_queue_mutex; ///< taken after m_mutex when both are held

@@ -156,10 +156,31 @@ TEST_F(HashCacheTest, FilesNotOursOrNotMadeAreReportedOnceAndLeftAlone) {
             core::HashCache cache(path);
             expect_problem_once(cache, reason);
             EXPECT_EQ(cache.problem().find("left as it is") != std::string::npos, !before.empty());
+            EXPECT_EQ(cache.unreadable().empty(), before.empty()) << path;
             expect_off(cache, rom);
         }
         EXPECT_TRUE(before.empty() || read_file(path) == before) << path;
     }
+}
+
+// Only when asked: the file and its log keep their bytes under another name, and a new
+// cache takes the place.
+TEST_F(HashCacheTest, AnUnreadableCacheIsSetAsideOnlyWhenAsked) {
+    const auto rom = dir.write("a.nes", "aaaa");
+    const std::string garbage(5000, '\x5a');
+    write_file(cache_file(), garbage);
+    core::HashCache cache(cache_file());
+    write_file(cache_file().string() + "-wal", "old log");
+    const auto aside = cache.set_aside();
+    ASSERT_TRUE(aside) << cache.problem();
+    EXPECT_EQ(aside->parent_path(), dir.path());
+    EXPECT_TRUE(aside->filename().string().starts_with("checksums.sqlite.damaged-")) << *aside;
+    EXPECT_EQ(read_file(*aside), garbage);
+    EXPECT_EQ(read_file(aside->string() + "-wal"), "old log");
+    EXPECT_TRUE(cache.usable() && cache.unreadable().empty() && cache.problem().empty());
+    cache.store(key(rom), kWrong);
+    EXPECT_EQ(cache.lookup(key(rom)), kWrong);
+    EXPECT_FALSE(cache.set_aside()) << "a readable cache stays where it is";
 }
 
 // Another program holding the write lock beyond the busy timeout, at the open and later.
