@@ -22,7 +22,7 @@ using core::quoted;
 constexpr char32_t kInvalid = 0xFFFD;
 constexpr std::size_t kMaxShortText = 255;
 constexpr std::size_t kMaxMoreInfo = 32767;
-constexpr std::size_t kMaxDefaultPatterns = 8;
+constexpr std::size_t kMaxExtension = 16;
 
 // The plain letters of U+0100-U+017F (Latin Extended-A), the accented letters of the
 // Central European and Baltic languages that Windows-1252 lacks.
@@ -233,8 +233,6 @@ void add_entries(const DatGame& game, ImportTable& table,
                  std::set<std::pair<core::CrcText, std::string>>& seen) {
     const std::string& title = game.description.empty() ? game.name : game.description;
     const auto usable = usable_roms(game, table);
-    if (usable.size() == 1)
-        table.extensions.insert(core::lower_extension(file_part(usable[0].rom->name)));
     for (const auto& u : usable) {
         const std::string listed = entry_name(title, u.rom->name, usable.size() == 1);
         std::string name = legal_file_name(listed);
@@ -248,6 +246,7 @@ void add_entries(const DatGame& game, ImportTable& table,
         }
         if (name != listed)
             table.renamed.emplace_back(listed, name);
+        ++table.extensions[core::lower_extension(file_part(u.rom->name))];
         core::RomEntry entry;
         entry.crc = u.crc;
         if (u.crc2)
@@ -258,19 +257,68 @@ void add_entries(const DatGame& game, ImportTable& table,
     }
 }
 
-// "*.bin;*.md" from the extensions of the ROM files of one-ROM games, when they are few
-// enough to be the system's own; a list of chip names (".ic1", ".u2", ...) gives "*.*".
-std::string default_patterns(const ImportTable& table) {
-    std::string patterns;
-    for (const auto& ext : table.extensions) {
-        if (ext.empty() || ext != legal_file_name(ext) || ext.find(';') != std::string::npos)
-            return "*.*";
-        patterns += (patterns.empty() ? "*." : ";*.") + ext;
+// Letters and digits only: "Game (v1.1)" has no extension "1)".
+bool plain_extension(std::string_view ext) {
+    return !ext.empty() && ext.size() <= kMaxExtension &&
+           std::all_of(ext.begin(), ext.end(), [](char c) {
+               return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+           });
+}
+
+// The list's name and description in lower case, every run of other characters one blank,
+// with a blank at each end: " nec pc engine turbografx 16 ".
+std::string words_of(const DatHeader& h) {
+    std::string words = " ";
+    for (char c : core::to_lower_ascii(h.name + " " + h.description)) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (letter)
+            words += c;
+        else if (!words.ends_with(' '))
+            words += ' ';
     }
-    if (table.extensions.empty() || table.extensions.size() > kMaxDefaultPatterns ||
-        storable(patterns, kMaxShortText) != patterns)
-        return "*.*";
-    return patterns;
+    return words.ends_with(' ') ? words : words + ' ';
+}
+
+struct RulesSystem {
+    std::string_view id;
+    std::string_view name;
+    std::array<std::string_view, 4> words; ///< one in the list's name says it is of the system
+    std::string_view extension;            ///< its dumps' own, the most common in its lists
+    std::string_view lost;                 ///< what an import under another id identifies not
+};
+
+constexpr RulesSystem kRulesSystems[] = {
+    {"SGENESIS",
+     "the Mega Drive (Genesis)",
+     {" mega drive ", " megadrive ", " megadriv ", " genesis "},
+     "md",
+     "no interleaved dump (.smd)"},
+    {"TURBOGFX",
+     "the PC Engine (TurboGrafx-16)",
+     {" pc engine ", " pce ", " turbografx ", " tg16 "},
+     "pce",
+     "no dump with a 512-byte header"},
+    {"JAGUAR", "the Jaguar", {" jaguar ", "", "", ""}, "j64", "no dump with a 512-byte header"},
+};
+
+// The system with rules of its own the list is of, by its name or its ROMs' most common
+// extension; a CD list or another console of the family is none of them.
+const RulesSystem* rules_system_of(const DatFile& dat, const ImportTable& table) {
+    const std::string words = words_of(dat.header);
+    for (std::string_view other : {" cd ", " supergrafx ", " 32x "})
+        if (words.find(other) != std::string::npos)
+            return nullptr;
+    const auto common =
+        std::max_element(table.extensions.begin(), table.extensions.end(),
+                         [](const auto& a, const auto& b) { return a.second < b.second; });
+    for (const auto& system : kRulesSystems) {
+        if (common != table.extensions.end() && common->first == system.extension)
+            return &system;
+        for (auto word : system.words)
+            if (!word.empty() && words.find(word) != std::string::npos)
+                return &system;
+    }
+    return nullptr;
 }
 
 // The day the list was last changed, "20221229", for a list that names no version.
@@ -325,6 +373,35 @@ std::string summary_of(const ImportReport& r) {
            "File patterns: " + r.patterns + "\n";
 }
 
+// The database of a list that gave entries; the folder is made only now, when asked.
+ImportReport& write_database(ImportReport& report, const DatFile& dat,
+                             const ImportOptions& options) {
+    const ImportTable& t = report.table;
+    report.format = t.two_crcs ? 1 : 3;
+    const auto header = import_header(dat, t, options);
+    report.patterns = header.patterns;
+    if (header.patterns.empty())
+        return not_done(report, core::End::Failed,
+                        Error::bad_input("no ROM name in " + quoted(options.dat_file) +
+                                         " has an extension to make the file patterns of; give "
+                                         "them with --patterns; nothing was written"),
+                        options.dat_file);
+    report.warnings = system_id_warnings(dat, t, options);
+    std::error_code ec;
+    if (options.make_out_folder && !fs::create_directories(options.out_folder, ec) && ec)
+        return not_done(report, core::End::Failed,
+                        Error::failed("cannot make the folder " + quoted(options.out_folder) +
+                                      ": " + ec.message() + "; nothing was written"),
+                        options.out_folder);
+    if (auto ok = core::write_zdb(report.database, report.format, header, t.roms); !ok)
+        return not_done(report, core::End::Failed,
+                        Error{ok.error().code, "cannot write " + quoted(report.database) + ": " +
+                                                   ok.error().message + "; nothing was written"},
+                        report.database);
+    report.summary = summary_of(report);
+    return report;
+}
+
 } // namespace
 
 std::string legal_file_name(std::string_view name) {
@@ -364,6 +441,46 @@ ImportTable import_table(const DatFile& dat, core::Progress& progress) {
     return table;
 }
 
+std::vector<std::string> system_id_warnings(const DatFile& dat, const ImportTable& table,
+                                            const ImportOptions& options) {
+    std::vector<std::string> warnings;
+    const std::string& id = options.system_id;
+    for (const auto& system : kRulesSystems)
+        if (id != system.id && core::iequals(id, system.id))
+            warnings.push_back("the system id '" + id + "' is not " + std::string(system.id) +
+                               ": ids are compared exactly, so " + std::string(system.lost) +
+                               " is identified; import it as " + std::string(system.id));
+    const RulesSystem* system = rules_system_of(dat, table);
+    if (warnings.empty() && system && id != system->id)
+        warnings.push_back(quoted(options.dat_file) + " looks like a list of " +
+                           std::string(system->name) + ": imported as " + id + ", " +
+                           std::string(system->lost) + " is identified; import it as " +
+                           std::string(system->id) + " for that");
+    return warnings;
+}
+
+std::string default_patterns(const ImportTable& table, std::string_view system_id) {
+    std::vector<std::pair<std::size_t, std::string>> by_count;
+    for (const auto& [ext, count] : table.extensions)
+        if (plain_extension(ext))
+            by_count.emplace_back(count, ext);
+    if (!by_count.empty() && system_id == "SGENESIS" && !table.extensions.contains("smd"))
+        by_count.emplace_back(0, "smd");
+    std::stable_sort(by_count.begin(), by_count.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::set<std::string> chosen;
+    std::size_t length = 0;
+    for (const auto& [count, ext] : by_count)
+        if (length + ext.size() + 3 <= kMaxShortText + 1) { // "*." and ';' each
+            length += ext.size() + 3;
+            chosen.insert(ext);
+        }
+    std::string patterns;
+    for (const auto& ext : chosen)
+        patterns += (patterns.empty() ? "*." : ";*.") + ext;
+    return patterns;
+}
+
 core::ZdbHeader import_header(const DatFile& dat, const ImportTable& table,
                               const ImportOptions& options) {
     const DatHeader& h = dat.header;
@@ -378,7 +495,7 @@ core::ZdbHeader import_header(const DatFile& dat, const ImportTable& table,
     header.notes =
         storable("Imported from " + quoted(options.dat_file.filename()) + ".", kMaxShortText);
     header.more_info = more_info_of(h);
-    header.patterns = options.patterns.value_or(default_patterns(table));
+    header.patterns = options.patterns.value_or(default_patterns(table, options.system_id));
     header.number = options.header_skip;
     header.crc_count = table.two_crcs ? 2 : 1;
     return header;
@@ -395,7 +512,10 @@ core::Status check_import_options(const ImportOptions& o) {
         return Error::bad_input("the header skip must be 0 or more, not " +
                                 std::to_string(o.header_skip));
     std::error_code ec;
-    if (!fs::exists(o.out_folder, ec))
+    const bool present = fs::exists(o.out_folder, ec);
+    if (!present && o.make_out_folder)
+        return core::Status::success();
+    if (!present)
         return Error::not_found("the output folder " + quoted(o.out_folder) + " does not exist");
     if (!fs::is_directory(o.out_folder, ec))
         return Error::bad_input(quoted(o.out_folder) + " is not a folder");
@@ -429,16 +549,7 @@ ImportReport import_dat(const ImportOptions& options, core::Progress& progress) 
                                          std::to_string(t.without_name) +
                                          " without a usable name); nothing was written"),
                         options.dat_file);
-    report.format = t.two_crcs ? 1 : 3;
-    const auto header = import_header(*dat, t, options);
-    report.patterns = header.patterns;
-    if (auto ok = core::write_zdb(report.database, report.format, header, t.roms); !ok)
-        return not_done(report, core::End::Failed,
-                        Error{ok.error().code, "cannot write " + quoted(report.database) + ": " +
-                                                   ok.error().message + "; nothing was written"},
-                        report.database);
-    report.summary = summary_of(report);
-    return report;
+    return write_database(report, *dat, options);
 }
 
 } // namespace update

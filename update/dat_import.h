@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -43,9 +44,10 @@ struct ImportOptions {
     std::string system_id;
     std::optional<std::string> long_name; ///< default: the list's description or name
     std::optional<std::string> version;   ///< default: the list's version, else its date
-    std::optional<std::string> patterns;  ///< default: the extensions of one-ROM games' files
+    std::optional<std::string> patterns;  ///< default: the extensions of the ROM files
     std::int32_t header_skip = 0;
     std::filesystem::path out_folder;
+    bool make_out_folder = false; ///< made when missing, once the list has given a database
     bool replace_existing = false;
 };
 
@@ -58,8 +60,8 @@ struct ImportTable {
     std::size_t without_name = 0;
     std::size_t duplicates = 0;
     std::vector<std::pair<std::string, std::string>> renamed; ///< {as listed, as written}
-    std::set<std::string> extensions; ///< of the ROM files of games with one ROM
-    bool stopped = false;             ///< Stop came before the last game: nothing may be made of it
+    std::map<std::string, std::size_t> extensions; ///< of the ROMs' file names, with their counts
+    bool stopped = false; ///< Stop came before the last game: nothing may be made of it
 };
 
 /// One entry per ROM with a CRC. A game with one such ROM gives its title (description,
@@ -68,6 +70,21 @@ struct ImportTable {
 /// with the title (track files of a disc), else "title (ROM file name)". Counts the games
 /// done and polls Stop between them.
 ImportTable import_table(const DatFile& dat, core::Progress& progress = core::null_progress());
+
+/// The system ids whose files are identified by rules of their own (an interleaved dump
+/// converted, a copier header found and left out).
+inline constexpr std::string_view kRulesSystemIds[] = {"SGENESIS", "TURBOGFX", "JAGUAR"};
+
+/// What may be wrong with importing this list under `id`: it is the list of a system with
+/// rules of its own imported under another id, or `id` differs from such an id only in
+/// letter case (ids are compared exactly). Each warning says what is lost.
+std::vector<std::string> system_id_warnings(const DatFile& dat, const ImportTable& table,
+                                            const ImportOptions& options);
+
+/// "*.bin;*.md" from the extensions of the ROM files (the most common ones when they do
+/// not all fit), with "*.smd" for SGENESIS, whose interleaved dumps are read too; "" when
+/// no ROM name has a usable extension.
+std::string default_patterns(const ImportTable& table, std::string_view system_id);
 
 /// The header of the database `options` and the list ask for.
 core::ZdbHeader import_header(const DatFile& dat, const ImportTable& table,
@@ -88,6 +105,7 @@ struct ImportReport : core::Outcome {
     std::string patterns;
     ImportTable table;
     bool exists = false;
+    std::vector<std::string> warnings; ///< system_id_warnings; the database is still written
 };
 
 /// Reads the list and writes <out_folder>/<system_id>.zdb in one step: a reader sees the

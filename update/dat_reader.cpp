@@ -7,6 +7,7 @@
 
 #include <pugixml.hpp>
 
+#include "clrmame_reader.h"
 #include "text.h"
 
 namespace update {
@@ -76,9 +77,19 @@ std::string position_of(std::string_view xml, std::ptrdiff_t offset) {
     return "line " + std::to_string(line) + ", column " + std::to_string(end - line_start + 1);
 }
 
-} // namespace
+// A DAT in none of the formats read here: a ZIP archive, a web page saved as text...
+Error not_a_dat(const std::filesystem::path& source, const std::string& why) {
+    return Error::bad_input(quoted(source) + " is not a DAT file this program reads (" + why + ")");
+}
 
-core::Result<DatFile> parse_dat(std::string_view xml, const std::filesystem::path& source) {
+bool starts_as_xml(std::string_view text) {
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    const auto first = text.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && text[first] == '<';
+}
+
+core::Result<DatFile> parse_xml(std::string_view xml, const std::filesystem::path& source) {
     pugi::xml_document doc;
     auto parsed = doc.load_buffer(xml.data(), xml.size());
     if (!parsed)
@@ -89,9 +100,18 @@ core::Result<DatFile> parse_dat(std::string_view xml, const std::filesystem::pat
         return read_logiqx(root);
     if (std::strcmp(root.name(), "softwarelist") == 0)
         return read_software_list(root);
-    return Error::bad_input(quoted(source) + " is neither a DAT file (<datafile>) nor a " +
-                            "software list (<softwarelist>); its root element is <" + root.name() +
-                            ">");
+    return not_a_dat(source, std::string("its root element is <") + root.name() +
+                                 ">, not <datafile> or <softwarelist>");
+}
+
+} // namespace
+
+core::Result<DatFile> parse_dat(std::string_view text, const std::filesystem::path& source) {
+    if (starts_as_xml(text))
+        return parse_xml(text, source);
+    if (looks_like_clrmamepro(text))
+        return parse_clrmamepro(text, source);
+    return not_a_dat(source, "neither XML nor ClrMamePro text");
 }
 
 core::Result<DatFile> read_dat_file(const std::filesystem::path& file) {

@@ -9,9 +9,9 @@
 
 namespace update {
 
-/// The two shapes of ROM list collectors keep: a Logiqx DAT file (<datafile>) and a
-/// software list (<softwarelist>).
-enum class DatFormat { Logiqx, SoftwareList };
+/// The shapes of ROM list collectors keep: a Logiqx DAT file (<datafile>), a software list
+/// (<softwarelist>) and a ClrMamePro DAT (text in blocks, `clrmamepro ( ... ) game ( ... )`).
+enum class DatFormat { Logiqx, SoftwareList, ClrMamePro };
 
 /// One ROM file of a game, its attributes as written (UTF-8, not checked).
 struct DatRom {
@@ -48,9 +48,10 @@ struct DatFile {
     std::vector<DatGame> games;
 };
 
-/// Parses XML text; `source` names it in messages. Malformed XML is refused with the
-/// line and column the parser stopped at, XML of another shape with the root it found.
-core::Result<DatFile> parse_dat(std::string_view xml, const std::filesystem::path& source);
+/// Parses the text of a DAT file in any of its formats; `source` names it in messages.
+/// Malformed XML is refused with the line and column the parser stopped at, XML of another
+/// shape with the root it found, and text in no format this program reads as such.
+core::Result<DatFile> parse_dat(std::string_view text, const std::filesystem::path& source);
 
 /// Reads and parses a DAT file or software list.
 core::Result<DatFile> read_dat_file(const std::filesystem::path& file);

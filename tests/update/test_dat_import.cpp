@@ -142,7 +142,7 @@ TEST_F(DatImport, LogiqxRoundTripsWithCountsAndSummary) {
                                         h.more_info, h.patterns}),
               (std::vector<std::string>{"SGENESIS", "Sega Mega Drive (2024)", "20240101",
                                         "The Dumpers", "Imported from 'list.xml'.",
-                                        "Homepage: dumpers.example", "*.bin;*.md"}));
+                                        "Homepage: dumpers.example", "*.bin;*.md;*.smd"}));
     EXPECT_EQ(h.number, 512);
     EXPECT_EQ(db.entries(), (std::vector<std::pair<std::string, std::string>>{
                                 {"f9394e97", "Sonic - The Hedgehog (USA)"},
@@ -154,7 +154,7 @@ TEST_F(DatImport, LogiqxRoundTripsWithCountsAndSummary) {
                              " (format 3).\nEntries written: 4\nSkipped without a CRC: 1\n"
                              "Skipped with a bad CRC: 1\nSkipped without a usable name: 0\n"
                              "Duplicates left out: 1\nNames changed to be legal: 2\n"
-                             "File patterns: *.bin;*.md\n");
+                             "File patterns: *.bin;*.md;*.smd\n");
 }
 
 TEST_F(DatImport, SoftwareListGivesOneEntryPerRomOfASoftware) {
@@ -166,11 +166,12 @@ TEST_F(DatImport, SoftwareListGivesOneEntryPerRomOfASoftware) {
     EXPECT_EQ(db.header.long_name, "Atari Jaguar cartridges");
     EXPECT_EQ(db.header.version, "7");
     EXPECT_EQ(db.header.patterns, "*.j64;*.rom");
-    // Chip names of several-ROM cartridges say nothing about the system's files.
+    // By default every ROM's extension, never "*.*".
     auto dat = update::parse_dat(kSoftwareList, "b.xml");
     ASSERT_TRUE(dat);
     o.patterns.reset();
-    EXPECT_EQ(update::import_header(*dat, update::import_table(*dat), o).patterns, "*.*");
+    EXPECT_EQ(update::import_header(*dat, update::import_table(*dat), o).patterns,
+              "*.bin;*.u1;*.u2");
     EXPECT_EQ(db.header.crc_count, 1);
     EXPECT_EQ(db.entries(), (std::vector<std::pair<std::string, std::string>>{
                                 {"bbd4c4bd", "Air Cars (1994 version) (aircars94.u1)"},
@@ -187,7 +188,7 @@ TEST_F(DatImport, SecondCrcsMakeAFormat1Database) {
     EXPECT_EQ(r.format, 1);
     const auto db = load();
     EXPECT_EQ(db.header.crc_count, 2);
-    EXPECT_EQ(db.header.patterns, "*.bin");
+    EXPECT_EQ(db.header.patterns, "*.bin;*.smd");
     ASSERT_EQ(db.roms.size(), 2u);
     EXPECT_EQ(db.roms[0].crc2, "22222222");
     EXPECT_EQ(db.roms[1].crc2, "33333333"); // matched by either CRC: the one it has
@@ -200,7 +201,22 @@ TEST_F(DatImport, RefusesWhatCannotMakeADatabaseAndWritesNothing) {
     expect_refused(options("<datafile>\n<game name='x'>\n  </gam>\n"),
                    core::quoted(dir.path() / "list.xml") +
                        " is not well-formed XML (line 3, column");
-    expect_refused(options("<html/>"), "root element is <html>");
+    expect_refused(options("<html/>"),
+                   "is not a DAT file this program reads (its root element is <html>");
+    expect_refused(options("PK\x03\x04"), "is not a DAT file this program reads (neither");
+    expect_refused(options("clrmamepro ( name \"x )\n"),
+                   "is not a well-formed ClrMamePro DAT (line 1): a text in double quotes");
+    expect_refused(options("game ( name a\n rom ( name a.bin crc 1 )\n"),
+                   "(line 3): a block is not closed");
+    std::string nested = "game (";
+    for (int i = 0; i < 9; ++i)
+        nested += " a (";
+    expect_refused(options(nested), "nested more than 8 deep");
+    auto no_extension =
+        options("<datafile><game name='a'><rom name='a' crc='1'/></game></datafile>");
+    no_extension.out_folder = out / "made";
+    no_extension.make_out_folder = true; // only for a list that gives a database
+    expect_refused(no_extension, "has an extension to make the file patterns of; give them");
     expect_refused(options("<datafile><game name='a'><rom name='a.bin'/></game></datafile>"),
                    "no ROM with a usable CRC (1 without a CRC, 0 with a bad CRC");
     for (const char* id : {"../x", "a/b", "CON", "A]", "", "x."})
@@ -215,6 +231,57 @@ TEST_F(DatImport, RefusesWhatCannotMakeADatabaseAndWritesNothing) {
     auto unstorable = options(kLogiqx);
     unstorable.long_name = "\u4E2D";
     expect_refused(unstorable, "Windows-1252 cannot store");
+}
+
+constexpr const char* kClrMamePro = R"dat(clrmamepro (
+	name "NEC - PC Engine - TurboGrafx 16"
+	version 20240101
+	author "The Dumpers"
+)
+
+game (
+	name "Bomberman"
+	description "Bomberman: Panic (Japan)"
+	rom ( name "Bomberman (Japan).pce" size 262144 crc 1f041166 sha1 0a )
+)
+machine ( name Two rom ( name two.pce crc 2 ) rom ( name "two.bin" crc 00000003 ) disk ( name x ) )
+)dat";
+
+// The text format gives what its XML twin would; a list of a system with rules of its own
+// imported under another id, or under its id in other letter case, is warned of.
+TEST_F(DatImport, ClrMameProListsAndTheSystemIdsWithRules) {
+    auto o = options(kClrMamePro, "TURBOGFX");
+    auto r = update::import_dat(o);
+    ASSERT_TRUE(r.clean()) << testsupport::lines(r.problems).at(0);
+    EXPECT_TRUE(r.warnings.empty());
+    const auto db = load("TURBOGFX");
+    EXPECT_EQ((std::vector<std::string>{db.header.long_name, db.header.version, db.header.credit,
+                                        db.header.patterns}),
+              (std::vector<std::string>{"NEC - PC Engine - TurboGrafx 16", "20240101",
+                                        "The Dumpers", "*.bin;*.pce"}));
+    EXPECT_EQ(db.entries(), (std::vector<std::pair<std::string, std::string>>{
+                                {"1f041166", "Bomberman - Panic (Japan)"},
+                                {"00000002", "Two (two.pce)"},
+                                {"00000003", "Two (two.bin)"}}));
+
+    auto dat = update::parse_dat(kClrMamePro, o.dat_file);
+    ASSERT_TRUE(dat);
+    const auto table = update::import_table(*dat);
+    auto warnings = [&](const std::string& id) {
+        o.system_id = id;
+        return update::system_id_warnings(*dat, table, o);
+    };
+    EXPECT_EQ(warnings("PCE"),
+              std::vector<std::string>{core::quoted(o.dat_file) +
+                                       " looks like a list of the PC Engine (TurboGrafx-16): "
+                                       "imported as PCE, no dump with a 512-byte header is "
+                                       "identified; import it as TURBOGFX for that"});
+    EXPECT_EQ(warnings("TurboGfx"),
+              std::vector<std::string>{"the system id 'TurboGfx' is not TURBOGFX: ids are "
+                                       "compared exactly, so no dump with a 512-byte header is "
+                                       "identified; import it as TURBOGFX"});
+    dat->header.name = "NEC - PC Engine CD"; // CD images have no copier header
+    EXPECT_TRUE(warnings("PCECD").empty());
 }
 
 // A database in the way is replaced only when asked, and never by an import that stopped.
