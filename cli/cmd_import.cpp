@@ -26,10 +26,16 @@ int exit_code_of(const update::ImportReport& report) {
     return kExitFileError;
 }
 
-void import(Context& ctx, const update::ImportOptions& options) {
+void import(Context& ctx, update::ImportOptions options) {
+    if (options.out_folder.empty()) {
+        options.out_folder = ctx.home / "databases";
+        options.make_out_folder = true;
+    }
     TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
     const update::ImportReport report = update::import_dat(options, progress);
     progress.finish();
+    for (const auto& warning : report.warnings)
+        ctx.error(warning);
     for (const auto& problem : report.problems)
         ctx.error(problem.text());
     if (report.exists)
@@ -49,20 +55,25 @@ Command add_import_command(CLI::App& app, Context& ctx) {
         "made legal file names on Windows and Linux; ROMs without a CRC are skipped and counted. "
         "The database has format 3, or format 1 when the list gives second CRCs (crc2).");
     auto opt = std::make_shared<update::ImportOptions>();
-    sub->add_option("FILE", opt->dat_file, "The DAT file (<datafile>) or software list")
+    sub->add_option("FILE", opt->dat_file,
+                    "The DAT file (Logiqx XML or ClrMamePro text) or software list")
         ->required();
-    sub->add_option("--system", opt->system_id, "The system id, also the database's file name")
+    sub->add_option("--system", opt->system_id,
+                    "The system id, also the database's file name; SGENESIS, TURBOGFX and "
+                    "JAGUAR have identification rules of their own")
         ->required();
     sub->add_option("--name", opt->long_name,
                     "The system's long name (default: the list's description or name)");
     sub->add_option("--version", opt->version,
                     "The database version (default: the list's version, else its date)");
     sub->add_option("--patterns", opt->patterns,
-                    "File patterns such as \"*.bin;*.gen\" (default: the ROM files' extensions "
-                    "when there are few, else *.*)");
+                    "File patterns such as \"*.bin;*.gen\" (default: the ROM files' "
+                    "extensions)");
     sub->add_option("--skip", opt->header_skip,
                     "Leading bytes of every ROM file the CRC leaves out (default 0)");
-    sub->add_option("--out", opt->out_folder, "The folder to write ID.zdb into")->required();
+    sub->add_option("--out", opt->out_folder,
+                    "The folder to write ID.zdb into (default: databases/ in the home, made "
+                    "when missing)");
     sub->add_flag("--force", opt->replace_existing, "Replace an existing ID.zdb");
     return {sub, [&ctx, opt] { import(ctx, *opt); }};
 }

@@ -74,6 +74,17 @@ TEST_F(CliImport, RefusesBadInputThenWritesTheDatabaseAndPrintsTheSummary) {
     auto forced = import_args();
     forced.push_back("--force");
     EXPECT_EQ(run(forced).code, 0);
+
+    // Without --out: the home's databases/, made for it. The list is of a system with rules
+    // of its own, imported under another id: said, and the database is still written.
+    auto as_pce = run({list.string(), "--system", "PCE"});
+    EXPECT_EQ(as_pce.code, 0) << as_pce.err;
+    EXPECT_TRUE(fs::exists(home.path() / "databases/PCE.zdb"));
+    EXPECT_NE(as_pce.err.find("zelkon-cli: '" + list.string() +
+                              "' looks like a list of the PC Engine (TurboGrafx-16): imported as "
+                              "PCE, no dump with a 512-byte header is identified"),
+              std::string::npos)
+        << as_pce.err;
 }
 
 } // namespace

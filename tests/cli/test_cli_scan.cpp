@@ -165,10 +165,19 @@ TEST_F(CliCache, ADamagedCacheIsReportedOnceAndTheCommandGoesOn) {
     EXPECT_EQ(r.err.find(told), r.err.rfind(told)) << r.err; // once
     EXPECT_TRUE(contains(r.err, "left as it is")) << r.err;
 
+    // Clearing it keeps the damaged file under another name and starts a new cache.
     auto cleared = run({"cache", "clear"});
-    EXPECT_EQ(cleared.code, cli::kExitFileError);
-    EXPECT_TRUE(contains(cleared.err, "zelkon-cli: the checksum cache was not cleared"));
-    EXPECT_EQ(read_file(cache_file()), garbage);
+    EXPECT_EQ(cleared.code, 0) << cleared.err;
+    EXPECT_EQ(cleared.err, "");
+    fs::path aside;
+    for (const auto& entry : fs::directory_iterator(home.path()))
+        if (entry.path().filename().string().starts_with("checksums.sqlite.damaged-"))
+            aside = entry.path();
+    EXPECT_EQ(read_file(aside), garbage);
+    EXPECT_TRUE(contains(cleared.out, "could not be read: it is not a database") &&
+                contains(cleared.out, "Moved it to '" + aside.string() + "' and started a new"))
+        << cleared.out;
+    EXPECT_EQ(identify().err, "");
 }
 
 // The renamed files are found under their new names without being read.
