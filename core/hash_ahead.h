@@ -24,12 +24,24 @@ namespace core {
 /// `threads` counts the caller: 1 hashes everything in next(), 2 adds one worker thread.
 /// Nobody hashes more than `window` files past the consumer; destroying the object stops
 /// the workers after the files they are hashing.
+///
+/// A file not in memory costs a wait for the disk far longer than its CRC, and a disk or a
+/// network share serves many reads at once: with more than one thread, a reader asks the
+/// system to fetch the next `reads` files past those being hashed (files the checksum cache
+/// knows are skipped), so the hashing threads find them in memory. One thread reads each
+/// file only when it hashes it.
 class HashAhead {
 public:
+    /// Reads kept in flight by default. Fixed rather than guessed from the device: a virtual
+    /// disk calls itself rotating, and 32 fill the queue of a SATA disk, keep an SSD and a
+    /// network share busy, and cost nothing when the files are already in memory.
+    static constexpr std::size_t kReads = 32;
+
     /// `paths` are kept as plain strings: a path object per file would cost a collection of
     /// 100,000 files some 30 MiB and half a million allocations before the first hash.
     HashAhead(const Identifier& identifier, std::vector<std::string> paths, std::uint16_t skip,
-              unsigned threads = default_threads(), std::size_t window = 256);
+              unsigned threads = default_threads(), std::size_t window = 256,
+              std::size_t reads = kReads);
     ~HashAhead();
     HashAhead(const HashAhead&) = delete;
     HashAhead& operator=(const HashAhead&) = delete;
@@ -53,17 +65,25 @@ private:
     std::size_t claim(std::size_t limit);
     void hash(std::size_t index);
     void work();
+    /// The reader: keeps the files just past the hashing threads on their way into memory.
+    void read_ahead();
+    /// Waits until the hashing threads have claimed the file at `index`; false when stopping.
+    bool wait_for_front(std::size_t index);
 
     const Identifier& m_identifier;
     std::vector<std::string> m_paths;
     std::uint16_t m_skip;
     std::size_t m_window;
+    std::size_t m_reads;
     std::unique_ptr<Slot[]> m_slots;
     std::atomic<std::size_t> m_next_to_hash{0};
     std::atomic<std::size_t> m_taken{0}; ///< results handed out; raised to stop the workers
     std::atomic<bool> m_stopping{false};
+    /// Where the reader waits for the hashing threads to arrive; kNone when it does not wait.
+    std::atomic<std::size_t> m_wake_reader_at{kNone};
     std::size_t m_next_to_take = 0;
     std::vector<std::thread> m_workers;
+    std::thread m_reader;
 };
 
 } // namespace core

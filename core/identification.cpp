@@ -1,5 +1,8 @@
 #include "identification.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include "hash_cache.h"
 #include "progress.h"
 #include "services.h"
@@ -66,10 +69,30 @@ Identification::Identification(SystemEntry system, ZdbHeader header, RomTable ro
     : m_system(std::move(system)), m_header(std::move(header)), m_roms(std::move(roms)),
       m_identifier(std::move(identifier)), m_cache(cache) {}
 
+std::string Identification::cache_folder(const std::vector<std::string>& paths) {
+    constexpr std::size_t kFewFiles = 16;
+    if (paths.size() < kFewFiles)
+        return {};
+    std::error_code ec;
+    const std::string here = std::filesystem::current_path(ec).native() + "/";
+    const auto full = [&](const std::string& path) {
+        return path.starts_with('/') ? path : here + path;
+    };
+    std::string common = full(paths.front());
+    for (const auto& path : paths) {
+        const std::string item = full(path);
+        const auto end = std::mismatch(common.begin(), common.end(), item.begin(), item.end());
+        common.erase(end.first, common.end());
+    }
+    common.erase(common.rfind('/') + 1);
+    common = std::filesystem::path(common).lexically_normal().native();
+    return common.size() > 1 && common.ends_with('/') ? common : std::string();
+}
+
 Identification::Hashes Identification::hash(std::vector<std::string> paths, unsigned threads,
                                             std::string_view folder) const {
-    if (m_cache && !folder.empty())
-        m_cache->prefetch(folder);
+    if (m_cache)
+        m_cache->prefetch(folder.empty() ? cache_folder(paths) : std::string(folder));
     return Hashes(std::make_unique<HashAhead>(m_identifier, std::move(paths), skip(),
                                               threads ? threads : HashAhead::default_threads()));
 }

@@ -75,8 +75,13 @@ public:
         bool m_stopped = false;
     };
 
-    /// `threads` 0: one per core. `folder` (a full path ending in the separator), when
-    /// given, is read from the cache in one query first.
+    /// The folder worth reading from the cache in one query before hashing `paths`: the
+    /// deepest one holding them all, full and ending in the separator. Empty for a handful of
+    /// files, which single lookups serve faster, and when only the root holds them all.
+    static std::string cache_folder(const std::vector<std::string>& paths);
+
+    /// `threads` 0: one per core. `folder` (a full path ending in the separator) is read
+    /// from the cache in one query first; when not given, cache_folder(paths) is.
     Hashes hash(std::vector<std::string> paths, unsigned threads,
                 std::string_view folder = {}) const;
 

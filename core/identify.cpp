@@ -161,16 +161,31 @@ bool Identifier::treats_as_zip(const std::filesystem::path& path) const {
     return m_system.look_inside_zip && is_zip(path.string());
 }
 
+CacheKey Identifier::cache_key(const std::filesystem::path& path, const FileStamp& stamp,
+                               std::uint16_t skip) const {
+    // The member of an archive is whichever the patterns pick first: they are part of the
+    // rule, so the archive need not even be listed on a hit.
+    return {absolute_text(path), stamp, m_system.id, skip,
+            treats_as_zip(path) ? m_system.patterns : std::string()};
+}
+
+std::optional<CrcText> Identifier::known_crc32(const std::filesystem::path& path,
+                                               std::uint16_t skip) const {
+    if (!m_cache)
+        return std::nullopt;
+    auto stamp = regular_file_stamp(path);
+    if (!stamp)
+        return std::nullopt;
+    return m_cache->lookup(cache_key(path, *stamp, skip));
+}
+
 Result<CrcText> Identifier::get_crc32(const std::filesystem::path& path, std::uint16_t skip) const {
     auto stamp = regular_file_stamp(path);
     if (!stamp)
         return stamp.error();
     if (!m_cache)
         return compute_crc32(path, stamp->size, skip);
-    // The member of an archive is whichever the patterns pick first: they are part of the
-    // rule, so the archive need not even be listed on a hit.
-    const CacheKey key{absolute_text(path), *stamp, m_system.id, skip,
-                       treats_as_zip(path) ? m_system.patterns : std::string()};
+    const CacheKey key = cache_key(path, *stamp, skip);
     if (auto known = m_cache->lookup(key))
         return *known;
     auto crc = compute_crc32(path, stamp->size, skip);

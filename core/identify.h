@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,8 @@
 namespace core {
 
 class HashCache;
+struct CacheKey;
+struct FileStamp;
 
 /// The system a file is identified for: its id selects the special rules
 /// ("SGENESIS", "TURBOGFX", "JAGUAR"), its patterns filter ZIP members.
@@ -40,6 +43,10 @@ public:
     /// without a matching member. Errors name the file and the reason.
     Result<CrcText> get_crc32(const std::filesystem::path& path, std::uint16_t skip) const;
 
+    /// The CRC text the cache holds for the file as it is now; nothing when there is no
+    /// cache, the file is missing or changed, or the cache does not know it. Reads no file.
+    std::optional<CrcText> known_crc32(const std::filesystem::path& path, std::uint16_t skip) const;
+
     /// Extracts the first matching member of `zip` into the private folder under a name of
     /// ours; empty when none matches. The caller removes the file.
     Result<std::filesystem::path> extract_from_zip(const std::filesystem::path& zip) const;
@@ -53,6 +60,8 @@ public:
 private:
     Identifier(Zelcore zelcore, SystemRules system, TempFolder temp);
     bool treats_as_zip(const std::filesystem::path& path) const;
+    CacheKey cache_key(const std::filesystem::path& path, const FileStamp& stamp,
+                       std::uint16_t skip) const;
     Result<CrcText> compute_crc32(const std::filesystem::path& path, std::int64_t path_size,
                                   std::uint16_t skip) const;
     Zelcore m_zelcore;

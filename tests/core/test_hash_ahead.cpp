@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "core_fixture.h"
 #include "hash_cache.h"
 #include "rom_forge.h"
@@ -39,9 +41,14 @@ protected:
             paths.push_back(path.string());
             expected.push_back(core::CrcText::from_value(crc).str());
         }
-        // A file that cannot be read keeps its place in the order.
+        // A file that cannot be read keeps its place in the order; reading ahead must not
+        // hang on a pipe.
         paths.insert(paths.begin() + 150, (dir.path() / "missing.bin").string());
         expected.insert(expected.begin() + 150, "error");
+        const auto pipe = dir.path() / "pipe.bin";
+        ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+        paths.insert(paths.begin() + 200, pipe.string());
+        expected.insert(expected.begin() + 200, "error");
     }
 
     std::vector<std::string> run(unsigned threads, std::size_t window) {
@@ -69,7 +76,9 @@ TEST_F(HashAheadTest, ResultsComeInListOrderWhateverTheThreadsAndTheCache) {
     identifier->set_cache(&cache);
     EXPECT_EQ(run(4, 256), expected);
     EXPECT_EQ(run(8, 3), expected);
-    EXPECT_EQ(cache.clear(), paths.size() - 1) << "every file but the missing one";
+    EXPECT_EQ(identifier->known_crc32(paths[1], 0)->str(), expected[1]);
+    EXPECT_FALSE(identifier->known_crc32(paths[150], 0));
+    EXPECT_EQ(cache.clear(), paths.size() - 2) << "every file but the missing one and the pipe";
 }
 
 TEST_F(HashAheadTest, StoppingEarlyLeavesTheRestUnhashed) {

@@ -74,3 +74,25 @@ TEST_F(IdentificationTest, StopDuringTheLoadIsTold) {
 }
 
 } // namespace
+
+namespace {
+
+// The folder read from the checksum cache in one query must hold every file, in the form the
+// cache keeps paths: full and normal, or the query reads the wrong entries.
+TEST(IdentificationCacheFolder, IsTheDeepestFolderHoldingEveryFile) {
+    auto many = [](std::vector<std::string> heads) {
+        std::vector<std::string> paths;
+        for (std::size_t i = 0; i < 32; ++i)
+            paths.push_back(heads[i % heads.size()] + "f" + std::to_string(i) + ".bin");
+        return core::Identification::cache_folder(paths);
+    };
+    EXPECT_EQ(many({"/roms/md/a/", "/roms/md/ab/"}), "/roms/md/");
+    EXPECT_EQ(many({"/roms/md/x/../a/"}), "/roms/md/a/");
+    const std::string here = fs::current_path().native();
+    EXPECT_EQ(many({"sub/", here + "/sub/deeper/"}), here + "/sub/");
+    EXPECT_EQ(many({"/roms/", "/home/"}), "") << "not the whole cache";
+    EXPECT_EQ(core::Identification::cache_folder({"/roms/a.bin", "/roms/b.bin"}), "")
+        << "a handful of files is looked up one by one";
+}
+
+} // namespace
