@@ -61,7 +61,9 @@ Command add_cache_command(CLI::App& app, Context& ctx) {
                 "so a file whose size, time and inode are unchanged is not read again. "
                 "--no-cache before the command turns it off for one run.");
     sub->require_subcommand(1);
-    auto* clear = sub->add_subcommand("clear", "Removes every entry of the cache");
+    auto* clear = sub->add_subcommand("clear", "Remove every entry of the cache; a cache file "
+                                               "that cannot be read is moved aside and a new "
+                                               "one started");
     return {sub, [&ctx, clear] {
                 if (clear->parsed())
                     run_clear(ctx);

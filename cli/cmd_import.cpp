@@ -61,7 +61,8 @@ Command add_import_command(CLI::App& app, Context& ctx) {
     sub->add_option("--system", opt->system_id,
                     "The system id, also the database's file name; SGENESIS, TURBOGFX and "
                     "JAGUAR have identification rules of their own")
-        ->required();
+        ->required()
+        ->type_name("ID");
     sub->add_option("--name", opt->long_name,
                     "The system's long name (default: the list's description or name)");
     sub->add_option("--version", opt->version,
@@ -70,10 +71,12 @@ Command add_import_command(CLI::App& app, Context& ctx) {
                     "File patterns such as \"*.bin;*.gen\" (default: the ROM files' "
                     "extensions)");
     sub->add_option("--skip", opt->header_skip,
-                    "Leading bytes of every ROM file the CRC leaves out (default 0)");
+                    "Leading bytes of every ROM file the CRC leaves out (default 0)")
+        ->type_name("N");
     sub->add_option("--out", opt->out_folder,
                     "The folder to write ID.zdb into (default: databases/ in the home, made "
-                    "when missing)");
+                    "when missing)")
+        ->type_name("DIR");
     sub->add_flag("--force", opt->replace_existing, "Replace an existing ID.zdb");
     return {sub, [&ctx, opt] { import(ctx, *opt); }};
 }
