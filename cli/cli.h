@@ -22,6 +22,10 @@ struct Environment {
     std::ostream& out;
     std::ostream& err;
     std::filesystem::path zelcore_folder; ///< empty: the executable's folder
+    /// A user at a terminal answers the questions, read from `in`; otherwise they get the
+    /// safe answer unless --yes or --no says otherwise.
+    bool interactive = false;
+    std::istream* in = nullptr;
 };
 
 /// Runs zelkon-cli with `args` (without the program name) and returns the exit status.

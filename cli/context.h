@@ -22,6 +22,9 @@ struct Context {
     core::Services* services = nullptr; ///< set once the helper library is loaded
     int exit_code = kExitOk;
     bool no_cache = false; ///< --no-cache: every file is read
+    bool quiet = false;    ///< --quiet: stdout carries the results only
+    bool verbose = false;  ///< --verbose: a real run logs each file
+    bool bell = false;     ///< --bell: the terminal bell at the end of a long run
 
     /// Prints "zelkon-cli: <text>" on stderr.
     void error(const std::string& text) const;

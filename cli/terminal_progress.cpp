@@ -1,6 +1,7 @@
 #include "terminal_progress.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iostream>
 #include <unistd.h>
 #include <utility>
@@ -13,6 +14,8 @@ namespace {
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 constexpr std::size_t kBarWidth = 30;
 constexpr std::size_t kLabelWidth = 36;
+
+std::atomic<bool> g_ring_bell{false};
 
 // "\r[label] [#####.....] 12/300": one line that the next draw overwrites. A cleared bar
 // (nothing to count yet) shows the label alone.
@@ -84,8 +87,12 @@ bool TerminalProgress::stop_requested() const {
     return interrupted();
 }
 
+void ring_bell(bool on) {
+    g_ring_bell = on;
+}
+
 void TerminalProgress::beep() {
-    if (m_draw_bar)
+    if (g_ring_bell)
         m_err << '\a' << std::flush;
 }
 

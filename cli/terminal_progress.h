@@ -26,7 +26,7 @@ public:
     void log(std::string_view text) override;
     void step(std::size_t done, std::size_t total) override;
     bool stop_requested() const override;
-    void beep() override; ///< the terminal bell, only where the bar would show
+    void beep() override; ///< the terminal bell, only when asked for (ring_bell)
 
     /// Prints one line of our own on `out`, after any log text still held.
     void print_line(std::string_view line);
@@ -48,6 +48,9 @@ private:
     std::string m_status;
     std::chrono::steady_clock::time_point m_last_draw{};
 };
+
+/// Whether beep() rings the terminal bell (--bell); off unless a run turns it on.
+void ring_bell(bool on);
 
 /// True when the process's stderr is a terminal and `err` is that stderr, so that tests
 /// and redirected runs never see a bar.

@@ -6,6 +6,8 @@
 #   <datadir>/applications/zelkon.desktop       the desktop menu entry
 #   <datadir>/mime/packages/zelkon-zdb.xml      the .zdb file type
 #   <datadir>/icons/hicolor/<size>/{apps,mimetypes}/  the icons, PNG sizes and scalable SVG
+#   <datadir>/bash-completion/completions/zelkon-cli, <datadir>/zsh/vendor-completions/_zelkon-cli
+#   <mandir>/man1/zelkon-cli.1                  zelkon-cli's completions and manual page
 # The programs load the library from their own folder when it is there (a build), else from
 # the library folder of the install, found relative to the program's folder.
 include(GNUInstallDirs)
@@ -38,6 +40,10 @@ install(DIRECTORY ${zelkon_data}/icons/hicolor/ DESTINATION ${zelkon_icons}
 install(FILES ${zelkon_data}/icons/zelkon.svg DESTINATION ${zelkon_icons}/scalable/apps)
 install(FILES ${zelkon_data}/icons/application-x-zelkon-zdb.svg
         DESTINATION ${zelkon_icons}/scalable/mimetypes)
+install(FILES ${ZELKON_CLI_DOCS_DIR}/zelkon-cli
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES ${ZELKON_CLI_DOCS_DIR}/_zelkon-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${ZELKON_CLI_DOCS_DIR}/zelkon-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # Installed straight into a system or a home (not staged for a package, whose own triggers
 # do this): the desktop learns the new file type and menu entry at once.

@@ -116,7 +116,7 @@ TEST_F(CliUpdate, CheckOneDatabaseTellsTheOutcomeOrThatTheServerIsDead) {
     use_root(testsupport::dead_root());
     r = run({"update", "check", "OLD"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(contains(r.err, "Arg: Could not connect to the server.\n\n")) << r.err;
+    EXPECT_TRUE(contains(r.err, "zelkon-cli: Could not connect to the server.\n\n")) << r.err;
 }
 
 TEST_F(CliUpdate, CheckAllPrintsALinePerDatabaseAndFailsWhenOneFailed) {
@@ -160,6 +160,6 @@ TEST_F(CliUpdate, AutoNewsIsPrintedOnlyWhenAllowedAndChanged) {
     EXPECT_FALSE(contains(failed.err, "Unable to get the news.")) << "the automatic news is quiet";
     failed = run({"news"});
     EXPECT_EQ(failed.code, 1);
-    EXPECT_TRUE(contains(failed.err, "Unable to connect...: Unable to get the news.\n"))
+    EXPECT_TRUE(contains(failed.err, "zelkon-cli: Unable to get the news.\n"))
         << failed.err;
 }
