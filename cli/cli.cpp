@@ -100,6 +100,7 @@ void add_exit_status_footer(CLI::App& app) {
 }
 
 void describe_program(CLI::App& app) {
+    app.set_help_flag("-h,--help", "Show this help");
     app.require_subcommand(1);
     // Options of the program work after a command too: `rename DIR --yes`.
     app.fallthrough();

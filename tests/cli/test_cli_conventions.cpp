@@ -147,6 +147,12 @@ TEST(CliGenerated, BashCompletionOffersTheCommandsAndTheManPageIsClean) {
                            "c zelkon-cli help ren'"),
               "cache\nclear\n--system\n--yes\nrename\n");
     EXPECT_TRUE(contains(man.str(), ".TP\n\\fB130\\fR\nstopped by Ctrl\\-C.\n"));
+    std::ostringstream zsh;
+    ASSERT_EQ(cli::run_cli({"--generate", "zsh"}, {zsh, err, {}}), 0);
+    const auto zsh_script = dir.write("_zelkon-cli", zsh.str());
+    if (system("command -v zsh >/dev/null") == 0) {
+        EXPECT_EQ(system(("zsh -n " + zsh_script.string()).c_str()), 0);
+    }
     if (system("command -v groff >/dev/null") != 0)
         GTEST_SKIP() << "groff is not installed";
     EXPECT_EQ(shell_output("groff -man -z -ww " + page.string() + " 2>&1"), "");
