@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "interrupt.h"
 #include "text.h"
 
 namespace cli {
@@ -121,14 +122,15 @@ core::Answer CliPrompter::answer_unasked(const core::Message& message) {
     return answer;
 }
 
-// Asks until the reply names a button; the end of the input (or Ctrl-C) is the safe answer.
+// Asks until the reply names a button; the end of the input, or a Ctrl-C while the user was
+// asked, is the safe answer.
 core::Answer CliPrompter::answer_asked(const core::Message& message) {
     const auto list = choices(message.buttons);
     const std::string question = message_line(message) + question_tail(list);
     std::string reply;
     for (;;) {
         m_err << question << std::flush;
-        if (!std::getline(*m_in, reply)) {
+        if (!std::getline(*m_in, reply) || interrupted()) {
             m_err << '\n';
             return list.front().answer;
         }
