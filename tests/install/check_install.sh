@@ -97,8 +97,17 @@ check_icons() {
     done
 }
 
+# The completions and the manual page, generated from the program's own options.
+check_cli_docs() {
+    for f in bash-completion/completions/zelkon-cli zsh/vendor-completions/_zelkon-cli \
+        man/man1/zelkon-cli.1; do
+        [ -s "$share/$f" ] || fail "no $share/$f"
+    done
+}
+
 check_programs
 check_cli_runs
+check_cli_docs
 check_desktop_entry
 check_mime_type
 check_icons
