@@ -18,6 +18,20 @@ struct SortOptions {
 using Engine = sorting::SortReport (*)(const sorting::SortJob&, core::Prompter&, core::Progress&,
                                        core::BatchRunner&);
 
+// A dry run changes nothing: its "go ahead?" needs no --yes. Other messages are shown.
+class DryRunConfirmation final : public core::Prompter {
+public:
+    explicit DryRunConfirmation(core::Prompter& next) : m_next(next) {}
+    core::Answer ask(const core::Message& message) override {
+        if (message.buttons == core::Message::Buttons::YesNo)
+            return core::Answer::Yes;
+        return m_next.ask(message);
+    }
+
+private:
+    core::Prompter& m_next;
+};
+
 int exit_code_of(const core::Outcome& outcome) {
     switch (outcome.end) {
     case core::End::Completed:
@@ -38,7 +52,9 @@ void sort_or_unsort(Context& ctx, const SortOptions& opt, const std::string& ver
     sorting::SortJob job{target->folder, target->system.id, core::file_filter(target->system),
                          ctx.home / "sort.ini"};
     FileRun run(ctx, {opt.dry_run, false, target->describe(verb)});
-    auto report = engine(job, run.prompter(), run.progress(), run.runner());
+    DryRunConfirmation dry_run_confirmation(run.prompter());
+    core::Prompter& prompter = opt.dry_run ? dry_run_confirmation : run.prompter();
+    auto report = engine(job, prompter, run.progress(), run.runner());
     run.progress().finish();
     ctx.out << report.outcome.summary;
     ctx.exit_code = exit_code_of(report.outcome);
@@ -51,8 +67,8 @@ Command add_command(CLI::App& app, Context& ctx, const std::string& verb, const 
                     const std::string& details, Engine engine) {
     auto* sub = app.add_subcommand(verb, help);
     sub->footer(details + " Only files that match the system's patterns or *.zip are taken. "
-                          "The engine asks first: give --yes to go ahead. --dry-run prints one "
-                          "line per planned move (move 'FROM' -> 'TO') instead of moving. A real "
+                          "The engine asks first: give --yes to go ahead (a dry run needs none). --dry-run "
+                          "prints one line per planned move (move 'FROM' -> 'TO') instead of moving. A real "
                           "run can be undone with: zelkon-cli undo");
     auto opt = std::make_shared<SortOptions>();
     sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
