@@ -13,6 +13,12 @@ void undo(Context& ctx) {
     TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
     auto report = core::undo_last_run(core::undo_journal_path(), progress, &ctx.zelcore());
     progress.finish();
+    // Nothing to undo is an answer, not a failure.
+    if (report.end == core::End::Refused) {
+        for (const auto& problem : report.problems)
+            ctx.out << problem.text() << '\n';
+        return;
+    }
     ctx.out << report.summary;
     for (const auto& problem : report.problems)
         ctx.error(problem.text());
