@@ -6,6 +6,7 @@
 #include "context.h"
 #include "file_args.h"
 #include "identification.h"
+#include "json_output.h"
 #include "system_lookup.h"
 #include "terminal_progress.h"
 #include "zdb.h"
@@ -46,7 +47,20 @@ struct IdentifyOptions {
     std::vector<std::string> files;
     bool recursive = false;
     unsigned jobs = 0;
+    bool json = false;
+    LineStyle lines;
 };
+
+// One file's line (crc<TAB>name<TAB>path) or, with --json, its entry of the list.
+void print_identified(Context& ctx, const IdentifyOptions& opt, Json& list, std::string_view crc,
+                      std::string_view name, const std::string& path) {
+    if (opt.json) {
+        list.push_back({{"crc", crc}, {"name", text_or_null(name)}, {"path", path}});
+        return;
+    }
+    ctx.out << crc << '\t' << opt.lines.name(name) << '\t' << opt.lines.name(path)
+            << opt.lines.end();
+}
 
 void identify(Context& ctx, const IdentifyOptions& opt) {
     auto system = find_system_or_complain(ctx, opt.system);
@@ -65,15 +79,18 @@ void identify(Context& ctx, const IdentifyOptions& opt) {
     NameIndex names(ident->roms());
     auto files = expand_file_args(ctx, opt.files, opt.recursive);
     auto hashes = ident->hash({files.begin(), files.end()}, opt.jobs);
+    Json list = Json::array();
     while (auto item = hashes.next(progress)) {
         if (!item->crc) {
             ctx.error(item->crc.error().message);
             ctx.exit_code = kExitFileError;
             continue;
         }
-        ctx.out << item->crc->view() << '\t' << names.find(*item->crc) << '\t'
-                << hashes.path(item->index) << '\n';
+        print_identified(ctx, opt, list, item->crc->view(), names.find(*item->crc),
+                         hashes.path(item->index));
     }
+    if (opt.json)
+        print_json(ctx.out, list);
     if (hashes.stopped()) {
         ctx.error("interrupted");
         ctx.exit_code = kExitInterrupted;
@@ -86,12 +103,18 @@ Command add_identify_command(CLI::App& app, Context& ctx) {
     auto* sub = app.add_subcommand(
         "identify",
         "Print the CRC text, database name and path of each file: crc<TAB>name<TAB>path");
+    sub->footer("Tabs, line feeds and backslashes in names are printed as \\t, \\n and \\\\.");
     auto opt = std::make_shared<IdentifyOptions>();
     sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
     sub->add_option("FILE", opt->files, "ROM files or ZIP archives")->required();
     sub->add_flag("-r,--recursive", opt->recursive, "Take every file below a folder");
-    sub->add_option("-j,--jobs", opt->jobs, "Files hashed at once (default: one per core)")
+    sub->add_option("-j,--jobs", opt->jobs, "Hash N files at once (default: one per core)")
+        ->type_name("N")
         ->check(CLI::Range(1, 64));
+    auto* json = sub->add_flag("--json", opt->json, "Print a JSON list of crc, name and path");
+    sub->add_flag("-0,--null", opt->lines.nul,
+                  "End each line with NUL instead of a line feed; names left unescaped")
+        ->excludes(json);
     return {sub, [&ctx, opt] { identify(ctx, *opt); }};
 }
 

@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "context.h"
 #include "dry_run.h"
+#include "json_output.h"
 #include "rename_engine.h"
 #include "settings.h"
 #include "system_lookup.h"
@@ -26,6 +27,7 @@ struct RenameOptions {
     unsigned jobs = 0;
     bool dry_run = false;
     bool replace = false;
+    bool json = false;
 };
 
 std::string folder_value(const std::string& given) {
@@ -85,6 +87,56 @@ void print_summary(Context& ctx, const std::string& summary) {
     }
 }
 
+std::string_view end_name(core::End end) {
+    switch (end) {
+    case core::End::Completed:
+        return "completed";
+    case core::End::Stopped:
+        return "stopped";
+    case core::End::Refused:
+        return "refused";
+    case core::End::Failed:
+        break;
+    }
+    return "failed";
+}
+
+Json problems_json(const core::Problems& problems) {
+    Json list = Json::array();
+    for (const auto& p : problems)
+        list.push_back({{"path", text_or_null(p.path)}, {"text", p.text()}, {"note", p.note}});
+    return list;
+}
+
+Json plan_json(const std::vector<PlannedItem>& plan) {
+    Json list = Json::array();
+    for (const auto& item : plan)
+        list.push_back(
+            {{"op", op_name(item.op)}, {"from", item.from}, {"to", text_or_null(item.to)}});
+    return list;
+}
+
+// The report, its problems and, after a dry run, the plan.
+void print_report_json(Context& ctx, const FolderTarget& target,
+                       const renaming::RenameReport& report, const RenameOptions& opt,
+                       const std::vector<PlannedItem>& plan) {
+    Json doc = {{"system", target.system.id},
+                {"folder", target.folder},
+                {"dry_run", opt.dry_run},
+                {"end", end_name(report.end)},
+                {"files", report.files},
+                {"unrecognized", report.unrecognized},
+                {"already_named", report.already_named},
+                {"dupes", report.dupes},
+                {"unreadable", report.unreadable},
+                {"not_carried_out", report.not_carried_out},
+                {"links", report.links},
+                {"problems", problems_json(report.problems)}};
+    if (opt.dry_run)
+        doc["plan"] = plan_json(plan);
+    print_json(ctx.out, doc);
+}
+
 void rename(Context& ctx, const RenameOptions& opt) {
     auto target = folder_target(ctx, opt.system, opt.folder);
     if (!target)
@@ -94,12 +146,16 @@ void rename(Context& ctx, const RenameOptions& opt) {
                             opt.jobs, nullptr};
     apply_overrides(opt, job.settings);
 
-    FileRun run(ctx, {opt.dry_run, opt.replace, target->describe("rename")});
+    std::vector<PlannedItem> plan;
+    FileRun run(ctx, {opt.dry_run, opt.replace, target->describe("rename"), opt.json,
+                      opt.json ? &plan : nullptr});
     renaming::RenameContext context{*ctx.services, run.prompter(), run.progress(), run.runner()};
     auto report = renaming::rename_roms(job, context);
     run.progress().finish();
     ctx.report_notices();
     print_summary(ctx, report.summary);
+    if (opt.json)
+        print_report_json(ctx, *target, report, opt, plan);
     ctx.exit_code = exit_code_of(report);
     hint_when_declined_by_default(ctx, "a question was answered no; add --yes to answer yes");
 }
@@ -132,7 +188,7 @@ void hint_when_declined_by_default(Context& ctx, const std::string& hint) {
 }
 
 Command add_rename_command(CLI::App& app, Context& ctx) {
-    auto* sub = app.add_subcommand("rename", "Give each ROM file of FOLDER its database name");
+    auto* sub = app.add_subcommand("rename", "Give each ROM file of DIR its database name");
     sub->footer("The system's settings in zelkon.ini steer the run; the options above change "
                 "this run only and are never written. The engine's log and report go to stdout. "
                 "Existing targets are skipped and reported unless --replace is given. "
@@ -144,7 +200,8 @@ Command add_rename_command(CLI::App& app, Context& ctx) {
                 "A real run can be undone with: zelkon-cli undo");
     auto opt = std::make_shared<RenameOptions>();
     sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
-    sub->add_option("FOLDER", opt->folder, "The folder of ROM files (default: the current one)");
+    sub->add_option("DIR", opt->folder, "The folder of ROM files (default: the current one)")
+        ->type_name("");
     sub->add_flag("-r,--recursive", opt->recursive, "Take the files of all sub-folders too");
     sub->add_flag("--copy", opt->copy, "Copy renamed and unrecognized files instead of moving");
     sub->add_option("--rename-folder", opt->rename_folder, "Put renamed files into DIR")
@@ -158,12 +215,15 @@ Command add_rename_command(CLI::App& app, Context& ctx) {
         ->type_name("DIR");
     sub->add_flag("--rename-in-zip", opt->rename_in_zip,
                   "Rename the ROM inside a one-ROM ZIP archive as well");
-    sub->add_option("-j,--jobs", opt->jobs, "Files hashed at once (default: one per core)")
+    sub->add_option("-j,--jobs", opt->jobs, "Hash N files at once (default: one per core)")
         ->type_name("N")
         ->check(CLI::Range(1, 64));
     sub->add_flag("--dry-run", opt->dry_run, "List what would be done; change nothing");
     sub->add_flag("--replace", opt->replace,
                   "Replace existing targets (the replaced file goes to the trash)");
+    sub->add_flag("--json", opt->json,
+                  "Print the report, its problems and (with --dry-run) the plan as JSON "
+                  "instead of the log");
     return {sub, [&ctx, opt] { rename(ctx, *opt); }};
 }
 

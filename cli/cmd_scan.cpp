@@ -32,7 +32,25 @@ struct ScanOptions {
     std::string move_to;
     std::string copy_to;
     bool json = false;
+    LineStyle lines;
 };
+
+std::string_view mode_name(lists::MatchBy by) {
+    return by == lists::MatchBy::Checksum ? "checksum" : "filename";
+}
+
+// "matching by filename: the setting MatchByFilename; --by checksum to change it".
+std::string match_mode_line(const ScanOptions& opt, lists::MatchBy by) {
+    std::string line = "matching by " + std::string(mode_name(by)) + ": ";
+    if (!opt.by.empty())
+        return line + "--by " + opt.by;
+    if (!opt.session.empty())
+        return line + "--session (a session holds checksums)";
+    const auto other =
+        by == lists::MatchBy::Checksum ? lists::MatchBy::Filename : lists::MatchBy::Checksum;
+    return line + "the setting MatchByFilename; --by " + std::string(mode_name(other)) +
+           " to change it";
+}
 
 std::string absolute_folder(const std::string& given) {
     return core::add_backslash(fs::absolute(given).lexically_normal().string());
@@ -63,6 +81,7 @@ bool choose_job(Context& ctx, const ScanOptions& opt, lists::ScanJob& job) {
         return usage_error(ctx, "--session needs --by checksum: a session holds checksums");
     if (job.by == lists::MatchBy::Filename && !opt.save_session.empty())
         return usage_error(ctx, "--save-session needs --by checksum: a session holds checksums");
+    ctx.error(match_mode_line(opt, job.by));
     return true;
 }
 
@@ -143,7 +162,8 @@ void scan(Context& ctx, const ScanOptions& opt) {
         return;
     FileRun run(ctx,
                 {false, false,
-                 describe(job, opt.move_to.empty() ? "copy-unrecognized" : "move-unrecognized")});
+                 describe(job, opt.move_to.empty() ? "copy-unrecognized" : "move-unrecognized"),
+                 opt.json});
     auto result = lists::scan_collection(job, *ctx.services, run.prompter(), run.progress());
     run.progress().finish();
     ctx.report_notices();
@@ -161,24 +181,26 @@ void scan(Context& ctx, const ScanOptions& opt) {
         return;
     save(ctx, opt, *result, filters);
     if (opt.json)
-        print_tree_json(ctx.out, *result, job.base_folder);
+        print_tree_json(ctx.out, *result, job.base_folder, filters);
     else
-        print_tree(ctx.out, *result);
+        print_tree(ctx.out, *result, filters, opt.lines);
 }
 
 } // namespace
 
 Command add_scan_command(CLI::App& app, Context& ctx) {
-    auto* sub = app.add_subcommand("scan", "List which ROMs of a system's database FOLDER holds "
+    auto* sub = app.add_subcommand("scan", "List which ROMs of a system's database DIR holds "
                                            "and which it lacks");
-    sub->footer("Prints the Matched, Missing and Unrecognized lists (entries a filter of "
-                "--exclude hides are left out; --json gives the whole tree). The defaults are the "
-                "collection window's: the system's RenameFolder when it exists, else the current "
-                "folder, and the remembered match option. Moving and copying can be undone with: "
-                "zelkon-cli undo");
+    sub->footer(
+        "Prints the Matched, Missing and Unrecognized lists (entries a filter of "
+        "--exclude hides are left out and not counted, as in the saved lists; --json gives every "
+        "entry; names are escaped: \\t, \\n, \\\\). The defaults are the "
+        "collection window's: the system's RenameFolder when it exists, else the current "
+        "folder, and the remembered match option. Moving and copying can be undone with: "
+        "zelkon-cli undo");
     auto opt = std::make_shared<ScanOptions>();
     sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
-    sub->add_option("FOLDER", opt->folder, "The folder to scan, with its sub-folders");
+    sub->add_option("DIR", opt->folder, "The folder to scan, with its sub-folders")->type_name("");
     sub->add_option("--by", opt->by, "Match by checksum (exact) or by file name (quicker)")
         ->check(CLI::IsMember({"checksum", "filename"}));
     sub->add_option("--session", opt->session,
@@ -200,7 +222,12 @@ Command add_scan_command(CLI::App& app, Context& ctx) {
                     "Copy every unrecognized file into DIR (an older copy goes to the trash)")
         ->type_name("DIR")
         ->excludes(move);
-    sub->add_flag("--json", opt->json, "Print the result tree as JSON");
+    auto* json = sub->add_flag(
+        "--json", opt->json,
+        "Print every entry (state, name, crc, path, hidden) as JSON instead of the lists");
+    sub->add_flag("-0,--null", opt->lines.nul,
+                  "End each line with NUL instead of a line feed; names left unescaped")
+        ->excludes(json);
     return {sub, [&ctx, opt] { scan(ctx, *opt); }};
 }
 

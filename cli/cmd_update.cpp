@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "context.h"
 #include "database_list.h"
+#include "json_output.h"
 #include "terminal_progress.h"
 
 namespace cli {
@@ -17,6 +18,7 @@ namespace {
 struct GetOptions {
     std::vector<std::string> names;
     bool marked = false;
+    bool json = false; ///< of `update list`
 };
 
 update::DatabaseList server_list() {
@@ -86,13 +88,28 @@ void print_table(std::ostream& out, const update::DatabaseList& list) {
         << " marked (*) as new or out of date\n";
 }
 
-void run_list(Context& ctx) {
+// The table as JSON: each row's cells under their column titles, and its mark.
+void print_table_json(std::ostream& out, const update::DatabaseList& list) {
+    Json rows = Json::array();
+    for (std::size_t r = 0; r < list.rows().size(); ++r) {
+        Json row = Json::object();
+        for (std::size_t c = 0; c < list.columns().size(); ++c)
+            row[list.columns()[c]] = list.cell(r, c);
+        row["marked"] = list.rows()[r].marked;
+        rows.push_back(std::move(row));
+    }
+    print_json(out, {{"databases", std::move(rows)}, {"marked", list.marked_count()}});
+}
+
+void run_list(Context& ctx, bool json) {
     auto list = server_list();
     TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
     ScreenPrompter prompter(*ctx.prompter, progress);
     const bool fetched = refreshed(ctx, list, prompter, progress);
     progress.finish();
-    if (fetched)
+    if (fetched && json)
+        print_table_json(ctx.out, list);
+    else if (fetched)
         print_table(ctx.out, list);
 }
 
@@ -140,11 +157,11 @@ void run_get(Context& ctx, const GetOptions& opt) {
 } // namespace
 
 Command add_update_command(CLI::App& app, Context& ctx) {
-    auto* sub = app.add_subcommand("update", "Lists the server's databases and downloads them");
+    auto* sub = app.add_subcommand("update", "List the server's databases and download them");
     sub->require_subcommand(1);
     auto* list_sub = sub->add_subcommand(
-        "list", "Shows the server's databases; * marks those that are new or out of date");
-    auto* get_sub = sub->add_subcommand("get", "Downloads databases from the server");
+        "list", "Show the server's databases; * marks those that are new or out of date");
+    auto* get_sub = sub->add_subcommand("get", "Download databases from the server");
     get_sub->footer("A database replaces the local one only when it reads as a database. "
                     "Exit status 1 when any could not be downloaded.");
     auto opt = std::make_shared<GetOptions>();
@@ -152,10 +169,11 @@ Command add_update_command(CLI::App& app, Context& ctx) {
                                       "Databases as the list names them (any letter case)");
     get_sub->add_flag("--marked", opt->marked, "Those the list marks as new or out of date")
         ->excludes(names);
+    list_sub->add_flag("--json", opt->json, "Print the list as JSON");
     Command check = add_update_check_command(*sub, ctx);
     return {sub, [&ctx, list_sub, get_sub, opt, check] {
                 if (list_sub->parsed())
-                    run_list(ctx);
+                    run_list(ctx, opt->json);
                 else if (get_sub->parsed())
                     run_get(ctx, *opt);
                 else if (check.sub->parsed())

@@ -1,41 +1,60 @@
 #include "dry_run.h"
 
 #include "context.h"
+#include "json_output.h"
 #include "text.h"
 
 namespace cli {
 namespace {
 
-std::string planned_item(const core::Batch& batch, std::size_t i) {
-    switch (batch.op) {
-    case core::BatchOp::Move:
-        return "move " + core::quoted(batch.from[i]) + " -> " + core::quoted(batch.to[i]);
-    case core::BatchOp::Copy:
-        return "copy " + core::quoted(batch.from[i]) + " -> " + core::quoted(batch.to[i]);
-    case core::BatchOp::RenameMember:
-        return "rename member of " + core::quoted(batch.from[i]) + " -> " +
-               core::quoted(batch.to[i]);
-    case core::BatchOp::Delete:
-        break;
-    }
-    return "trash " + core::quoted(batch.from[i]);
+std::string shown(const std::string& name) {
+    return core::quoted(escaped(name));
+}
+
+std::string planned_line(const core::Batch& batch, std::size_t i) {
+    std::string line(op_name(batch.op));
+    if (batch.op == core::BatchOp::RenameMember)
+        line += " of";
+    line += " " + shown(batch.from[i]);
+    if (batch.op != core::BatchOp::Delete)
+        line += " -> " + shown(batch.to[i]);
+    return line;
 }
 
 } // namespace
 
+std::string_view op_name(core::BatchOp op) {
+    switch (op) {
+    case core::BatchOp::Move:
+        return "move";
+    case core::BatchOp::Copy:
+        return "copy";
+    case core::BatchOp::RenameMember:
+        return "rename member";
+    case core::BatchOp::Delete:
+        break;
+    }
+    return "trash";
+}
+
 core::BatchOutcome DryRunRunner::run(const core::Batch& batch) {
     core::BatchOutcome outcome;
     for (std::size_t i = 0; i < batch.from.size(); ++i) {
-        m_screen.print_line(planned_item(batch, i));
+        if (m_plan)
+            m_plan->push_back({batch.op, batch.from[i],
+                               batch.op == core::BatchOp::Delete ? std::string() : batch.to[i]});
+        else
+            m_screen.print_line(planned_line(batch, i));
         outcome.items.push_back(core::ItemResult::Done);
     }
     return outcome;
 }
 
 FileRun::FileRun(Context& ctx, const RunChoice& choice)
-    : m_progress(ctx.out, ctx.err, draws_bar_on(ctx.err)), m_prompter(*ctx.prompter, m_progress) {
+    : m_progress(choice.no_log ? m_no_log : ctx.out, ctx.err, draws_bar_on(ctx.err)),
+      m_prompter(*ctx.prompter, m_progress) {
     if (choice.dry_run) {
-        m_dry_run.emplace(m_progress);
+        m_dry_run.emplace(m_progress, choice.plan);
         return;
     }
     m_executor.emplace(choice.description, m_prompter, m_progress, ctx.zelcore(),

@@ -1,7 +1,10 @@
 #include "scan_print.h"
 
-#include <nlohmann/json.hpp>
 #include <ostream>
+#include <unordered_map>
+
+#include "list_files.h"
+#include "text.h"
 
 namespace cli {
 namespace {
@@ -10,66 +13,120 @@ using lists::ResultTree;
 
 constexpr ResultTree::Root kRoots[] = {ResultTree::kMatched, ResultTree::kMissing,
                                        ResultTree::kUnrecognized};
+constexpr const char* kLabels[] = {"Matched", "Missing", "Unrecognized"};
+constexpr const char* kStates[] = {"matched", "missing", "unrecognized"};
 
-nlohmann::ordered_json node_json(const ResultTree::Node& node) {
-    return {{"key", node.key}, {"text", node.text}, {"image", lists::image_key(node.image)}};
+bool hidden(const ResultTree::Node& node) {
+    return node.image == lists::Image::None;
 }
 
-std::size_t count_of(const lists::ScanResult& result, ResultTree::Root root) {
-    switch (root) {
-    case ResultTree::kMatched:
-        return result.matched;
-    case ResultTree::kMissing:
-        return result.missing;
-    case ResultTree::kUnrecognized:
-        break;
+/// The found files of a scan by what an entry knows of them: a matched entry by its
+/// checksum (or, matching by file name, its lower-case name), an unrecognized one by path.
+class FoundFiles {
+public:
+    explicit FoundFiles(const lists::ScanResult& result) : m_by(result.by) {
+        for (const auto& r : result.records) {
+            if (r.done)
+                m_matched.emplace(
+                    m_by == lists::MatchBy::Checksum ? r.crc : core::to_lower_ascii(r.name), &r);
+            else
+                m_unrecognized.emplace(r.path, &r);
+        }
     }
-    return result.unrecognized;
+    const lists::ScanRecord* matched(const std::string& name, const std::string& crc) const {
+        auto key = m_by == lists::MatchBy::Checksum ? crc : core::to_lower_ascii(name);
+        auto it = m_matched.find(key);
+        return it == m_matched.end() ? nullptr : it->second;
+    }
+    const lists::ScanRecord* unrecognized(const std::string& path) const {
+        auto it = m_unrecognized.find(path);
+        return it == m_unrecognized.end() ? nullptr : it->second;
+    }
+
+private:
+    lists::MatchBy m_by;
+    std::unordered_map<std::string, const lists::ScanRecord*> m_matched, m_unrecognized;
+};
+
+// A database entry's key is "id_" + name + its 8-letter checksum (+ " #2" when taken).
+std::string crc_of_entry(const ResultTree::Node& node) {
+    const std::size_t at = 3 + node.text.size();
+    return node.key.size() >= at + 8 ? node.key.substr(at, 8) : std::string();
+}
+
+Json entry_json(const ResultTree::Node& node, std::size_t root, const FoundFiles& found) {
+    Json entry = {{"state", kStates[root]}};
+    if (root == ResultTree::kUnrecognized) {
+        const auto* record = found.unrecognized(node.text);
+        entry["name"] = nullptr;
+        entry["crc"] = text_or_null(record ? record->crc : std::string());
+        entry["path"] = node.text;
+    } else {
+        const std::string crc = crc_of_entry(node);
+        const auto* record = root == ResultTree::kMatched ? found.matched(node.text, crc) : nullptr;
+        entry["name"] = node.text;
+        entry["crc"] = text_or_null(crc);
+        entry["path"] = text_or_null(record ? record->path : std::string());
+    }
+    entry["hidden"] = hidden(node);
+    return entry;
 }
 
 // Every file the scan left out, with its reason: unreadable files and symbolic links.
-std::vector<std::string> problem_texts(const core::Problems& problems) {
-    std::vector<std::string> texts;
+Json problem_texts(const core::Problems& problems) {
+    Json texts = Json::array();
     for (const auto& problem : problems)
         texts.push_back(problem.text());
     return texts;
 }
 
+Json excluded(const std::vector<lists::Filter>& filters) {
+    Json captions = Json::array();
+    for (const auto& filter : filters)
+        if (!filter.shown)
+            captions.push_back(filter.caption);
+    return captions;
+}
+
 } // namespace
 
-void print_tree(std::ostream& out, const lists::ScanResult& result) {
+void print_tree(std::ostream& out, const lists::ScanResult& result,
+                const std::vector<lists::Filter>& filters, LineStyle lines) {
     const ResultTree& tree = result.tree;
     for (auto root : kRoots) {
-        out << tree.root(root).text << '\n';
+        std::vector<std::size_t> listed;
         for (auto i : tree.shown_children(root))
-            if (tree.node(i).image != lists::Image::None)
-                out << "  " << tree.node(i).text << '\n';
+            if (!hidden(tree.node(i)))
+                listed.push_back(i);
+        const bool some_hidden = listed.size() < tree.children(root).size();
+        out << lists::root_text(kLabels[root], listed.size())
+            << (some_hidden ? lists::exclusion_note(filters) : "") << lines.end();
+        for (auto i : listed)
+            out << "  " << lines.name(tree.node(i).text) << lines.end();
     }
 }
 
-void print_tree_json(std::ostream& out, const lists::ScanResult& result,
-                     const std::string& folder) {
+void print_tree_json(std::ostream& out, const lists::ScanResult& result, const std::string& folder,
+                     const std::vector<lists::Filter>& filters) {
     const ResultTree& tree = result.tree;
-    nlohmann::ordered_json roots = nlohmann::ordered_json::array();
-    for (auto root : kRoots) {
-        nlohmann::ordered_json node = node_json(tree.root(root));
-        node["count"] = count_of(result, root);
-        nlohmann::ordered_json children = nlohmann::ordered_json::array();
+    const FoundFiles found(result);
+    Json entries = Json::array();
+    for (auto root : kRoots)
         for (auto i : tree.shown_children(root))
-            children.push_back(node_json(tree.node(i)));
-        node["children"] = std::move(children);
-        roots.push_back(std::move(node));
-    }
-    nlohmann::ordered_json doc = {
-        {"system", result.system_id},
-        {"long_name", result.long_name},
-        {"folder", folder},
-        {"match_by", result.by == lists::MatchBy::Checksum ? "checksum" : "filename"},
-        {"roots", std::move(roots)},
-        {"unreadable", problem_texts(result.outcome.problems)},
-    };
-    // Names that are not valid UTF-8 are shown with U+FFFD rather than ending the output.
-    out << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+            entries.push_back(entry_json(tree.node(i), root, found));
+    print_json(out,
+               {
+                   {"system", result.system_id},
+                   {"long_name", result.long_name},
+                   {"folder", folder},
+                   {"match_by", result.by == lists::MatchBy::Checksum ? "checksum" : "filename"},
+                   {"excluding", excluded(filters)},
+                   {"matched", result.matched},
+                   {"missing", result.missing},
+                   {"unrecognized", result.unrecognized},
+                   {"entries", std::move(entries)},
+                   {"unreadable", problem_texts(result.outcome.problems)},
+               });
 }
 
 } // namespace cli

@@ -50,33 +50,42 @@ protected:
 // The checksum cache, in the same home.
 class CliCache : public CliScan {};
 
-// Entries a filter of --exclude hides are left out of the listing and the lists, but not
-// out of the JSON.
+// Entries a filter of --exclude hides are left out of the listing and the lists, and of
+// their counts, but not out of the JSON. The match mode is said with its reason.
 TEST_F(CliScan, PrintsTheRootsAndTheirShownEntriesInTheWindowsOrder) {
-    auto r = scan({"--by", "checksum", "--exclude", "Europe"});
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "Matched: 2 ROMs\n  Beta (U)\nMissing: 1 ROM\nUnrecognized: 1 ROM\n  " +
-                         roms() + "/odd.bin\n");
-    auto by_name = scan({"--by", "filename"});
-    EXPECT_EQ(by_name.code, 0) << by_name.err;
-    EXPECT_TRUE(contains(by_name.out, "Matched: 0 ROMs\n"));
-    EXPECT_TRUE(contains(by_name.out, "Unrecognized: 3 ROMs\n"));
-
     fs::create_directories(home.path() / "lists");
-    auto json = scan({"--by", "checksum", "--exclude", "Europe", "--save-lists",
-                      (home.path() / "lists").string(), "--json"});
+    auto r = scan({"--by", "checksum", "--exclude", "Europe", "--save-lists",
+                   (home.path() / "lists").string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Matched: 1 ROM (Excluding: Europe)\n  Beta (U)\nMissing: 0 ROMs (Excluding: "
+                     "Europe)\nUnrecognized: 1 ROM\n  " +
+                         roms() + "/odd.bin\n");
+    EXPECT_EQ(read_file(home.path() / "lists/sgenesis_have.txt"),
+              " You have 1 of 1 known Genesis ROMs (Excluding: Europe)\r\n\r\nBeta (U)\r\n");
+    EXPECT_TRUE(contains(r.err, "zelkon-cli: matching by checksum: --by checksum\n"));
+    auto by_name = scan({"-0"});
+    EXPECT_EQ(by_name.code, 0) << by_name.err;
+    EXPECT_TRUE(
+        contains(by_name.out, std::string("Matched: 0 ROMs\0Missing: 3 ROMs\0  Alpha (E)\0", 44)));
+    EXPECT_TRUE(contains(by_name.err, "zelkon-cli: matching by filename: the setting "
+                                      "MatchByFilename; --by checksum to change it\n"));
+
+    auto json = scan({"--by", "checksum", "--exclude", "Europe", "--json"});
     ASSERT_EQ(json.code, 0) << json.err;
     auto doc = nlohmann::json::parse(json.out);
     EXPECT_EQ(doc["match_by"], "checksum");
-    const auto& matched = doc["roots"][0];
-    EXPECT_EQ(matched["text"], "Matched: 2 ROMs");
-    ASSERT_EQ(matched["children"].size(), 2u);
-    EXPECT_EQ(matched["children"][0]["text"], "Alpha (E)");
-    EXPECT_EQ(matched["children"][0]["image"], ""); // hidden by the filter
-    EXPECT_EQ(matched["children"][1]["image"], "green");
-    EXPECT_EQ(read_file(home.path() / "lists/sgenesis_have.txt"),
-              " You have 1 of 1 known Genesis ROMs (Excluding: Europe)\r\n\r\nBeta (U)\r\n");
-    EXPECT_TRUE(fs::exists(home.path() / "lists/sgenesis_miss.txt"));
+    EXPECT_EQ(doc["excluding"], nlohmann::json({"Europe"}));
+    const auto& entries = doc["entries"];
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0], nlohmann::json({{"state", "matched"},
+                                          {"name", "Alpha (E)"},
+                                          {"crc", "11111111"},
+                                          {"path", roms() + "/sub/y.bin"},
+                                          {"hidden", true}}));
+    EXPECT_EQ(entries[2]["state"], "missing");
+    EXPECT_EQ(entries[2]["path"], nullptr);
+    EXPECT_EQ(entries[3]["crc"], "99999999");
+    EXPECT_EQ(entries[3]["name"], nullptr);
 }
 
 TEST_F(CliScan, ASessionAddsTheFilesOfAnotherDiscAndIsSavedAgain) {
