@@ -113,22 +113,25 @@ void run_list(Context& ctx, bool json) {
         print_table(ctx.out, list);
 }
 
-// Marks exactly the databases named; false when one is not listed or may not be fetched.
-bool mark_named(Context& ctx, update::DatabaseList& list, const std::vector<std::string>& names) {
+// Marks exactly the databases named. The exit status a name that could not be marked
+// gives: an unknown name is bad usage, as an unknown system is; one that may not be fetched
+// is an item not carried out. kExitOk when every name was marked.
+int mark_named(Context& ctx, update::DatabaseList& list, const std::vector<std::string>& names) {
     list.uncheck_all();
-    bool all = true;
+    int code = kExitOk;
     for (const auto& name : names) {
         auto row = list.find(name);
         if (!row) {
             ctx.error("the server lists no database '" + name + "'");
-            all = false;
+            code = kExitUsage;
         } else if (!list.set_marked(*row, true)) {
             ctx.error("'" + list.rows()[*row].name +
                       "' cannot be downloaded: " + list.rows()[*row].status);
-            all = false;
+            if (code == kExitOk)
+                code = kExitFileError;
         }
     }
-    return all;
+    return code;
 }
 
 void run_get(Context& ctx, const GetOptions& opt) {
@@ -142,16 +145,16 @@ void run_get(Context& ctx, const GetOptions& opt) {
     ScreenPrompter prompter(*ctx.prompter, progress);
     if (!refreshed(ctx, list, prompter, progress))
         return;
-    const bool all_named = opt.marked || mark_named(ctx, list, opt.names);
-    if (!all_named && list.marked_count() == 0) {
-        ctx.exit_code = kExitFileError;
+    const int naming = opt.marked ? kExitOk : mark_named(ctx, list, opt.names);
+    if (naming != kExitOk && list.marked_count() == 0) {
+        ctx.exit_code = naming;
         return;
     }
     const update::UpdateReport report = list.update_marked(prompter, progress);
     if (std::string_view summary = report.summary; !summary.empty())
         progress.print_line(summary.substr(0, summary.size() - 1)); // its line end is ours
     progress.finish();
-    ctx.exit_code = all_named ? exit_code_of(report) : kExitFileError;
+    ctx.exit_code = naming != kExitOk ? naming : exit_code_of(report);
 }
 
 } // namespace

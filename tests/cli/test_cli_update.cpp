@@ -69,12 +69,12 @@ TEST_F(CliUpdate, GetMarkedDownloadsWhatTheListMarksAndCountsAFailure) {
     EXPECT_EQ(local_version("OLD"), "1.0");
 }
 
-// Names are matched without regard to case; an unknown or unsafe one fails the run and
-// the others are still fetched.
+// Names are matched without regard to case; an unknown name is bad usage (as an unknown
+// system is), an unsafe one an item not done, and the others are still fetched.
 TEST_F(CliUpdate, GetFetchesTheNamedAndFailsForUnknownOrUnsafeNames) {
     list_body("Name\tVersion\r\nNEW\t1.0\r\nSAME\t1.0\r\n../evil\t1\r\n");
     const CliRun r = run({"update", "get", "NOPE", "../evil", "same"});
-    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(contains(r.err, "zelkon-cli: the server lists no database 'NOPE'")) << r.err;
     EXPECT_TRUE(contains(r.err, "zelkon-cli: '../evil' cannot be downloaded: Unsafe Name"));
     EXPECT_TRUE(contains(r.out, "Downloaded 1 of 1 databases.\n")) << r.out;
@@ -83,7 +83,8 @@ TEST_F(CliUpdate, GetFetchesTheNamedAndFailsForUnknownOrUnsafeNames) {
     EXPECT_FALSE(fs::exists(home.path() / "evil.zdb"));
 
     const CliRun none = run({"update", "get", "NOPE"});
-    EXPECT_EQ(none.code, 1);
+    EXPECT_EQ(none.code, 2);
+    EXPECT_EQ(run({"update", "get", "../evil"}).code, 1);
     EXPECT_FALSE(contains(none.out, "Downloaded"));
 }
 
