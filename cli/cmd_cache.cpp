@@ -56,10 +56,10 @@ void run_clear(Context& ctx) {
 } // namespace
 
 Command add_cache_command(CLI::App& app, Context& ctx) {
-    auto* sub = app.add_subcommand("cache", "The cache of file checksums in the home");
+    auto* sub = app.add_subcommand("cache", "Manage the cache of file checksums in the home");
     sub->footer("The cache (checksums.sqlite in the home) keeps the CRC text of each file read, "
                 "so a file whose size, time and inode are unchanged is not read again. "
-                "--no-cache before the command turns it off for one run.");
+                "--no-cache turns it off for one run.");
     sub->require_subcommand(1);
     auto* clear = sub->add_subcommand("clear", "Remove every entry of the cache; a cache file "
                                                "that cannot be read is moved aside and a new "

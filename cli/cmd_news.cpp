@@ -74,7 +74,7 @@ void auto_news(Context& ctx) {
 } // namespace
 
 Command add_news_command(CLI::App& app, Context& ctx) {
-    auto* sub = app.add_subcommand("news", "Shows the update server's news");
+    auto* sub = app.add_subcommand("news", "Show the update server's news");
     sub->footer("The news is kept as news.txt in the home. With --auto the automatic news "
                 "(newsauto.txt) is printed only when its first line differs from LastNews in "
                 "the settings file; LastNews then takes that line, so the same news is printed "

@@ -45,7 +45,7 @@ void publish(Context& ctx, const PublishOptions& opt) {
 
 Command add_publish_command(CLI::App& app, Context& ctx) {
     auto* sub =
-        app.add_subcommand("publish", "Writes an update-server tree from a folder of databases");
+        app.add_subcommand("publish", "Write an update-server tree from a folder of databases");
     sub->footer("Every .zdb file of DIR goes to SITE/zelkon/zdb/ with its version file; "
                 "SITE/zelkon/list.php lists them, and empty news files are added when missing. "
                 "Serve SITE with any static web server at the --base-url address, and point "

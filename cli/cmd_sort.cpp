@@ -72,7 +72,7 @@ Command add_command(CLI::App& app, Context& ctx, const std::string& verb, const 
                           "run can be undone with: zelkon-cli undo");
     auto opt = std::make_shared<SortOptions>();
     sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
-    sub->add_option("FOLDER", opt->folder, "The folder to " + verb + " (default: the current one)");
+    sub->add_option("DIR", opt->folder, "The folder to " + verb + " (default: the current one)");
     sub->add_flag("--dry-run", opt->dry_run, "List what would be moved; change nothing");
     return {sub, [&ctx, opt, verb, engine] { sort_or_unsort(ctx, *opt, verb, engine); }};
 }
@@ -80,15 +80,15 @@ Command add_command(CLI::App& app, Context& ctx, const std::string& verb, const 
 } // namespace
 
 Command add_sort_command(CLI::App& app, Context& ctx) {
-    return add_command(app, ctx, "sort", "Move the files of FOLDER into category sub-folders",
+    return add_command(app, ctx, "sort", "Move the files of DIR into category sub-folders",
                        "Each file goes into the sub-folder of the first rule of sort.ini (in the "
                        "home) whose text its name contains; a file whose target exists stays.",
                        sorting::sort_roms);
 }
 
 Command add_unsort_command(CLI::App& app, Context& ctx) {
-    return add_command(app, ctx, "unsort", "Move the files of FOLDER's sub-folders back up",
-                       "The files of all sub-folders, at any depth, come up into FOLDER; a file "
+    return add_command(app, ctx, "unsort", "Move the files of DIR's sub-folders back up",
+                       "The files of all sub-folders, at any depth, come up into DIR; a file "
                        "whose name is already taken there stays.",
                        sorting::unsort_roms);
 }

@@ -62,7 +62,7 @@ void check(Context& ctx, const CheckOptions& opt) {
 } // namespace
 
 Command add_update_check_command(CLI::App& update, Context& ctx) {
-    auto* sub = update.add_subcommand("check", "Checks databases against their version files");
+    auto* sub = update.add_subcommand("check", "Check databases against their version files");
     sub->footer("Each database's version file on the server is compared with the local "
                 "database's version; a different version is downloaded (as NAME.zdb.new beside "
                 "it) and replaces the local file once it reads as a database. With ID the "
