@@ -149,7 +149,8 @@ void rename(Context& ctx, const RenameOptions& opt) {
     std::vector<PlannedItem> plan;
     FileRun run(ctx, {opt.dry_run, opt.replace, target->describe("rename"), opt.json,
                       opt.json ? &plan : nullptr});
-    renaming::RenameContext context{*ctx.services, run.prompter(), run.progress(), run.runner()};
+    renaming::RenameContext context{*ctx.services, run.prompter(), run.progress(), run.runner(),
+                                    false};
     auto report = renaming::rename_roms(job, context);
     run.progress().finish();
     ctx.report_notices();

@@ -91,10 +91,12 @@ void Carrier::log_report() {
         m_log.log("Files Not Read: " + std::to_string(r.unreadable) + crlf);
     if (r.not_carried_out)
         m_log.log("Not Carried Out: " + std::to_string(r.not_carried_out) + crlf);
-    m_log.log(crlf);
-    m_log.log("To view the missing & have lists, click 'View Lists'. You should be able to\r\n"
-              "then click 'Next' to retreive the lists. (You may have to alter the default\r\n"
-              "'ROM Folder' to point to your 'Renamed' folder.)");
+    if (m_ctx.window_hints) {
+        m_log.log(crlf);
+        m_log.log("To view the missing & have lists, click 'View Lists'. You should be able to\r\n"
+                  "then click 'Next' to retreive the lists. (You may have to alter the default\r\n"
+                  "'ROM Folder' to point to your 'Renamed' folder.)");
+    }
     m_log.beep();
 }
 

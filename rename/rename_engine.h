@@ -90,6 +90,9 @@ struct RenameContext {
     core::Prompter& prompter;
     core::Progress& progress;  ///< log text, progress bar, Stop button
     core::BatchRunner& runner; ///< carries out the batches (or only lists them)
+    /// The report's closing hint points at the window's View Lists button; a front end
+    /// without one leaves it out.
+    bool window_hints = true;
 };
 
 /// Identifies every ROM file of the source folder (with its sub-folders when recursive, and
