@@ -28,8 +28,9 @@ namespace core {
 /// A file not in memory costs a wait for the disk far longer than its CRC, and a disk or a
 /// network share serves many reads at once: with more than one thread, a reader asks the
 /// system to fetch the next `reads` files past those being hashed (files the checksum cache
-/// knows are skipped), so the hashing threads find them in memory. One thread reads each
-/// file only when it hashes it.
+/// knows are skipped), so the hashing threads find them in memory. While it finds file after
+/// file in memory already it only looks at some. One thread reads each file only when it
+/// hashes it.
 class HashAhead {
 public:
     /// Reads kept in flight by default. Fixed rather than guessed from the device: a virtual
@@ -67,6 +68,8 @@ private:
     void work();
     /// The reader: keeps the files just past the hashing threads on their way into memory.
     void read_ahead();
+    /// Fetches the file unless the checksum cache knows it; false when no fetch was needed.
+    bool fetch_unless_known(std::size_t index) const;
     /// Waits until the hashing threads have claimed the file at `index`; false when stopping.
     bool wait_for_front(std::size_t index);
 
