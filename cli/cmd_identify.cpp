@@ -108,7 +108,9 @@ Command add_identify_command(CLI::App& app, Context& ctx) {
     sub->add_option("--system", opt->system, "The system id (see: zelkon-cli systems)")->required();
     sub->add_option("FILE", opt->files, "ROM files or ZIP archives")->required();
     sub->add_flag("-r,--recursive", opt->recursive, "Take every file below a folder");
-    sub->add_option("-j,--jobs", opt->jobs, "Hash N files at once (default: one per core)")
+    sub->add_option("-j,--jobs", opt->jobs,
+                    "Hash N files at once (default: one per core); with more than one, the next "
+                    "files are read ahead, 1 reads and hashes one at a time")
         ->type_name("N")
         ->check(CLI::Range(1, 64));
     auto* json = sub->add_flag("--json", opt->json, "Print a JSON list of crc, name and path");

@@ -216,7 +216,9 @@ Command add_rename_command(CLI::App& app, Context& ctx) {
         ->type_name("DIR");
     sub->add_flag("--rename-in-zip", opt->rename_in_zip,
                   "Rename the ROM inside a one-ROM ZIP archive as well");
-    sub->add_option("-j,--jobs", opt->jobs, "Hash N files at once (default: one per core)")
+    sub->add_option("-j,--jobs", opt->jobs,
+                    "Hash N files at once (default: one per core); with more than one, the next "
+                    "files are read ahead, 1 reads and hashes one at a time")
         ->type_name("N")
         ->check(CLI::Range(1, 64));
     sub->add_flag("--dry-run", opt->dry_run, "List what would be done; change nothing");
