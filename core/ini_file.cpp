@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "atomic_file.h"
+#include "read_file.h"
 #include "text.h"
 
 namespace core {
@@ -51,51 +52,43 @@ std::string errno_text() {
     return std::strerror(errno);
 }
 
+// Where a text stops being text: no INI file holds a NUL or another control character
+// besides tab, the line ends, form feed and the old end-of-file mark.
+std::optional<std::size_t> first_control_byte(std::string_view content) {
+    constexpr std::string_view allowed = "\t\n\v\f\r\x1a";
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        const auto c = static_cast<unsigned char>(content[i]);
+        if (c < 0x20 && allowed.find(static_cast<char>(c)) == std::string_view::npos)
+            return i;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 IniFile IniFile::parse(std::string_view content) {
     IniFile ini;
+    ini.m_bom = content.starts_with(kByteOrderMark);
+    content = without_bom(content);
     ini.m_final_eol = content.empty() || content.back() == '\n';
     auto first_nl = content.find('\n');
     if (first_nl != std::string_view::npos && first_nl > 0 && content[first_nl - 1] == '\r')
         ini.m_eol = "\r\n";
-    while (!content.empty()) {
-        auto nl = content.find('\n');
-        auto line = content.substr(0, nl);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        ini.m_lines.emplace_back(line);
-        if (nl == std::string_view::npos)
-            break;
-        content.remove_prefix(nl + 1);
-    }
+    while (!content.empty())
+        ini.m_lines.emplace_back(take_line(content));
     return ini;
 }
 
 Result<IniFile> IniFile::load(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return IniFile{};
-        return Error::failed("cannot read '" + path.string() + "': " + errno_text());
-    }
-    std::string content;
-    char buf[16384];
-    for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int saved = errno;
-            ::close(fd);
-            return Error::failed("cannot read '" + path.string() + "': " + std::strerror(saved));
-        }
-        if (n == 0)
-            break;
-        content.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return parse(content);
+    auto content = read_file_if_exists(path, kSettingsText);
+    if (!content)
+        return content.error();
+    if (!*content)
+        return IniFile{};
+    if (auto at = first_control_byte(**content))
+        return Error::bad_input(quoted(path) + " is not a text file: byte " +
+                                std::to_string(*at + 1) + " is a control character");
+    return parse(**content);
 }
 
 std::optional<std::string> IniFile::get(std::string_view section, std::string_view key) const {
@@ -159,7 +152,7 @@ std::vector<std::string> IniFile::keys(std::string_view section) const {
 }
 
 std::string IniFile::serialize() const {
-    std::string out;
+    std::string out(m_bom ? kByteOrderMark : "");
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         out += m_lines[i];
         if (i + 1 < m_lines.size() || m_final_eol)

@@ -11,11 +11,13 @@
 namespace core {
 
 /// A plain INI file held as its lines, so that writing one key keeps everything else
-/// (order, comments, blank lines, unknown lines, line ends) as it was.
+/// (order, comments, blank lines, unknown lines, line ends, a leading byte-order mark) as it
+/// was. LF, CR LF and a missing last line end read alike.
 /// Sections and keys are found without regard to ASCII case; the first match wins.
 class IniFile {
 public:
-    /// A missing file loads as empty; an unreadable one is an error.
+    /// A missing file loads as empty. One that cannot be read, is larger than any settings
+    /// file or holds control characters (binary data) is an error naming it.
     static Result<IniFile> load(const std::filesystem::path& path);
     static IniFile parse(std::string_view content);
 
@@ -37,6 +39,7 @@ private:
     std::vector<std::string> m_lines; // without line ends
     std::string m_eol = "\n";
     bool m_final_eol = true;
+    bool m_bom = false;
 };
 
 } // namespace core

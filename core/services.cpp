@@ -4,6 +4,7 @@
 
 #include "app_home.h"
 #include "hash_cache.h"
+#include "settings.h"
 
 namespace core {
 
@@ -15,7 +16,11 @@ Result<Services> Services::open(Options options) {
                                                   : Zelcore::load(options.zelcore_folder);
     if (!zelcore)
         return zelcore.error();
-    return Services(std::move(home), std::move(zelcore.value()), std::move(options));
+    Services services(std::move(home), std::move(zelcore.value()), std::move(options));
+    // Said once per program run, not at every setting that falls back to its default.
+    if (auto notice = unreadable_settings_notice())
+        services.notice(std::move(*notice));
+    return services;
 }
 
 Services::Services(std::filesystem::path home, Zelcore zelcore, Options options)

@@ -39,7 +39,8 @@ public:
     };
 
     /// Chooses the home (and makes it the process's home) and loads the helper library;
-    /// fails only when the library or one of its entry points is missing.
+    /// fails only when the library or one of its entry points is missing. A settings file
+    /// that cannot be read becomes the first notice.
     static Result<Services> open(Options options);
 
     Services(Services&&) noexcept;

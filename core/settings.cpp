@@ -1,9 +1,12 @@
 #include "settings.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app_home.h"
+#include "cp1252.h"
 #include "ini_file.h"
+#include "text.h"
 
 namespace core {
 namespace {
@@ -37,6 +40,29 @@ bool has_any(std::string_view text, std::string_view chars) {
     return text.find_first_of(chars) != std::string_view::npos;
 }
 
+// A control character other than tab: the settings file would no longer read as text.
+bool has_control(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; });
+}
+
+// The value with the bytes a terminal cannot show written as \xNN.
+std::string shown(std::string_view value) {
+    const bool utf8 = is_valid_utf8(value);
+    std::string out;
+    for (char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || (!utf8 && byte >= 0x80)) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 Status check_setting(std::string_view section, std::string_view key, std::string_view value) {
@@ -51,6 +77,9 @@ Status check_setting(std::string_view section, std::string_view key, std::string
                                 "' cannot be stored in an INI file");
     if (has_any(value, breaks))
         return Error::bad_input("the value of '" + std::string(key) + "' holds a line break");
+    if (has_control(section) || has_control(key) || has_control(value))
+        return Error::bad_input("the setting '" + std::string(key) +
+                                "' holds a control character, which a settings file cannot hold");
     return Status::success();
 }
 
@@ -121,9 +150,41 @@ bool is_unset_folder(std::string_view folder) {
     return folder.empty() || folder == std::string_view(&kSeparator, 1);
 }
 
+std::optional<std::string> unusable_folder_reason(std::string_view folder) {
+    if (is_unset_folder(folder))
+        return std::nullopt;
+    const std::string value = core::quoted(shown(folder));
+    if (!is_valid_utf8(folder))
+        return value + " holds bytes that are not UTF-8 text";
+    if (has_control(folder))
+        return value + " holds a control character";
+    if (folder.front() != kSeparator)
+        return value + " is not an absolute path";
+    return std::nullopt;
+}
+
+Status check_folder_setting(std::string_view section, std::string_view key,
+                            std::string_view folder) {
+    auto why = unusable_folder_reason(folder);
+    if (!why)
+        return Status::success();
+    return Error::bad_input("The setting " + std::string(key) + " of section [" +
+                            std::string(section) + "] cannot be used: " + *why + ".");
+}
+
+std::optional<std::string> unreadable_settings_notice(const std::filesystem::path& file) {
+    std::filesystem::path storage;
+    auto ini = IniFile::load(or_settings_file(file, storage));
+    if (ini)
+        return std::nullopt;
+    return "The settings could not be read, so the defaults are used: " + ini.error().message;
+}
+
 bool is_existing_folder(std::string_view folder) {
     std::error_code ec;
-    return !is_unset_folder(folder) && std::filesystem::is_directory(folder, ec);
+    // A relative value would be looked up under the working folder, which no setting means.
+    return !is_unset_folder(folder) && folder.front() == kSeparator &&
+           std::filesystem::is_directory(folder, ec);
 }
 
 } // namespace core

@@ -105,10 +105,53 @@ TEST_F(SettingsTest, WriteThroughALinkReplacesItsTarget) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
-TEST_F(SettingsTest, UnreadableFileGivesTheDefault) {
+// A file saved by an editor on another desktop reads as the plain one and keeps its form.
+TEST_F(SettingsTest, AMarkedCrLfFileReadsAsThePlainOne) {
+    testsupport::write_file(ini, "\xEF\xBB\xBF[general]\r\nLastSystem=NES\r\nToolbar=0");
+    EXPECT_EQ(read_setting("general", "LastSystem", "", ini).text(), "NES");
+    EXPECT_EQ(read_setting("general", "Toolbar", "1", ini).text(), "0");
+    EXPECT_EQ(core::unreadable_settings_notice(ini), std::nullopt);
+    ASSERT_TRUE(write_setting("general", "LastSystem", "SNES", ini));
+    EXPECT_EQ(read_file(ini), "\xEF\xBB\xBF[general]\r\nLastSystem=SNES\r\nToolbar=0");
+}
+
+// A file that cannot be read gives every default, says so once (the caller shows it) and
+// is never overwritten; nor is a value written that would make the file unreadable.
+TEST_F(SettingsTest, UnreadableFileGivesTheDefaultAndSaysSo) {
+    EXPECT_EQ(core::unreadable_settings_notice(ini), std::nullopt) << "no file: no notice";
+    const std::string garbage("[general]\nToolbar=0\n\x00\x01\xff\x10", 24);
+    testsupport::write_file(ini, garbage);
+    EXPECT_EQ(read_setting("general", "Toolbar", "1", ini).text(), "1");
+    EXPECT_EQ(core::unreadable_settings_notice(ini),
+              "The settings could not be read, so the defaults are used: '" + ini.string() +
+                  "' is not a text file: byte 21 is a control character");
+    EXPECT_FALSE(write_setting("general", "Toolbar", "0", ini));
+    EXPECT_EQ(read_file(ini), garbage);
+
+    testsupport::write_file(ini, "[general]\n" + std::string(16 << 20, ';'));
+    EXPECT_NE(core::unreadable_settings_notice(ini)->find("too large for a settings file"),
+              std::string::npos);
+    std::filesystem::remove(ini);
     std::filesystem::create_directory(ini); // a folder where the file should be
     EXPECT_EQ(read_setting("general", "Toolbar", "1", ini).text(), "1");
     EXPECT_FALSE(write_setting("general", "Toolbar", "0", ini));
+    EXPECT_FALSE(core::check_setting("general", "Folder", "/roms/a\x01b"));
+}
+
+// Files go where a folder setting says only when it is absolute text: a relative value
+// would land them under whatever the working folder happens to be.
+TEST(FolderSetting, OnlyAnAbsoluteTextPathIsUsed) {
+    for (const char* fine : {"", "/", "/roms/", "/roms/\xc3\xa9t\xc3\xa9 games"})
+        EXPECT_EQ(core::unusable_folder_reason(fine), std::nullopt) << fine;
+    EXPECT_EQ(core::unusable_folder_reason("roms/"), "'roms/' is not an absolute path");
+    EXPECT_EQ(core::unusable_folder_reason("C:\\ROMS\\"), "'C:\\ROMS\\' is not an absolute path");
+    EXPECT_EQ(core::unusable_folder_reason("/roms/a\x01"),
+              "'/roms/a\\x01' holds a control character");
+    auto refused = core::check_folder_setting("SGENESIS", "RenameFolder", "\xffroms/");
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().message, "The setting RenameFolder of section [SGENESIS] cannot be "
+                                       "used: '\\xFFroms/' holds bytes that are not UTF-8 text.");
+    EXPECT_FALSE(core::is_existing_folder(".")) << "never the working folder";
 }
 
 // The first write makes the file, and the home folder with it.
