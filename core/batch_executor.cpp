@@ -1,5 +1,6 @@
 #include "batch_executor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,9 @@ namespace core {
 namespace {
 
 namespace fs = std::filesystem;
+
+/// Trash places prepared and recorded together before their files move.
+constexpr std::size_t kTrashSlice = 64;
 
 std::string q(const std::string& path) {
     return quoted(fs::path(path));
@@ -50,13 +54,13 @@ public:
                               " targets; nothing of it was carried out.");
         if (m_batch.op == BatchOp::RenameMember)
             return rename_members();
-        Status recorded = record();
-        if (!recorded)
-            return all_failed(recorded.error().message + " Nothing of this batch was carried out.");
-        if (m_batch.op == BatchOp::Delete) {
-            commit_trash_all();
-            return m_outcome;
-        }
+        if (m_batch.op == BatchOp::Delete)
+            return trash_all();
+        if (m_options.journal)
+            if (Status recorded = m_options.journal->record_pairs(m_batch.op, m_batch.from,
+                                                                  m_batch.to);
+                !recorded)
+                return not_recorded(0, recorded);
         for (std::size_t i = 0; i < m_batch.from.size() && go_on(i); ++i)
             finish(i, pair(m_batch.from[i], m_batch.to[i]));
         record_left();
@@ -64,7 +68,9 @@ public:
     }
 
 private:
-    Status record();
+    BatchOutcome trash_all();
+    Status prepare_slice(std::size_t first, std::size_t end);
+    bool commit_slice(std::size_t first, std::size_t end);
     void record_left();
     ItemResult pair(const std::string& from, const std::string& to);
     ItemResult folder_ready(const std::string& from, std::string_view folder);
@@ -79,7 +85,6 @@ private:
     void put_back(const TrashedFile& replaced);
     Status carry(const std::string& from, const std::string& to);
     ItemResult plain_rename(const std::string& from, const std::string& to);
-    void commit_trash_all();
     BatchOutcome rename_members();
     Problem member_problem(const std::string& zip, std::size_t i, std::string why) const;
     void sweep(const std::string& folder);
@@ -92,10 +97,17 @@ private:
         if (m_options.after_item)
             m_options.after_item(i);
     }
-    BatchOutcome all_failed(std::string text) {
-        m_outcome.items.assign(m_batch.from.size(), ItemResult::Failed);
+    BatchOutcome all_failed(std::string text) { return failed_from(0, std::move(text)); }
+    BatchOutcome failed_from(std::size_t first, std::string text) {
+        std::fill(m_outcome.items.begin() + static_cast<std::ptrdiff_t>(first),
+                  m_outcome.items.end(), ItemResult::Failed);
         m_outcome.problems.push_back(Problem::line(std::move(text)));
         return m_outcome;
+    }
+    BatchOutcome not_recorded(std::size_t first, const Status& recorded) {
+        return failed_from(first, recorded.error().message +
+                                      (first ? " The rest of this batch was not carried out."
+                                             : " Nothing of this batch was carried out."));
     }
     ItemResult skipped(Problem problem) {
         m_outcome.problems.push_back(std::move(problem));
@@ -124,18 +136,29 @@ private:
     std::unordered_map<std::string, Folder> m_folders; ///< target folders seen
     std::string m_last_ready; ///< the folder the last item went to, known to be there
     bool m_skip_all = false;
-    std::vector<TrashedFile> m_prepared; ///< delete batches: trash places, in item order
+    std::vector<TrashedFile> m_prepared; ///< delete batches: a slice's trash places, in order
     std::vector<std::size_t> m_prepared_items;
 };
 
-// A delete batch first prepares every trash place, so that one synced journal write
-// covers the whole batch before any file moves.
-Status BatchRun::record() {
-    if (m_batch.op != BatchOp::Delete)
-        return m_options.journal
-                   ? m_options.journal->record_pairs(m_batch.op, m_batch.from, m_batch.to)
-                   : Status::success();
-    for (std::size_t i = 0; i < m_batch.from.size(); ++i) {
+// A delete batch goes a slice at a time: the slice's trash places are prepared, then
+// recorded in one synced journal write, then its files move. A run killed in the middle
+// thus leaves at most one slice of .trashinfo files without their file, and the next run
+// removes those.
+BatchOutcome BatchRun::trash_all() {
+    for (std::size_t first = 0; first < m_batch.from.size(); first += kTrashSlice) {
+        const std::size_t end = std::min(m_batch.from.size(), first + kTrashSlice);
+        if (Status recorded = prepare_slice(first, end); !recorded)
+            return not_recorded(first, recorded);
+        if (!commit_slice(first, end))
+            break;
+    }
+    return m_outcome;
+}
+
+Status BatchRun::prepare_slice(std::size_t first, std::size_t end) {
+    m_prepared.clear();
+    m_prepared_items.clear();
+    for (std::size_t i = first; i < end; ++i) {
         if (is_symbolic_link(m_batch.from[i])) {
             linked(m_batch.from[i]);
             continue;
@@ -172,9 +195,10 @@ void BatchRun::record_left() {
         (void)m_options.journal->record_left(from, to);
 }
 
-void BatchRun::commit_trash_all() {
+// False when Stop ended the batch.
+bool BatchRun::commit_slice(std::size_t first, std::size_t end) {
     std::size_t k = 0;
-    for (std::size_t i = 0; i < m_batch.from.size(); ++i) {
+    for (std::size_t i = first; i < end; ++i) {
         if (k < m_prepared_items.size() && m_prepared_items[k] == i) {
             if (!go_on(i))
                 break;
@@ -188,6 +212,7 @@ void BatchRun::commit_trash_all() {
     }
     for (; k < m_prepared.size(); ++k) // stopped: these never moved
         abandon_trash(m_prepared[k]);
+    return !m_outcome.stopped && !m_outcome.cancelled;
 }
 
 // Between items: a Cancel answer or Stop ends the batch, and the items left stay Skipped.

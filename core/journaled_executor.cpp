@@ -1,5 +1,7 @@
 #include "journaled_executor.h"
 
+#include "run_litter.h"
+
 namespace core {
 
 JournaledExecutor::JournaledExecutor(std::string description, Prompter& prompter,
@@ -11,6 +13,8 @@ JournaledExecutor::JournaledExecutor(std::string description, Prompter& prompter
                   .on_conflict = on_conflict,
                   .after_item = {},
                   .progress = &progress,
-                  .zelcore = &zelcore}) {}
+                  .zelcore = &zelcore}) {
+    finish_killed_run(undo_journal_path(), progress);
+}
 
 } // namespace core

@@ -9,7 +9,8 @@ namespace core {
 
 /// The runner of a real run, from a window or the command line: every batch is written to
 /// the undo journal (undo_journal_path()) before it acts, so the run can be taken back, and
-/// an existing target is dealt with as `on_conflict` says. Runs on the engine's thread.
+/// an existing target is dealt with as `on_conflict` says. Made, it first clears what the
+/// last run left when it was killed. Runs on the engine's thread.
 class JournaledExecutor final : public BatchRunner {
 public:
     /// `description` says what ran ("sort SGENESIS '/roms/'"); undo names the run by it.

@@ -117,6 +117,21 @@ int claim_info(const TrashPlace& place, const std::string& name, std::string& ch
     return -1;
 }
 
+// Whether a .trashinfo's Path= names `original`: in full, or relative to the mount top of
+// a trash there. Ours are a few lines, read at once.
+bool info_names(const std::string& info, const std::string& original) {
+    char text[8192];
+    zelcore::UniqueFd fd(::open(info.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    const ssize_t got = fd ? ::read(fd.get(), text, sizeof text) : -1;
+    const std::string_view body(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+    const auto at = body.find("\nPath=");
+    if (at == std::string_view::npos)
+        return false;
+    const std::string value(body.substr(at + 6, body.find('\n', at + 6) - (at + 6)));
+    const std::string full = percent_encode(original);
+    return !value.empty() && (value == full || (value[0] != '/' && full.ends_with("/" + value)));
+}
+
 } // namespace
 
 fs::path home_trash() {
@@ -166,6 +181,11 @@ Status commit_trash(const TrashedFile& file) {
 
 void abandon_trash(const TrashedFile& file) {
     ::unlink(file.info.c_str());
+}
+
+bool remove_unused_info(const TrashedFile& file) {
+    return !path_taken(file.trashed) && info_names(file.info, file.original) &&
+           ::unlink(file.info.c_str()) == 0;
 }
 
 Result<TrashedFile> move_to_trash(const fs::path& file) {

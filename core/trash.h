@@ -27,6 +27,9 @@ Result<TrashedFile> prepare_trash(const std::filesystem::path& file);
 Status commit_trash(const TrashedFile& file);
 /// Undoes a prepare_trash whose commit never came.
 void abandon_trash(const TrashedFile& file);
+/// The same for a place that a killed run prepared: its .trashinfo goes only while no file
+/// lies at its place in files/ and the info still names `file.original`. True when removed.
+bool remove_unused_info(const TrashedFile& file);
 
 /// Both halves at once.
 Result<TrashedFile> move_to_trash(const std::filesystem::path& file);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "app_home.h"
@@ -52,6 +53,8 @@ Status UndoJournal::start(const std::string& lines) {
         ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600));
     if (!fd)
         return write_error(m_file, errno);
+    // Held while the run goes on, so that the next run tells it from a killed one.
+    (void)::flock(fd.get(), LOCK_EX);
     std::string text = std::string(kFormatLine) + '\n' +
                        line({"run", m_description, local_time_text("%Y-%m-%d %H:%M:%S")}) + lines;
     int err = zelcore::write_all(fd.get(), text.data(), text.size());

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 
@@ -15,144 +14,23 @@
 #include "file_move.h"
 #include "member_rename.h"
 #include "progress.h"
+#include "run_litter.h"
 #include "text.h"
 #include "undo_journal_format.h"
+#include "undo_journal_read.h"
 #include "zelcore_library.h"
 
 namespace core {
 
-using journal_format::escape;
 using journal_format::kFormatLine;
-using journal_format::unescape;
+using journal_read::Entry;
+using journal_read::entry_line;
+using journal_read::Journal;
+using journal_read::Kind;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-enum class Kind { Run, Move, Copy, Trash, Replace, Left, Member };
-
-struct KindInfo {
-    std::string_view name;
-    Kind kind;
-    std::size_t fields;
-};
-
-constexpr KindInfo kKinds[] = {
-    {"run", Kind::Run, 2},       {"move", Kind::Move, 2},       {"copy", Kind::Copy, 2},
-    {"trash", Kind::Trash, 3},   {"replace", Kind::Replace, 3}, {"left", Kind::Left, 2},
-    {"member", Kind::Member, 3},
-};
-
-struct Entry {
-    Kind kind = Kind::Run;
-    std::vector<std::string> fields;
-
-    TrashedFile trashed() const { return {fields[0], fields[1], fields[2]}; }
-};
-
-struct Journal {
-    Entry run; ///< the description and the time of the run
-    std::vector<Entry> entries;
-};
-
-std::vector<std::string_view> split_tabs(std::string_view text) {
-    std::vector<std::string_view> parts;
-    for (;;) {
-        auto tab = text.find('\t');
-        parts.push_back(text.substr(0, tab));
-        if (tab == std::string_view::npos)
-            return parts;
-        text.remove_prefix(tab + 1);
-    }
-}
-
-bool plain_full_path(const fs::path& path) {
-    if (!path.is_absolute())
-        return false;
-    for (const auto& part : path)
-        if (part == "." || part == "..")
-            return false;
-    return true;
-}
-
-// A trash entry names a file in some trash's files/ and its info file in info/ beside it,
-// so even a forged journal cannot make undo remove any other file.
-bool trash_shaped(const TrashedFile& file) {
-    const fs::path trashed(file.trashed), info(file.info);
-    return plain_full_path(trashed) && plain_full_path(info) &&
-           trashed.parent_path().filename() == "files" && info.parent_path().filename() == "info" &&
-           trashed.parent_path().parent_path() == info.parent_path().parent_path() &&
-           info.filename().string() == trashed.filename().string() + ".trashinfo";
-}
-
-// Every field is a full path, except the member names of a member entry.
-bool valid(const Entry& entry) {
-    if (entry.kind == Kind::Run)
-        return true;
-    for (std::size_t i = 0; i < entry.fields.size(); ++i) {
-        const std::string& field = entry.fields[i];
-        if (field.empty() || (field[0] != '/' && (entry.kind != Kind::Member || i == 0)))
-            return false;
-    }
-    return (entry.kind != Kind::Trash && entry.kind != Kind::Replace) ||
-           trash_shaped(entry.trashed());
-}
-
-bool parse_line(std::string_view text, Entry& entry) {
-    auto parts = split_tabs(text);
-    const KindInfo* info = nullptr;
-    for (const auto& k : kKinds)
-        if (k.name == parts[0])
-            info = &k;
-    if (!info || parts.size() != info->fields + 1)
-        return false;
-    entry.kind = info->kind;
-    entry.fields.clear();
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        std::string field;
-        if (!unescape(parts[i], field))
-            return false;
-        entry.fields.push_back(std::move(field));
-    }
-    return valid(entry);
-}
-
-Result<Journal> read_journal(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return Error::not_found("There is nothing to undo.");
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string text = buffer.str();
-    auto damaged = [&](std::size_t n) {
-        return Error::bad_input("The undo journal " + quoted(file) + " is damaged at line " +
-                                std::to_string(n) + ".");
-    };
-    Journal journal;
-    std::size_t pos = 0, number = 0;
-    // A last line without its line feed was being written when the run ended: the batch it
-    // belongs to never started, so it is left out.
-    for (auto end = text.find('\n'); end != std::string::npos; end = text.find('\n', pos)) {
-        std::string_view one(text.data() + pos, end - pos);
-        pos = end + 1;
-        ++number;
-        if (number == 1) {
-            if (one != kFormatLine)
-                return damaged(number);
-            continue;
-        }
-        Entry entry;
-        if (!parse_line(one, entry) || (number == 2) != (entry.kind == Kind::Run))
-            return damaged(number);
-        if (entry.kind == Kind::Run)
-            journal.run = std::move(entry);
-        else
-            journal.entries.push_back(std::move(entry));
-    }
-    if (number < 2)
-        return damaged(number + 1);
-    return journal;
-}
 
 struct FileTimes {
     off_t size = -1;
@@ -170,18 +48,6 @@ bool same_content_stamp(const fs::path& a, const fs::path& b) {
     auto x = times_of(a), y = times_of(b);
     return x.size >= 0 && x.size == y.size && x.mtime.tv_sec == y.mtime.tv_sec &&
            x.mtime.tv_nsec == y.mtime.tv_nsec;
-}
-
-bool same_bytes(const fs::path& a, const fs::path& b) {
-    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
-    std::vector<char> p(1 << 16), r(1 << 16);
-    while (x && y) {
-        x.read(p.data(), static_cast<std::streamsize>(p.size()));
-        y.read(r.data(), static_cast<std::streamsize>(r.size()));
-        if (x.gcount() != y.gcount() || !std::equal(p.begin(), p.begin() + x.gcount(), r.begin()))
-            return false;
-    }
-    return x.eof() && y.eof();
 }
 
 // Two files, not one reached by two names: removing one leaves the other.
@@ -206,8 +72,8 @@ std::string normal(const std::string& path) {
 /// is still to be undone.
 class Undoer {
 public:
-    Undoer(UndoReport& report, Progress& progress, const Zelcore* zelcore)
-        : m_report(report), m_progress(progress), m_zelcore(zelcore) {}
+    Undoer(UndoReport& report, Progress& progress, const Zelcore* zelcore, std::time_t started)
+        : m_report(report), m_progress(progress), m_zelcore(zelcore), m_started(started) {}
 
     /// False when Stop came first; rest() then holds the entries still to be undone.
     bool run(const std::vector<Entry>& entries) {
@@ -309,17 +175,17 @@ private:
 
     // A move to another file system killed after its copy was in place and before the
     // original was removed leaves the file twice: the copy, byte for byte the original,
-    // goes. Anything else at the target is left alone.
+    // goes. A pair that differs is reported, and both stay.
     void remove_second_copy(const std::string& from, const std::string& to) {
-        struct stat a {
-        }, b{};
-        if (::lstat(from.c_str(), &a) != 0 || ::lstat(to.c_str(), &b) != 0 ||
-            a.st_dev == b.st_dev || !same_content_stamp(from, to) || !same_bytes(from, to))
-            return;
-        done(::unlink(to.c_str()) == 0
-                 ? Status::success()
-                 : Error::failed("Could not remove " + q(to) + ": " + std::strerror(errno)),
-             to);
+        const HalfMove half = half_move(from, to, m_started);
+        if (half == HalfMove::Differs)
+            problem({to, "Left both " + q(from) + " and " + q(to),
+                     "the run was moving the one to the other, and they differ."});
+        if (half == HalfMove::Same)
+            done(::unlink(to.c_str()) == 0
+                     ? Status::success()
+                     : Error::failed("Could not remove " + q(to) + ": " + std::strerror(errno)),
+                 to);
     }
 
     // A copy whose source is still there, byte for byte, is not the only one: it goes for
@@ -343,10 +209,8 @@ private:
 
     void untrash(const TrashedFile& file) {
         const bool in_trash = path_taken(file.trashed);
-        if (!in_trash && path_taken(file.original)) {
-            ::unlink(file.info.c_str()); // prepared, never moved
-            return;
-        }
+        if (!in_trash && path_taken(file.original))
+            return; // prepared, never moved: its info went with the run's litter
         if (!in_trash)
             return problem(
                 {file.trashed, "Could not undo", q(file.trashed) + " is gone from the trash."});
@@ -388,21 +252,12 @@ private:
     UndoReport& m_report;
     Progress& m_progress;
     const Zelcore* m_zelcore;
+    std::time_t m_started; ///< when the run began
     std::multiset<std::pair<std::string, std::string>> m_left;
     std::multimap<std::string, TrashedFile> m_replaced;
     std::vector<Entry> m_rest;
     std::set<std::string> m_folders;
 };
-
-std::string entry_line(const Entry& entry) {
-    std::string out;
-    for (const auto& k : kKinds)
-        if (k.kind == entry.kind)
-            out = k.name;
-    for (const auto& field : entry.fields)
-        out.append("\t").append(escape(field));
-    return out + '\n';
-}
 
 // What a stopped undo did not get to, in the journal's own form. Should this fail, the
 // whole journal stays: the next undo finds what was put back in place and passes it over.
@@ -422,14 +277,6 @@ void mark_undone(const fs::path& file, UndoReport& report) {
                                    std::strerror(errno)});
 }
 
-// A killed run or undo may have left part files where it was copying to.
-void remove_litter(const std::set<std::string>& folders, Progress& progress) {
-    for (const auto& folder : folders)
-        if (const std::size_t n = remove_stale_parts(folder))
-            progress.log("Removed " + std::to_string(n) + (n == 1 ? " part file" : " part files") +
-                         " left by an earlier run in " + q(folder) + ".\r\n");
-}
-
 std::string summary_of(const UndoReport& report) {
     std::string text = "Undid: " + report.description + "\nRestored " +
                        std::to_string(report.restored) +
@@ -443,21 +290,22 @@ std::string summary_of(const UndoReport& report) {
 
 UndoReport undo_last_run(const fs::path& file, Progress& progress, const Zelcore* zelcore) {
     UndoReport report;
-    auto journal = read_journal(file);
+    auto journal = journal_read::read_journal(file);
     if (!journal) {
         report.end = journal.error().code == Error::Code::NotFound ? End::Refused : End::Failed;
         report.problems.push_back(Problem::line(journal.error().message, file.string()));
         return report;
     }
     report.description = journal->run.fields[0];
-    Undoer undoer(report, progress, zelcore);
+    clear_litter(*journal, progress);
+    Undoer undoer(report, progress, zelcore, journal->started());
     if (undoer.run(journal->entries)) {
         mark_undone(file, report);
     } else {
         report.end = End::Stopped;
         keep_journal(file, *journal, undoer.rest());
     }
-    remove_litter(undoer.folders(), progress);
+    remove_part_files(undoer.folders(), progress); // an earlier undo may have been killed
     report.summary = summary_of(report);
     return report;
 }

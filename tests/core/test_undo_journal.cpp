@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include <sys/wait.h>
@@ -10,8 +11,10 @@
 #include "batch_executor.h"
 #include "core_fixture.h"
 #include "prompter.h"
+#include "run_litter.h"
 #include "recorders.h"
 #include "temp_dir.h"
+#include "text.h"
 #include "trash_home.h"
 #include "undo_journal.h"
 #include "zip_archive.h"
@@ -211,26 +214,85 @@ TEST_F(UndoJournal, StoppedUndoLeavesTheRestForTheNextOne) {
     EXPECT_FALSE(fs::exists(file));
 }
 
+std::string journal_head() {
+    return "zelkon undo journal 1\nrun\tx\t" + core::local_time_text("%Y-%m-%d %H:%M:%S") + "\n";
+}
+
 // A move to another file system killed once its copy was in place, before the original
-// went, leaves the file twice: undo removes the copy, and only a true copy.
-TEST_F(UndoJournal, MoveKilledBeforeItsOriginalWentLeavesOneFile) {
+// went, leaves the file twice: the next run finishes the move, undo takes it back, and
+// only a true copy goes. A pair that differs stays whole and is reported, and a pair the
+// run left alone (its target was taken) is not the run's to finish.
+TEST_F(UndoJournal, MoveKilledBeforeItsOriginalWentIsFinishedOrUndone) {
     const fs::path other = corefixture::other_file_system(root, "zelkon-undo-");
     if (other.empty())
         GTEST_SKIP() << "no second file system";
-    std::string text = "zelkon undo journal 1\nrun\tx\tt\n";
-    for (const char* name : {"a", "b"}) { // b's bytes differ, its size and time do not
-        const fs::path from = dir.write(name, "A"), to = other / name;
-        testsupport::write_file(to, name == std::string("a") ? "A" : "B");
-        fs::last_write_time(to, fs::last_write_time(from));
-        text += "move\t" + from.string() + "\t" + to.string() + "\n";
-    }
-    testsupport::write_file(file, text);
+    auto lay_down = [&] {
+        std::string text = journal_head();
+        for (const char* name : {"a", "b", "c"}) {
+            const fs::path from = dir.write(name, "A"), to = other / name;
+            testsupport::write_file(to, name == std::string("b") ? "B" : "A");
+            fs::last_write_time(to, fs::last_write_time(from)); // as a verified copy keeps it
+            text += "move\t" + from.string() + "\t" + to.string() + "\n";
+        }
+        testsupport::write_file(file, text + "left\t" + root + "c\t" + (other / "c").string() + "\n");
+    };
+    const std::string differ = "Left both '" + root + "b' and '" + (other / "b").string() + "'";
+    lay_down();
+    corefixture::ProgressProbe next_run;
+    core::finish_killed_run(file, next_run);
+    EXPECT_EQ(next_run.logged, differ + ": an earlier run was moving the one to the other, and "
+                                        "they differ.\r\nFinished 1 move that an earlier run left "
+                                        "with the copy in place and the original not yet removed.\r\n");
+    EXPECT_FALSE(fs::exists(root + "a"));
+    EXPECT_EQ(read_file(other / "a"), "A");
+
+    lay_down();
     auto report = undo();
-    EXPECT_TRUE(report.clean());
     EXPECT_EQ(report.restored, 1u);
+    EXPECT_EQ(lines(report.problems),
+              Lines{differ + ": the run was moving the one to the other, and they differ."});
     EXPECT_FALSE(fs::exists(other / "a"));
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_EQ(read_file(root + name), "A") << name;
     EXPECT_EQ(read_file(other / "b"), "B");
+    EXPECT_EQ(read_file(other / "c"), "A");
     fs::remove_all(other);
+}
+
+// What a killed run left goes with the next run, and only what is ours: a .trashinfo whose
+// file never moved in, and the ZIP library's temporary beside an archive whose member the
+// run renamed. Another program's .trashinfo, a look-alike older than the run or beside
+// another archive, and everything while the run still goes on, stay.
+TEST_F(UndoJournal, NextRunClearsOnlyWhatAKilledRunOfOursLeft) {
+    const fs::path info = dir.path() / "data/Trash/info";
+    dir.write("kept", "K");
+    dir.write("gone", "G");
+    std::optional<core::UndoJournal> killed(std::in_place, file, "killed");
+    auto kept = core::prepare_trash(root + "kept"), gone = core::move_to_trash(root + "gone");
+    ASSERT_TRUE(kept && gone);
+    ASSERT_TRUE(killed->record_trash({*kept, *gone}));
+    ASSERT_TRUE(killed->record_members({{root + "game.zip", "a.bin", "b.bin"}}));
+    const fs::path litter = dir.write("game.zip.k1ll3d", "PK"), theirs = dir.write("game.zip.0ld3r1", "PK"),
+                   beside_other = dir.write("other.zip.abc123", "PK"),
+                   their_info = dir.write("data/Trash/info/theirs.trashinfo",
+                                          "[Trash Info]\nPath=" + root + "theirs\n");
+    fs::last_write_time(theirs, fs::last_write_time(theirs) - std::chrono::hours(2));
+
+    corefixture::ProgressProbe progress;
+    core::finish_killed_run(file, progress); // the run still holds its journal
+    EXPECT_TRUE(fs::exists(kept->info));
+    EXPECT_TRUE(fs::exists(litter));
+    killed.reset(); // as a kill would: nobody holds the journal now
+    core::finish_killed_run(file, progress);
+    EXPECT_EQ(progress.logged,
+              "Removed 1 trash entry whose file an earlier run never moved to the trash.\r\n"
+              "Removed 1 temporary file that an earlier run left beside archives.\r\n");
+    EXPECT_FALSE(fs::exists(kept->info));
+    EXPECT_FALSE(fs::exists(litter));
+    for (const auto& stays : {gone->info, theirs.string(), beside_other.string(), their_info.string()})
+        EXPECT_TRUE(fs::exists(stays)) << stays;
+    EXPECT_EQ(read_file(root + "kept"), "K");
+    EXPECT_EQ(testsupport::entry_count(info), 2u);
 }
 
 TEST_F(UndoJournal, DamagedJournalChangesNothing) {
@@ -292,8 +354,8 @@ long kill_midway(const core::Batch& batch, const fs::path& journal_file, const f
 }
 
 // A run killed in the middle of a batch of moves or deletions: every file is at its old or
-// its new place (or in the trash), and undo puts them all back and leaves no stray info
-// file in the trash.
+// its new place (or in the trash), and undo puts them all back. A deletion leaves at most
+// one slice of trash entries without their file, which the next run removes.
 TEST_F(UndoJournal, KilledBatchLosesNothingAndUndoRestores) {
     constexpr int kFiles = 300;
     const fs::path trash = dir.path() / "data" / "Trash";
@@ -314,6 +376,12 @@ TEST_F(UndoJournal, KilledBatchLosesNothingAndUndoRestores) {
         EXPECT_LT(done, kFiles) << "the run ended before it was killed";
         for (int i = 0; i < kFiles; ++i)
             ASSERT_NE(fs::exists(batch.from[i]), fs::exists(done_at[i])) << "file " << i;
+        if (op == BatchOp::Delete) {
+            const long unused = entries(trash / "info") - entries(trash / "files");
+            EXPECT_LE(unused, 64);
+            core::finish_killed_run(file, core::null_progress());
+            EXPECT_EQ(entries(trash / "info"), entries(trash / "files"));
+        }
         auto report = undo();
         EXPECT_EQ(report.restored, static_cast<std::size_t>(done));
         for (int i = 0; i < kFiles; ++i)
