@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -69,7 +70,8 @@ public:
 
 private:
     BatchOutcome trash_all();
-    Status prepare_slice(std::size_t first, std::size_t end);
+    void plan_slice(std::size_t first, std::size_t end);
+    void write_infos();
     bool commit_slice(std::size_t first, std::size_t end);
     void record_left();
     ItemResult pair(const std::string& from, const std::string& to);
@@ -140,44 +142,59 @@ private:
     std::vector<std::size_t> m_prepared_items;
 };
 
-// A delete batch goes a slice at a time: the slice's trash places are prepared, then
-// recorded in one synced journal write, then its files move. A run killed in the middle
-// thus leaves at most one slice of .trashinfo files without their file, and the next run
-// removes those.
+// A delete batch goes a slice at a time: the slice's trash places are picked and recorded
+// in one synced journal write, then their .trashinfo files are written, then the files
+// move. A run killed in the middle thus leaves at most one slice of .trashinfo files
+// without their file, every one named in the journal, and the next run removes those.
 BatchOutcome BatchRun::trash_all() {
     for (std::size_t first = 0; first < m_batch.from.size(); first += kTrashSlice) {
         const std::size_t end = std::min(m_batch.from.size(), first + kTrashSlice);
-        if (Status recorded = prepare_slice(first, end); !recorded)
-            return not_recorded(first, recorded);
+        plan_slice(first, end);
+        if (m_options.journal)
+            if (Status recorded = m_options.journal->record_trash(m_prepared); !recorded)
+                return not_recorded(first, recorded);
+        write_infos();
         if (!commit_slice(first, end))
             break;
     }
     return m_outcome;
 }
 
-Status BatchRun::prepare_slice(std::size_t first, std::size_t end) {
+void BatchRun::plan_slice(std::size_t first, std::size_t end) {
     m_prepared.clear();
     m_prepared_items.clear();
+    std::set<std::string> planned;
     for (std::size_t i = first; i < end; ++i) {
         if (is_symbolic_link(m_batch.from[i])) {
             linked(m_batch.from[i]);
             continue;
         }
-        auto prepared = prepare_trash(m_batch.from[i]);
-        if (!prepared) {
-            m_outcome.items[i] = ItemResult::Failed;
-            m_outcome.problems.push_back(Problem::line(prepared.error().message, m_batch.from[i]));
+        auto place = plan_trash(m_batch.from[i], planned);
+        if (!place) {
+            m_outcome.items[i] = failed(Problem::line(place.error().message, m_batch.from[i]));
             continue;
         }
-        m_prepared.push_back(std::move(prepared.value()));
+        planned.insert(place->info);
+        m_prepared.push_back(std::move(place.value()));
         m_prepared_items.push_back(i);
     }
-    Status recorded =
-        m_options.journal ? m_options.journal->record_trash(m_prepared) : Status::success();
-    if (!recorded)
-        for (const auto& file : m_prepared)
-            abandon_trash(file);
-    return recorded;
+}
+
+// An item whose .trashinfo cannot be written fails and stays where it is.
+void BatchRun::write_infos() {
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < m_prepared.size(); ++k) {
+        const std::size_t i = m_prepared_items[k];
+        if (Status written = write_trash_info(m_prepared[k]); !written) {
+            m_outcome.items[i] = failed(Problem::line(written.error().message, m_batch.from[i]));
+            continue;
+        }
+        if (kept != k)
+            m_prepared[kept] = std::move(m_prepared[k]);
+        m_prepared_items[kept++] = i;
+    }
+    m_prepared.resize(kept);
+    m_prepared_items.resize(kept);
 }
 
 // The journal is told which pairs stayed, so that undo never moves a file that the run
@@ -276,17 +293,17 @@ Result<TrashedFile> BatchRun::replace(const std::string& to) {
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         return Error::failed("Could not replace " + q(to) + ": it is a folder.");
-    auto prepared = prepare_trash(to);
-    if (!prepared)
-        return prepared.error();
+    auto place = plan_trash(to);
+    if (!place)
+        return place.error();
     if (m_options.journal)
-        if (auto recorded = m_options.journal->record_replace(*prepared); !recorded) {
-            abandon_trash(*prepared);
+        if (auto recorded = m_options.journal->record_replace(*place); !recorded)
             return recorded.error();
-        }
-    if (auto committed = commit_trash(*prepared); !committed)
+    if (auto written = write_trash_info(*place); !written)
+        return written.error();
+    if (auto committed = commit_trash(*place); !committed)
         return committed.error();
-    return prepared;
+    return place;
 }
 
 // The move that the old file made room for failed: the old file takes its place again.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <set>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -98,23 +99,22 @@ std::string percent_encode(const std::string& path) {
     return out;
 }
 
-// Claims a name in info/ with O_EXCL; "x.bin", then "x.2.bin", "x.3.bin", ...
-int claim_info(const TrashPlace& place, const std::string& name, std::string& chosen) {
+// The first name free in files/ and in info/, and not planned already: "x.bin", then
+// "x.2.bin", "x.3.bin", ...
+bool pick_name(const TrashPlace& place, const std::string& name,
+               const std::set<std::string>& planned, std::string& chosen) {
     const std::string stem = fs::path(name).stem().string();
     const std::string ext = fs::path(name).extension().string();
     for (unsigned n = 1; n < 100000; ++n) {
         chosen = n == 1 ? name : stem;
         if (n > 1)
             chosen.append(".").append(std::to_string(n)).append(ext);
-        if (path_taken(place.folder / "files" / chosen))
-            continue;
         const fs::path info = place.folder / "info" / (chosen + ".trashinfo");
-        int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+        if (!path_taken(place.folder / "files" / chosen) && !path_taken(info) &&
+            !planned.contains(info.string()))
+            return true;
     }
-    errno = EEXIST;
-    return -1;
+    return false;
 }
 
 // Whether a .trashinfo's Path= names `original`: in full, or relative to the mount top of
@@ -141,7 +141,7 @@ fs::path home_trash() {
     return (fs::path(home && *home == '/' ? home : "/") / ".local/share/Trash").lexically_normal();
 }
 
-Result<TrashedFile> prepare_trash(const fs::path& file) {
+Result<TrashedFile> plan_trash(const fs::path& file, const std::set<std::string>& planned) {
     std::error_code ec;
     const fs::path absolute = fs::absolute(file, ec).lexically_normal();
     if (ec || !path_taken(absolute))
@@ -150,20 +150,38 @@ Result<TrashedFile> prepare_trash(const fs::path& file) {
     if (!find_trash(absolute, place))
         return trash_error(file, "its file system has no trash folder we may use");
     std::string name;
-    zelcore::UniqueFd fd(claim_info(place, absolute.filename().string(), name));
+    if (!pick_name(place, absolute.filename().string(), planned, name))
+        return trash_error(file, std::strerror(EEXIST));
+    return TrashedFile{absolute.string(), (place.folder / "files" / name).string(),
+                       (place.folder / "info" / (name + ".trashinfo")).string(),
+                       place.base.string()};
+}
+
+Status write_trash_info(const TrashedFile& file) {
+    zelcore::UniqueFd fd(
+        ::open(file.info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd)
-        return trash_error(file, std::strerror(errno));
-    const fs::path info = place.folder / "info" / (name + ".trashinfo");
+        return trash_error(file.original, std::strerror(errno));
+    const fs::path original(file.original);
     const std::string stored =
-        place.base.empty() ? absolute.string() : absolute.lexically_relative(place.base).string();
+        file.base.empty() ? file.original : original.lexically_relative(file.base).string();
     const std::string text = "[Trash Info]\nPath=" + percent_encode(stored) +
                              "\nDeletionDate=" + local_time_text("%Y-%m-%dT%H:%M:%S") + "\n";
     if (zelcore::write_all(fd.get(), text.data(), text.size()) != 0 || ::fsync(fd.get()) != 0) {
         int err = errno;
-        ::unlink(info.c_str());
-        return trash_error(file, std::strerror(err));
+        ::unlink(file.info.c_str());
+        return trash_error(file.original, std::strerror(err));
     }
-    return TrashedFile{absolute.string(), (place.folder / "files" / name).string(), info.string()};
+    return Status::success();
+}
+
+Result<TrashedFile> prepare_trash(const fs::path& file) {
+    auto planned = plan_trash(file);
+    if (!planned)
+        return planned;
+    if (auto written = write_trash_info(*planned); !written)
+        return written.error();
+    return planned;
 }
 
 Status commit_trash(const TrashedFile& file) {
