@@ -4,15 +4,17 @@
 #include "text.h"
 
 namespace lists {
+namespace {
+
+// Eight lines of captions and patterns; a larger file is no filter file.
+constexpr core::TextFileKind kFilterText{"filter", core::kMiB};
+
+} // namespace
 
 std::vector<Filter> parse_filters(std::string_view text) {
     std::vector<Filter> filters;
     while (!text.empty() && filters.size() < kMaxFilters) {
-        auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
+        const std::string_view line = core::take_line(text);
         auto colon = line.find(':');
         if (colon == std::string_view::npos)
             continue;
@@ -23,7 +25,7 @@ std::vector<Filter> parse_filters(std::string_view text) {
 }
 
 core::Result<std::vector<Filter>> load_filter(const std::filesystem::path& file) {
-    auto text = core::read_file_if_exists(file);
+    auto text = core::read_text_file_if_exists(file, kFilterText);
     if (!text)
         return text.error();
     return text->has_value() ? parse_filters(**text) : std::vector<Filter>{};

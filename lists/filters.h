@@ -25,8 +25,9 @@ inline constexpr std::size_t kMaxFilters = 8;
 /// names no filter and is passed over; it does not count towards the eight.
 std::vector<Filter> parse_filters(std::string_view text);
 
-/// The filters of `file`; none when it does not exist. A file that exists but cannot be
-/// read is an error, which a window may show or ignore.
+/// The filters of `file`, a leading byte-order mark skipped; none when it does not exist.
+/// A file that exists but cannot be read or is larger than 1 MiB is an error, which a
+/// window may show or ignore.
 core::Result<std::vector<Filter>> load_filter(const std::filesystem::path& file);
 
 /// True when a filter that is not shown has a pattern that occurs in `text` after the text

@@ -14,6 +14,8 @@ namespace lists {
 namespace {
 
 constexpr std::size_t kCrcWidth = 8;
+// A line is at most a name's 255 bytes and ten more: this holds a million files.
+constexpr core::TextFileKind kSessionText{"session", 256 * core::kMiB};
 
 bool continuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
@@ -70,22 +72,14 @@ std::string session_line(const ScanRecord& record) {
 }
 
 core::Result<ScanRecords> read_session(const std::filesystem::path& file) {
-    auto bytes = core::read_file_if_exists(file);
-    if (!bytes)
-        return bytes.error();
+    auto text = core::read_text_file_if_exists(file, kSessionText);
+    if (!text)
+        return text.error();
     ScanRecords records;
-    if (!*bytes)
+    if (!*text)
         return records;
-    std::string_view rest = **bytes;
-    while (!rest.empty()) {
-        const auto end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        // Also on a last line without its LF: a file cut between CR and LF.
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        records.push_back(session_record(line));
-    }
+    for (std::string_view rest = **text; !rest.empty();)
+        records.push_back(session_record(core::take_line(rest)));
     return records;
 }
 

@@ -24,8 +24,9 @@ ScanRecord session_record(std::string_view line);
 /// the name is written as "?", so that the line stays one line.
 std::string session_line(const ScanRecord& record);
 
-/// Every record of a session file, in file order. A file that does not exist gives none;
-/// one that cannot be read is an error naming it.
+/// Every record of a session file, in file order; a leading byte-order mark is skipped and
+/// LF ends a line as CR LF does. A file that does not exist gives none; one that cannot be
+/// read or is larger than 256 MiB is an error naming it.
 core::Result<ScanRecords> read_session(const std::filesystem::path& file);
 
 /// Writes (replacing) a session file with one line per record, atomically.

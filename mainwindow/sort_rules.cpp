@@ -3,15 +3,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 
+#include "read_file.h"
 #include "settings.h"
 #include "text.h"
 
 namespace sorting {
 namespace {
+
+// Hand-kept rules run to dozens of lines; a larger file is no rule file, and reading and
+// matching it would keep the user waiting for nothing.
+constexpr core::TextFileKind kSortRulesText{"sort rules", core::kMiB};
 
 // Splits at LF, CR LF and a lone CR, the line ends a hand-edited file may carry.
 std::vector<std::string_view> split_lines(std::string_view text) {
@@ -92,17 +94,13 @@ std::vector<SortRule> read_sort_rules(std::string_view text, std::string_view sy
 
 core::Result<std::vector<SortRule>> load_sort_rules(const std::filesystem::path& file,
                                                     std::string_view system_id) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(file, ec))
-        return core::Error::failed("cannot read " + core::quoted(file) + ": it is a folder");
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return core::Error::failed("cannot read " + core::quoted(file) + ": " +
-                                   std::strerror(errno));
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return core::Error::failed("cannot read " + core::quoted(file) + ": a read error");
-    return read_sort_rules(text, system_id);
+    auto text = core::read_text_file_if_exists(file, kSortRulesText);
+    if (!text)
+        return text.error();
+    if (!*text)
+        return core::Error::not_found("cannot read " + core::quoted(file) + ": " +
+                                      std::strerror(ENOENT));
+    return read_sort_rules(**text, system_id);
 }
 
 const SortRule* first_matching_rule(const std::vector<SortRule>& rules,

@@ -26,7 +26,8 @@ struct SortRule {
 /// Any bytes are accepted: the texts are only compared, never interpreted.
 std::vector<SortRule> read_sort_rules(std::string_view text, std::string_view system_id);
 
-/// The same from a file; a file that cannot be read is an error that names it.
+/// The same from a file, a leading byte-order mark skipped; a file that cannot be read or
+/// is larger than 1 MiB is an error that names it.
 core::Result<std::vector<SortRule>> load_sort_rules(const std::filesystem::path& file,
                                                     std::string_view system_id);
 

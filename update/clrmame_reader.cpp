@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "read_file.h"
 #include "text.h"
 
 namespace update {
@@ -33,14 +34,10 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
-std::string_view without_bom(std::string_view text) {
-    return text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
-}
-
 class Parser {
 public:
     Parser(std::string_view text, const std::filesystem::path& source)
-        : m_text(without_bom(text)), m_source(source) {}
+        : m_text(core::without_bom(text)), m_source(source) {}
 
     /// The top-level blocks of the file.
     core::Result<std::vector<Field>> parse() {
@@ -168,7 +165,7 @@ DatGame game_of(const std::vector<Field>& b) {
 } // namespace
 
 bool looks_like_clrmamepro(std::string_view text) {
-    text = without_bom(text);
+    text = core::without_bom(text);
     std::size_t i = 0;
     while (i < text.size() && is_blank(text[i]))
         ++i;

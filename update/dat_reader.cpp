@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 
 #include "clrmame_reader.h"
+#include "read_file.h"
 #include "text.h"
 
 namespace update {
@@ -83,8 +84,7 @@ Error not_a_dat(const std::filesystem::path& source, const std::string& why) {
 }
 
 bool starts_as_xml(std::string_view text) {
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
+    text = core::without_bom(text);
     const auto first = text.find_first_not_of(" \t\r\n");
     return first != std::string_view::npos && text[first] == '<';
 }

@@ -4,6 +4,7 @@
 
 #include "app_home.h"
 #include "database_file.h"
+#include "read_file.h"
 #include "text.h"
 #include "zdb.h"
 
@@ -25,9 +26,10 @@ bool is_web_address(std::string_view url) {
     return starts("http://") || starts("https://");
 }
 
-// A version file is one line; a line end left by a hand-written file is not part of the
-// address, and no address may hold one.
+// A version file is one line; a byte-order mark or a line end left by a hand-written file
+// is not part of it, and no address may hold a line end.
 std::string_view without_line_end(std::string_view body) {
+    body = core::without_bom(body);
     while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
         body.remove_suffix(1);
     return body;

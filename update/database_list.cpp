@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "database_file.h"
+#include "read_file.h"
 #include "text.h"
 #include "zdb.h"
 
@@ -33,18 +34,13 @@ std::string quoted_url(std::string_view url) {
     return "'" + std::string(url) + "'";
 }
 
-// Lines end with CR LF; a bare LF is taken too, and empty lines describe nothing.
+// Lines end with CR LF; a bare LF is taken too, and empty lines describe nothing. A list
+// saved by a desktop editor may start with a byte-order mark.
 std::vector<std::string> body_lines(std::string_view body) {
     std::vector<std::string> lines;
-    while (!body.empty()) {
-        const auto end = body.find('\n');
-        std::string_view line = body.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!line.empty())
+    for (body = core::without_bom(body); !body.empty();)
+        if (const std::string_view line = core::take_line(body); !line.empty())
             lines.emplace_back(line);
-        body.remove_prefix(end == std::string_view::npos ? body.size() : end + 1);
-    }
     return lines;
 }
 

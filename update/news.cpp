@@ -3,13 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include <unistd.h>
 
 #include "app_home.h"
+#include "read_file.h"
 #include "settings.h"
 #include "text.h"
 
@@ -33,14 +32,16 @@ core::Result<fs::path> temp_beside(const fs::path& target) {
     return fs::path(pattern);
 }
 
-core::Result<std::string> read_whole(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return Error::failed("cannot open " + core::quoted(file) + ": " + std::strerror(errno));
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return Error::failed("cannot read " + core::quoted(file));
-    return text;
+// Fetched with the same cap, so only a file replaced behind our back is refused.
+constexpr core::TextFileKind kNewsText{"news", kSmallBodyCap};
+
+core::Result<std::string> read_news_file(const fs::path& file) {
+    auto text = core::read_text_file_if_exists(file, kNewsText);
+    if (!text)
+        return text.error();
+    if (!*text)
+        return Error::failed("cannot open " + core::quoted(file) + ": " + std::strerror(ENOENT));
+    return std::move(**text);
 }
 
 bool is_blank(std::string_view text) {
@@ -132,7 +133,7 @@ AutoNewsReport NewsClient::check_for_auto_news(TextViewer& viewer, core::Progres
     const fs::path file = m_home / kAutoNewsFile;
     if (auto got = fetch(m_server.auto_news(), file, progress); !got)
         return not_done<Report>(got.error(), file);
-    auto text = read_whole(file);
+    auto text = read_news_file(file);
     if (!text)
         return not_done<Report>(text.error(), file);
     const std::string line = news_first_line(*text);

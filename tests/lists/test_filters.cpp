@@ -53,7 +53,7 @@ TEST(Filters, UncheckedFiltersHideByLowerCasedTextWithPatternsAsWritten) {
         << "an empty pattern occurs in every text";
 }
 
-TEST(Filters, AMissingFileHasNoFiltersAndAnUnreadableOneSaysSo) {
+TEST(Filters, AMissingFileHasNoFiltersAnUnreadableOneSaysSoAMarkedOneReads) {
     testsupport::TempDir dir;
     auto none = lists::load_filter(dir.path() / "filter.ini");
     ASSERT_TRUE(none);
@@ -62,4 +62,11 @@ TEST(Filters, AMissingFileHasNoFiltersAndAnUnreadableOneSaysSo) {
     auto folder = lists::load_filter(dir.path() / "folder.ini");
     ASSERT_FALSE(folder);
     EXPECT_NE(folder.error().message.find("folder.ini"), std::string::npos);
+
+    // Saved by an editor on another desktop: the mark is no part of the first caption.
+    auto marked = lists::load_filter(dir.write("marked.ini", "\xEF\xBB\xBFUSA:(u)\r\nJapan:(j)"));
+    ASSERT_TRUE(marked);
+    ASSERT_EQ(marked->size(), 2u);
+    EXPECT_EQ(marked->front().caption, "USA");
+    EXPECT_EQ(marked->back().patterns, std::vector<std::string>{"(j)"});
 }

@@ -76,6 +76,9 @@ TEST(ReadSession, SplitsLinesAtLineFeedsAndNamesAFileItCannotRead) {
 
     EXPECT_EQ(lists::read_session(dir.write("mid.rcl", "0123abcd A\rB\r\n"))->front().path, "A\rB");
     EXPECT_TRUE(lists::read_session(dir.write("empty.rcl", ""))->empty());
+    auto marked = lists::read_session(dir.write("marked.rcl", "\xEF\xBB\xBF"
+                                                              "0123abcd One"));
+    EXPECT_EQ(marked->front().crc + "|" + marked->front().path, "0123abcd|One");
     EXPECT_TRUE(lists::read_session(dir.path() / "absent.rcl")->empty()); // no session yet
 
     const std::string name(3 << 20, 'n'); // a huge line is read whole

@@ -183,6 +183,24 @@ TEST_F(SortEngine, RefusedRunsChangeNothing) {
     EXPECT_TRUE(progress.log_text.empty());
 }
 
+// A rule file saved by an editor on another desktop sorts as the plain one does; one too
+// large to be a rule file is refused with the reason before anything moves.
+TEST_F(SortEngine, AMarkedRuleFileSortsAsAPlainOneAndAHugeOneIsRefused) {
+    roms({"A (U).bin", "B (E).bin"});
+    rules(std::string(1 << 20, ' ') + "\n[all]\n(U):USA\n");
+    EXPECT_EQ(sort().outcome.end, End::Refused);
+    expect_message(prompter.messages.at(1),
+                   "Sort.ini could not be read!\r'" + (dir.path() / "sort.ini").string() +
+                       "' is larger than 1 MiB, too large for a sort rules file",
+                   "Cannot read a file.", Message::Icon::Exclamation, Message::Buttons::Ok);
+    EXPECT_TRUE(runner.batches.empty());
+
+    rules("\xEF\xBB\xBF[all]\r\n(U):USA\r\n(E):Europe");
+    EXPECT_EQ(sort().outcome.summary,
+              "Sorted 2 files into category folders; 0 left where they were.\n");
+    EXPECT_TRUE(in_roms("USA/A (U).bin") && in_roms("Europe/B (E).bin"));
+}
+
 TEST_F(SortEngine, UnsortBringsFilesUpDeepestFirstAndKeepsNamesThatExist) {
     roms({"a.bin", "sub/a.bin", "sub/c.bin", "sub/deep/b.bin", "other/d.zip", "sub/notes.txt",
           ".hidden/e.bin"});

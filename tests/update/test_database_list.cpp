@@ -59,6 +59,15 @@ TEST_F(DatabaseListTest, ColumnsFieldsStatusesAndMarks) {
     EXPECT_TRUE(prompter.messages.empty());
 }
 
+// A list saved by an editor on another desktop: the mark is no part of the first title.
+TEST_F(DatabaseListTest, AMarkedListWithLineFeedsReadsAsThePlainOne) {
+    list_body("\xEF\xBB\xBFName\tVersion\nSAME\t1.2");
+    put_local("SAME", "1.2");
+    ASSERT_TRUE(refresh().clean());
+    EXPECT_EQ(list.columns(), (std::vector<std::string>{"Name", "Version", "Status"}));
+    EXPECT_EQ(list.cell(0, 2), "Current");
+}
+
 // A bad list or a missing one: "Cannot Connect to Server" with the reason, and an empty
 // list.
 TEST_F(DatabaseListTest, AListThatCannotBeHadIsAClearErrorAndEmptiesTheList) {

@@ -93,6 +93,9 @@ TEST_F(NewsTest, AutoNewsIsShownOnceForEachNewFirstLine) {
     server.on(kAuto, Reply{200, "2024-05\r\nCorrected a typo.\r\n"});
     EXPECT_FALSE(auto_news().shown);
     EXPECT_EQ(read_file(home.path() / "newsauto.txt"), "2024-05\r\nCorrected a typo.\r\n");
+    server.on(kAuto, Reply{200, "\xEF\xBB\xBF"
+                                "2024-05\nSaved by another editor."});
+    EXPECT_FALSE(auto_news().shown) << "a byte-order mark is no part of the first line";
 
     // A line longer than a setting holds is still recognised the next time.
     const std::string line(300, 'n');
