@@ -203,6 +203,7 @@ int run_command(std::vector<Command>& commands, const GlobalOptions& g, Context&
     }
     ctx.services = &*services;
     ctx.home = services->home();
+    ctx.report_notices();
     for (auto& command : commands)
         if (command.sub->parsed())
             command.run();

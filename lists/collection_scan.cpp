@@ -218,7 +218,8 @@ ScanSettings read_scan_settings(std::string_view system_id, std::string_view cur
     s.by = by_name ? MatchBy::Filename : MatchBy::Checksum;
     auto folder = core::read_setting(system_id, "RenameFolder", "", settings_file).text();
     s.base_folder = core::add_backslash(folder);
-    if (core::is_unset_folder(s.base_folder) || !core::is_existing_folder(s.base_folder))
+    // A relative or non-text value is no folder to start from: it counts as unset.
+    if (core::unusable_folder_reason(folder) || !core::is_existing_folder(s.base_folder))
         s.base_folder = std::string(current_folder);
     return s;
 }

@@ -24,6 +24,7 @@ private:
     bool choose_dupes();
     bool apply_cdrom_rule();
     bool given_folder_ready(const std::string& folder);
+    bool usable(std::string_view key, const std::string& folder, bool given);
     void not_found(const std::string& folder, std::string what);
     void inform(std::string title, std::string text) {
         m_prompter.ask(
@@ -64,6 +65,19 @@ bool FolderChoice::given_folder_ready(const std::string& folder) {
     return true;
 }
 
+// A stored folder that is relative or not text would land files under whatever the
+// working folder is: the run is refused before anything moves.
+bool FolderChoice::usable(std::string_view key, const std::string& folder, bool given) {
+    if (given)
+        return true;
+    auto checked = core::check_folder_setting(m_job.system.id, key, folder);
+    if (!checked)
+        m_prompter.ask({checked.error().message + "\r\rNothing was moved.",
+                        "Folder Setting Cannot Be Used", Message::Icon::Exclamation,
+                        Message::Buttons::Ok});
+    return checked.ok();
+}
+
 void FolderChoice::not_found(const std::string& folder, std::string what) {
     m_out.problems.push_back(
         {folder, std::move(what), "the folder " + core::quoted(folder) + " was not found"});
@@ -72,6 +86,8 @@ void FolderChoice::not_found(const std::string& folder, std::string what) {
 bool FolderChoice::choose_target() {
     // An unset rename folder keeps the files where they are; it never means the root.
     const bool elsewhere = m_s.move_renamed && !core::is_unset_folder(m_s.rename_folder);
+    if (elsewhere && !usable("RenameFolder", m_s.rename_folder, m_s.given_for_run.rename_folder))
+        return false;
     m_out.target = elsewhere ? core::add_backslash(m_s.rename_folder) : m_out.source;
     return !elsewhere || !m_s.given_for_run.rename_folder || given_folder_ready(m_out.target);
 }
@@ -79,6 +95,9 @@ bool FolderChoice::choose_target() {
 bool FolderChoice::choose_unrecognized() {
     if (!m_s.move_unrecognized)
         return true;
+    if (!usable("UnrecognizedFolder", m_s.unrecognized_folder,
+                m_s.given_for_run.unrecognized_folder))
+        return false;
     m_out.unrecognized = core::add_backslash(m_s.unrecognized_folder);
     if (m_s.given_for_run.unrecognized_folder)
         return given_folder_ready(m_out.unrecognized);
@@ -97,6 +116,8 @@ bool FolderChoice::choose_dupes() {
             m_out.dupes = std::string(core::kDeleteDupes);
         return true;
     }
+    if (!usable("DupeFolder", m_s.dupe_folder, m_s.given_for_run.dupe_folder))
+        return false;
     m_out.dupes = core::add_backslash(m_s.dupe_folder);
     if (m_s.given_for_run.dupe_folder)
         return given_folder_ready(m_out.dupes);
