@@ -1,6 +1,7 @@
 #include "run_litter.h"
 
 #include <cctype>
+#include <cerrno>
 #include <fstream>
 #include <map>
 #include <set>
@@ -151,6 +152,11 @@ void clear_litter(const Journal& journal, Progress& progress) {
               "whose file an earlier run never moved to the trash.");
     log_count(progress, remove_zip_temps(archives, journal.started()), "Removed",
               "temporary file", "temporary files", "that an earlier run left beside archives.");
+}
+
+bool run_going_on(const fs::path& journal_file) {
+    zelcore::UniqueFd fd(::open(journal_file.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd && ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 void finish_killed_run(const fs::path& journal_file, Progress& progress) {

@@ -39,6 +39,9 @@ void remove_part_files(const std::set<std::string>& folders, Progress& progress)
 /// however alike. One log line per kind with the count removed.
 void clear_litter(const journal_read::Journal& journal, Progress& progress);
 
+/// True while the run that writes the journal in `journal_file` goes on, in any process.
+bool run_going_on(const std::filesystem::path& journal_file);
+
 /// Before a new run: clears what the last run, when it was killed, left (clear_litter) and
 /// finishes its moves found at both places (HalfMove::Same: the original goes, as that
 /// run meant), each in one log line; a pair that differs is logged and both stay. Leaves

@@ -72,8 +72,8 @@ struct UndoReport : Outcome {
 /// to or came from are removed, with a log line.
 /// Completed: the journal is renamed to "undo.journal.done", so a second undo finds nothing
 /// to do. Stopped (Stop is polled between items): the journal keeps only what is still to
-/// be undone, so the next undo goes on from there. Refused when there is no journal, Failed
-/// when it is damaged; neither changes a file.
+/// be undone, so the next undo goes on from there. Refused when there is no journal or its
+/// run is still going on (in any process), Failed when it is damaged; none changes a file.
 UndoReport undo_last_run(const std::filesystem::path& file, Progress& progress,
                          const Zelcore* zelcore);
 

@@ -290,6 +290,12 @@ std::string summary_of(const UndoReport& report) {
 
 UndoReport undo_last_run(const fs::path& file, Progress& progress, const Zelcore* zelcore) {
     UndoReport report;
+    if (run_going_on(file)) {
+        report.end = End::Refused;
+        report.problems.push_back(Problem::line(
+            "The last run is still going on; undo it once it has ended.", file.string()));
+        return report;
+    }
     auto journal = journal_read::read_journal(file);
     if (!journal) {
         report.end = journal.error().code == Error::Code::NotFound ? End::Refused : End::Failed;

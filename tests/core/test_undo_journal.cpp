@@ -262,7 +262,7 @@ TEST_F(UndoJournal, MoveKilledBeforeItsOriginalWentIsFinishedOrUndone) {
 // What a killed run left goes with the next run, and only what is ours: a .trashinfo whose
 // file never moved in, and the ZIP library's temporary beside an archive whose member the
 // run renamed. Another program's .trashinfo, a look-alike older than the run or beside
-// another archive, and everything while the run still goes on, stay.
+// another archive, and everything while the run still goes on (undo too is refused), stay.
 TEST_F(UndoJournal, NextRunClearsOnlyWhatAKilledRunOfOursLeft) {
     const fs::path info = dir.path() / "data/Trash/info";
     dir.write("kept", "K");
@@ -280,6 +280,7 @@ TEST_F(UndoJournal, NextRunClearsOnlyWhatAKilledRunOfOursLeft) {
 
     corefixture::ProgressProbe progress;
     core::finish_killed_run(file, progress); // the run still holds its journal
+    EXPECT_EQ(undo().end, core::End::Refused);
     EXPECT_TRUE(fs::exists(kept->info));
     EXPECT_TRUE(fs::exists(litter));
     killed.reset(); // as a kill would: nobody holds the journal now
