@@ -65,7 +65,9 @@ TEST(SessionRecord, ReadsTheColumnsByCharacter) {
 
 TEST(ReadSession, SplitsLinesAtLineFeedsAndNamesAFileItCannotRead) {
     TempDir dir;
-    auto file = dir.write("s.rcl", "0123abcd One\r\n\r\n89abcdef Two\nfedcba98 Three\r");
+    // Saved by an editor on another desktop: the mark is no part of the first checksum.
+    auto file = dir.write("s.rcl", "\xEF\xBB\xBF"
+                                   "0123abcd One\r\n\r\n89abcdef Two\nfedcba98 Three\r");
     auto records = lists::read_session(file);
     ASSERT_TRUE(records.ok()) << records.error().message;
     ASSERT_EQ(records->size(), 4u);
@@ -76,9 +78,6 @@ TEST(ReadSession, SplitsLinesAtLineFeedsAndNamesAFileItCannotRead) {
 
     EXPECT_EQ(lists::read_session(dir.write("mid.rcl", "0123abcd A\rB\r\n"))->front().path, "A\rB");
     EXPECT_TRUE(lists::read_session(dir.write("empty.rcl", ""))->empty());
-    auto marked = lists::read_session(dir.write("marked.rcl", "\xEF\xBB\xBF"
-                                                              "0123abcd One"));
-    EXPECT_EQ(marked->front().crc + "|" + marked->front().path, "0123abcd|One");
     EXPECT_TRUE(lists::read_session(dir.path() / "absent.rcl")->empty()); // no session yet
 
     const std::string name(3 << 20, 'n'); // a huge line is read whole
