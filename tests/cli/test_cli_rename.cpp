@@ -162,6 +162,45 @@ TEST_F(CliRename, BadUsageIsToldAndChangesNothing) {
     EXPECT_FALSE(fs::exists(home.path() / "undo.journal"));
 }
 
+// Each folder the run would use is checked: a relative or non-text value would put the
+// files under the working folder, so the run is refused before anything moves.
+TEST_F(CliRename, AFolderSettingThatIsNoAbsoluteTextPathMovesNothing) {
+    rom("a.bin", 0x11111111);
+    rom("b.bin", 0x11111111, 2);
+    rom("stranger.bin", 0xabcdef01);
+    const Names before = names_in(roms()), cwd_before = names_in(fs::current_path());
+    for (const auto& [flag, key] : {std::pair{"MoveRenamedFiles=1", "RenameFolder"},
+                                    {"MoveUnrecognized=1", "UnrecognizedFolder"},
+                                    {"MoveDupes=True", "DupeFolder"}}) {
+        for (const std::string value : {"\xffroms2/", "roms2/"}) {
+            home.write("zelkon.ini",
+                       "[SGENESIS]\n" + std::string(flag) + "\n" + key + "=" + value + "\n");
+            auto r = run({"--yes", "rename", "--system", "SGENESIS", roms().string()});
+            EXPECT_EQ(r.code, 1) << r.err;
+            const std::string why = value.front() == 'r'
+                                        ? "'roms2/' is not an absolute path."
+                                        : "'\\xFFroms2/' holds bytes that are not UTF-8 text.";
+            EXPECT_TRUE(contains(r.err, "The setting " + std::string(key) +
+                                            " of section [SGENESIS] cannot be used: " + why +
+                                            "\n\nNothing was moved."))
+                << r.err;
+            EXPECT_EQ(names_in(roms()), before);
+            EXPECT_EQ(names_in(fs::current_path()), cwd_before);
+        }
+    }
+}
+
+// A settings file of binary data gives every default (the unit tests show), said once.
+TEST_F(CliRename, UnreadableSettingsAreSaidOnce) {
+    home.write("zelkon.ini", std::string("[SGENESIS]\nCopyInstead=1\n\0", 26));
+    auto r = run({"systems"});
+    const std::string notice = "zelkon-cli: The settings could not be read, so the defaults are "
+                               "used: '" +
+                               (home.path() / "zelkon.ini").string() +
+                               "' is not a text file: byte 26 is a control character\n";
+    EXPECT_EQ(r.err, notice);
+}
+
 class CliSort : public CliRename {
 protected:
     void SetUp() override {
