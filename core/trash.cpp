@@ -118,11 +118,14 @@ bool pick_name(const TrashPlace& place, const std::string& name,
 }
 
 // Whether a .trashinfo's Path= names `original`: in full, or relative to the mount top of
-// a trash there. Ours are a few lines, read at once.
+// a trash there. Ours are a few lines, written and read at once; a run killed between
+// making the file and writing it leaves it empty.
 bool info_names(const std::string& info, const std::string& original) {
     char text[8192];
     zelcore::UniqueFd fd(::open(info.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     const ssize_t got = fd ? ::read(fd.get(), text, sizeof text) : -1;
+    if (got == 0)
+        return true;
     const std::string_view body(text, got > 0 ? static_cast<std::size_t>(got) : 0);
     const auto at = body.find("\nPath=");
     if (at == std::string_view::npos)

@@ -267,10 +267,13 @@ TEST_F(UndoJournal, NextRunClearsOnlyWhatAKilledRunOfOursLeft) {
     const fs::path info = dir.path() / "data/Trash/info";
     dir.write("kept", "K");
     dir.write("gone", "G");
+    dir.write("blank", "B");
     std::optional<core::UndoJournal> killed(std::in_place, file, "killed");
-    auto kept = core::prepare_trash(root + "kept"), gone = core::move_to_trash(root + "gone");
-    ASSERT_TRUE(kept && gone);
-    ASSERT_TRUE(killed->record_trash({*kept, *gone}));
+    auto kept = core::prepare_trash(root + "kept"), gone = core::move_to_trash(root + "gone"),
+         blank = core::plan_trash(root + "blank");
+    ASSERT_TRUE(kept && gone && blank);
+    ASSERT_TRUE(killed->record_trash({*kept, *gone, *blank}));
+    testsupport::write_file(blank->info, ""); // killed before its text was written
     ASSERT_TRUE(killed->record_members({{root + "game.zip", "a.bin", "b.bin"}}));
     const fs::path litter = dir.write("game.zip.k1ll3d", "PK"), theirs = dir.write("game.zip.0ld3r1", "PK"),
                    beside_other = dir.write("other.zip.abc123", "PK"),
@@ -286,9 +289,9 @@ TEST_F(UndoJournal, NextRunClearsOnlyWhatAKilledRunOfOursLeft) {
     killed.reset(); // as a kill would: nobody holds the journal now
     core::finish_killed_run(file, progress);
     EXPECT_EQ(progress.logged,
-              "Removed 1 trash entry whose file an earlier run never moved to the trash.\r\n"
+              "Removed 2 trash entries whose file an earlier run never moved to the trash.\r\n"
               "Removed 1 temporary file that an earlier run left beside archives.\r\n");
-    EXPECT_FALSE(fs::exists(kept->info));
+    EXPECT_FALSE(fs::exists(kept->info) || fs::exists(blank->info));
     EXPECT_FALSE(fs::exists(litter));
     for (const auto& stays : {gone->info, theirs.string(), beside_other.string(), their_info.string()})
         EXPECT_TRUE(fs::exists(stays)) << stays;
