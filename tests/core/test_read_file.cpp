@@ -17,7 +17,8 @@ std::vector<std::string> lines_of(std::string_view text) {
 }
 
 // What a user's editor on another desktop writes must read as the same lines as a plain
-// file: the mark dropped, CR LF and LF alike, a last line without its end kept.
+// file: the mark dropped, CR LF and LF alike, a last line without its end kept. (The cap
+// and its reason show in the sort tests.)
 TEST(ReadTextFile, AMarkAndAnyLineEndReadAsThePlainFile) {
     TempDir dir;
     const TextFileKind kind{"test", core::kMiB};
@@ -30,20 +31,6 @@ TEST(ReadTextFile, AMarkAndAnyLineEndReadAsThePlainFile) {
     }
     EXPECT_EQ(core::without_bom("a\xEF\xBB\xBF"), "a\xEF\xBB\xBF") << "only a leading mark is one";
     EXPECT_FALSE(*core::read_text_file_if_exists(dir.path() / "absent.txt", kind));
-}
-
-// A file over the cap is refused before it is read, and the reason says which file, the
-// cap and the kind; a file of exactly the cap is read.
-TEST(ReadTextFile, AFileOverItsCapIsRefusedWithTheReason) {
-    TempDir dir;
-    const auto at_cap = dir.write("ok.ini", std::string(10, 'x'));
-    EXPECT_EQ(**core::read_text_file_if_exists(at_cap, {"filter", 10}), std::string(10, 'x'));
-    const auto big = dir.write("big.ini", std::string(11, 'x'));
-    auto refused = core::read_text_file_if_exists(big, {"filter", 10});
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().message,
-              "'" + big.string() + "' is larger than 10 bytes, too large for a filter file");
-    EXPECT_TRUE(core::read_file_if_exists(big)); // no kind, no cap
 }
 
 } // namespace
