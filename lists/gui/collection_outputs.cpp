@@ -69,8 +69,10 @@ void frmROMCollectionTree::show_all_clicked() {
 
 // The start folder of the chooser and the file dialogs: "general"/"ROMListFolder".
 QString frmROMCollectionTree::list_folder(const QString& fallback) const {
-    return QString::fromStdString(
-        core::read_setting("general", "ROMListFolder", fallback.toStdString()).text());
+    const auto folder =
+        core::read_setting("general", "ROMListFolder", fallback.toStdString()).text();
+    // A relative or non-text value would open the dialog under the working folder.
+    return core::unusable_folder_reason(folder) ? fallback : QString::fromStdString(folder);
 }
 
 void frmROMCollectionTree::save_lists() {

@@ -34,8 +34,10 @@ core::Answer frmROMCollectionTree::ask(const core::Message& message) {
 }
 
 void frmROMCollectionTree::choose_base_folder() {
-    const auto start = core::read_setting(m_system.id, "RenameFolder", m_context.current_folder);
-    if (auto folder = ui::choose_folder(this, QString::fromStdString(start.text())))
+    auto start = core::read_setting(m_system.id, "RenameFolder", m_context.current_folder).text();
+    if (core::unusable_folder_reason(start)) // never a folder under the working folder
+        start = m_context.current_folder;
+    if (auto folder = ui::choose_folder(this, QString::fromStdString(start)))
         txtBaseFolder->setText(*folder);
 }
 
