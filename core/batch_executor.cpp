@@ -57,11 +57,8 @@ public:
             return rename_members();
         if (m_batch.op == BatchOp::Delete)
             return trash_all();
-        if (m_options.journal)
-            if (Status recorded = m_options.journal->record_pairs(m_batch.op, m_batch.from,
-                                                                  m_batch.to);
-                !recorded)
-                return not_recorded(0, recorded);
+        if (Status recorded = record_pairs(); !recorded)
+            return not_recorded(0, recorded);
         for (std::size_t i = 0; i < m_batch.from.size() && go_on(i); ++i)
             finish(i, pair(m_batch.from[i], m_batch.to[i]));
         record_left();
@@ -69,6 +66,11 @@ public:
     }
 
 private:
+    Status record_pairs() {
+        return m_options.journal
+                   ? m_options.journal->record_pairs(m_batch.op, m_batch.from, m_batch.to)
+                   : Status::success();
+    }
     BatchOutcome trash_all();
     void plan_slice(std::size_t first, std::size_t end);
     void write_infos();

@@ -150,8 +150,8 @@ void clear_litter(const Journal& journal, Progress& progress) {
     remove_part_files(targets, progress);
     log_count(progress, infos, "Removed", "trash entry", "trash entries",
               "whose file an earlier run never moved to the trash.");
-    log_count(progress, remove_zip_temps(archives, journal.started()), "Removed",
-              "temporary file", "temporary files", "that an earlier run left beside archives.");
+    log_count(progress, remove_zip_temps(archives, journal.started()), "Removed", "temporary file",
+              "temporary files", "that an earlier run left beside archives.");
 }
 
 bool run_going_on(const fs::path& journal_file) {

@@ -11,8 +11,8 @@
 #include "batch_executor.h"
 #include "core_fixture.h"
 #include "prompter.h"
-#include "run_litter.h"
 #include "recorders.h"
+#include "run_litter.h"
 #include "temp_dir.h"
 #include "text.h"
 #include "trash_home.h"
@@ -234,15 +234,17 @@ TEST_F(UndoJournal, MoveKilledBeforeItsOriginalWentIsFinishedOrUndone) {
             fs::last_write_time(to, fs::last_write_time(from)); // as a verified copy keeps it
             text += "move\t" + from.string() + "\t" + to.string() + "\n";
         }
-        testsupport::write_file(file, text + "left\t" + root + "c\t" + (other / "c").string() + "\n");
+        testsupport::write_file(file,
+                                text + "left\t" + root + "c\t" + (other / "c").string() + "\n");
     };
     const std::string differ = "Left both '" + root + "b' and '" + (other / "b").string() + "'";
     lay_down();
     corefixture::ProgressProbe next_run;
     core::finish_killed_run(file, next_run);
-    EXPECT_EQ(next_run.logged, differ + ": an earlier run was moving the one to the other, and "
-                                        "they differ.\r\nFinished 1 move that an earlier run left "
-                                        "with the copy in place and the original not yet removed.\r\n");
+    EXPECT_EQ(next_run.logged, differ +
+                                   ": an earlier run was moving the one to the other, and "
+                                   "they differ.\r\nFinished 1 move that an earlier run left "
+                                   "with the copy in place and the original not yet removed.\r\n");
     EXPECT_FALSE(fs::exists(root + "a"));
     EXPECT_EQ(read_file(other / "a"), "A");
 
@@ -275,7 +277,8 @@ TEST_F(UndoJournal, NextRunClearsOnlyWhatAKilledRunOfOursLeft) {
     ASSERT_TRUE(killed->record_trash({*kept, *gone, *blank}));
     testsupport::write_file(blank->info, ""); // killed before its text was written
     ASSERT_TRUE(killed->record_members({{root + "game.zip", "a.bin", "b.bin"}}));
-    const fs::path litter = dir.write("game.zip.k1ll3d", "PK"), theirs = dir.write("game.zip.0ld3r1", "PK"),
+    const fs::path litter = dir.write("game.zip.k1ll3d", "PK"),
+                   theirs = dir.write("game.zip.0ld3r1", "PK"),
                    beside_other = dir.write("other.zip.abc123", "PK"),
                    their_info = dir.write("data/Trash/info/theirs.trashinfo",
                                           "[Trash Info]\nPath=" + root + "theirs\n");
@@ -293,7 +296,8 @@ TEST_F(UndoJournal, NextRunClearsOnlyWhatAKilledRunOfOursLeft) {
               "Removed 1 temporary file that an earlier run left beside archives.\r\n");
     EXPECT_FALSE(fs::exists(kept->info) || fs::exists(blank->info));
     EXPECT_FALSE(fs::exists(litter));
-    for (const auto& stays : {gone->info, theirs.string(), beside_other.string(), their_info.string()})
+    for (const auto& stays :
+         {gone->info, theirs.string(), beside_other.string(), their_info.string()})
         EXPECT_TRUE(fs::exists(stays)) << stays;
     EXPECT_EQ(read_file(root + "kept"), "K");
     EXPECT_EQ(testsupport::entry_count(info), 2u);
