@@ -1,5 +1,6 @@
 #include "zip_archive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -31,10 +32,25 @@ struct ZipFileCloser {
 };
 using ZipFilePtr = std::unique_ptr<zip_file_t, ZipFileCloser>;
 
+// libzip's words, made plain where they mislead. A missing archive is told before libzip
+// opens it, so its "No such file" means a directory entry that states a size too large for
+// its fields without the ZIP64 field that should hold it.
+std::string zip_reason(zip_error_t* error) {
+    switch (zip_error_code_zip(error)) {
+    case ZIP_ER_NOENT:
+        return "a directory entry states a size of 4 GiB or more without the ZIP64 field "
+               "that must hold it";
+    case ZIP_ER_INCONS:
+        return "its directory and its member headers disagree (impossible sizes or offsets)";
+    default:
+        return zip_error_strerror(error);
+    }
+}
+
 std::string zip_code_text(int code) {
     zip_error_t error;
     zip_error_init_with_code(&error, code);
-    std::string text = zip_error_strerror(&error);
+    std::string text = zip_reason(&error);
     zip_error_fini(&error);
     return text;
 }
@@ -59,7 +75,9 @@ Result<ZipPtr> open_archive(const std::filesystem::path& zip) {
     const auto st = std::filesystem::status(zip, ec);
     if (std::filesystem::is_directory(st))
         return unreadable(zip, "it is a folder");
-    if (std::filesystem::exists(st) && !std::filesystem::is_regular_file(st))
+    if (ec)
+        return unreadable(zip, ec.message());
+    if (!std::filesystem::is_regular_file(st))
         return unreadable(zip, "it is not a regular file");
     int code = 0;
     zip_t* za = zip_open(zip.c_str(), ZIP_RDONLY, &code);
@@ -94,8 +112,12 @@ Result<ZipMember> stat_member(zip_t* za, const std::filesystem::path& zip, zip_u
     return member;
 }
 
+std::filesystem::path folder_of(const std::filesystem::path& target) {
+    return target.has_parent_path() ? target.parent_path() : ".";
+}
+
 Status extract_into(zip_t* za, const std::filesystem::path& zip, const ZipMember& member,
-                    const std::filesystem::path& target) {
+                    const std::filesystem::path& target, std::uint64_t cap) {
     if (member.encrypted)
         return cannot_extract(zip, member, "the member is encrypted");
 
@@ -109,21 +131,12 @@ Status extract_into(zip_t* za, const std::filesystem::path& zip, const ZipMember
     if (current->encrypted)
         return cannot_extract(zip, member, "the member is encrypted");
 
-    const auto folder = target.has_parent_path() ? target.parent_path() : ".";
-    struct statvfs vfs {};
-    if (::statvfs(folder.c_str(), &vfs) != 0) {
-        const int err = errno;
+    if (member.size > cap)
         return cannot_extract(zip, member,
-                              "cannot check the free space of '" + folder.string() +
-                                  "': " + std::strerror(err));
-    }
-    const auto free_bytes = static_cast<unsigned long long>(vfs.f_bavail) *
-                            static_cast<unsigned long long>(vfs.f_frsize);
-    if (member.size > free_bytes)
-        return cannot_extract(zip, member,
-                              "it needs " + std::to_string(member.size) + " bytes but '" +
-                                  folder.string() + "' has only " + std::to_string(free_bytes) +
-                                  " bytes free");
+                              "its stated size of " + std::to_string(member.size) +
+                                  " bytes is over the limit of " + std::to_string(cap) +
+                                  " bytes for " + core::quoted(folder_of(target)) +
+                                  " (the free space there less 64 MiB, and under 4 GiB)");
 
     zelcore::UniqueFd out(
         ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
@@ -135,7 +148,7 @@ Status extract_into(zip_t* za, const std::filesystem::path& zip, const ZipMember
 
     ZipFilePtr in(zip_fopen_index(za, member.index, ZIP_FL_UNCHANGED));
     if (!in)
-        return cannot_extract(zip, member, zip_error_strerror(zip_get_error(za)));
+        return cannot_extract(zip, member, zip_reason(zip_get_error(za)));
 
     std::vector<char> buffer(kChunk);
     std::uint64_t total = 0;
@@ -143,7 +156,7 @@ Status extract_into(zip_t* za, const std::filesystem::path& zip, const ZipMember
         // libzip checks the CRC when the data ends, so read until it says so.
         const zip_int64_t n = zip_fread(in.get(), buffer.data(), buffer.size());
         if (n < 0)
-            return cannot_extract(zip, member, zip_error_strerror(zip_file_get_error(in.get())));
+            return cannot_extract(zip, member, zip_reason(zip_file_get_error(in.get())));
         if (n == 0)
             break;
         const auto got = static_cast<std::uint64_t>(n);
@@ -200,13 +213,33 @@ Result<std::vector<ZipMember>> list_zip(const std::filesystem::path& zip,
     return members;
 }
 
+Result<std::uint64_t> extraction_cap(const std::filesystem::path& folder) {
+    struct statvfs vfs {};
+    if (::statvfs(folder.c_str(), &vfs) != 0) {
+        const int err = errno;
+        return Error::failed("cannot check the free space of " + quoted(folder) + ": " +
+                             std::strerror(err));
+    }
+    const auto free_bytes = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+    const std::uint64_t usable = free_bytes > kFreeSpaceMargin ? free_bytes - kFreeSpaceMargin : 0;
+    return std::min(usable, kLargestMember);
+}
+
 Status extract_zip_member(const std::filesystem::path& zip, const ZipMember& member,
                           const std::filesystem::path& target) {
+    auto cap = extraction_cap(folder_of(target));
+    if (!cap)
+        return cannot_extract(zip, member, cap.error().message);
+    return extract_zip_member(zip, member, target, *cap);
+}
+
+Status extract_zip_member(const std::filesystem::path& zip, const ZipMember& member,
+                          const std::filesystem::path& target, std::uint64_t cap) {
     Status status = [&]() -> Status {
         auto archive = open_archive(zip);
         if (!archive)
             return archive.error();
-        return extract_into(archive->get(), zip, member, target);
+        return extract_into(archive->get(), zip, member, target, cap);
     }();
     if (!status) {
         // A partly written file must not be mistaken for the member later.

@@ -23,13 +23,12 @@ inline std::size_t member_base_start(std::string_view member) {
     return slash == std::string_view::npos ? 0 : slash + 1;
 }
 
-/// The member's name with its base name (up to the last dot) replaced by `new_name`; the
-/// folders and the extension stay. A trailing dot is no extension: "game." becomes "new".
+/// The member's new name: `new_name` and the extension of the member's base name. Folders
+/// are never kept ("../roms/game.bin" becomes "new.bin"). A trailing dot is no extension:
+/// "game." becomes "new".
 inline std::string renamed_member(std::string_view member, std::string_view new_name) {
-    const std::size_t start = member_base_start(member);
-    const std::string_view base = member.substr(start);
-    std::string result(member.substr(0, start));
-    result += new_name;
+    const std::string_view base = member.substr(member_base_start(member));
+    std::string result(new_name);
     const std::size_t dot = base.rfind('.');
     if (dot != std::string_view::npos && dot + 1 < base.size())
         result.append(base.substr(dot));

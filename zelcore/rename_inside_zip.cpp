@@ -32,6 +32,8 @@ bool is_ascii(std::string_view text) {
     return true;
 }
 
+// The archive was found before it was opened: libzip's "no such file" then means a broken
+// directory entry, not a missing file.
 std::int32_t open_error(int zip_code) {
     zip_error_t error;
     // Takes errno for the system errors, so this must come right after zip_open.
@@ -41,8 +43,6 @@ std::int32_t open_error(int zip_code) {
         rc = zip_error_code_system(&error);
     else if (zip_code == ZIP_ER_MEMORY)
         rc = ENOMEM;
-    else if (zip_code == ZIP_ER_NOENT)
-        rc = ENOENT;
     zip_error_fini(&error);
     return rc;
 }

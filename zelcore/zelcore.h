@@ -35,8 +35,9 @@ ZELCORE_EXPORT int32_t zelcore_crc32_range(const char* path, int64_t offset, int
 ZELCORE_EXPORT int32_t smd2bin(const char* source, const char* target);
 
 /* Gives the single member of a ZIP archive the name `new_name` (no extension; the member
- * keeps its own). The archive is rewritten through a temporary file and renamed over the
- * original; on any failure it is left as it was. A read-only archive gives EACCES. */
+ * keeps its own, and loses any folders its stored name had). The archive is rewritten through a
+ * temporary file and renamed over the original; on any failure it is left as it was. A read-only
+ * archive gives EACCES. */
 ZELCORE_EXPORT int32_t rename_inside_zip(const char* zip_path, const char* new_name);
 
 /* A short English text for a result code. */

@@ -1,6 +1,7 @@
 #include "zip_archive.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -30,6 +31,7 @@ struct RawMember {
     std::string name;
     std::string data;
     std::uint64_t stated_size = 0;
+    bool zip64_field = true; ///< sizes of 4 GiB or more go into one, as they must
 };
 
 struct Field {
@@ -49,7 +51,7 @@ std::string raw_zip(const std::vector<RawMember>& members) {
         const auto offset = out.size();
         const bool zip64 = m.stated_size >= 0xFFFFFFFFu;
         std::string extra;
-        if (zip64)
+        if (zip64 && m.zip64_field)
             put(extra, {{1, 2}, {8, 2}, {m.stated_size, 8}});
         const std::uint64_t crc = crc32_of(m.data), size = m.data.size(), name = m.name.size();
         // Version 20, no flags, stored, time 0, 1980-01-01.
@@ -95,9 +97,11 @@ core::ZipMember only(const fs::path& zip) {
 }
 
 // Extraction must fail naming the member and the archive, and leave no target behind.
-std::string refusal(const fs::path& zip, const core::ZipMember& member, const fs::path& out) {
+std::string refusal(const fs::path& zip, const core::ZipMember& member, const fs::path& out,
+                    std::optional<std::uint64_t> cap = std::nullopt) {
     write_file(out, "old");
-    auto status = core::extract_zip_member(zip, member, out);
+    auto status = cap ? core::extract_zip_member(zip, member, out, *cap)
+                      : core::extract_zip_member(zip, member, out);
     EXPECT_FALSE(status) << zip;
     EXPECT_FALSE(fs::exists(out));
     const std::string message = status ? "" : status.error().message;
@@ -158,6 +162,14 @@ TEST(ZipArchive, BrokenArchivesAreErrorsNamingTheArchiveAndTheReason) {
     }
     EXPECT_NE(core::list_zip(text, "").error().message.find("Not a zip archive"),
               std::string::npos);
+    // A size that its entry cannot hold is told as such, though the library calls it a
+    // missing file.
+    const auto lying = dir.path() / "lying.zip";
+    write_file(lying, raw_zip({{"a.bin", "tiny", std::uint64_t{1} << 32, false}}));
+    EXPECT_EQ(core::list_zip(lying, "").error().message,
+              prefix + lying.string() +
+                  "': a directory entry states a size of 4 GiB or more without the ZIP64 "
+                  "field that must hold it");
     // A pipe would block the reader for ever.
     const auto pipe = dir.path() / "pipe.zip";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
@@ -239,12 +251,26 @@ TEST(ZipArchive, RefusesMembersItCannotTrust) {
         refusal(zip, member, dir.path() / "out.bin");
     }
 
+    // Over the cap nothing is written: 4 GiB or more whatever the disk has free, and past
+    // a cap made small here to stand for a full disk.
     const auto bomb = dir.path() / "bomb.zip";
-    const std::uint64_t huge = std::uint64_t{1} << 60; // an exabyte: no disk has it free
-    write_file(bomb, raw_zip({{"bomb.bin", "tiny", huge}}));
-    const auto member = only(bomb);
-    EXPECT_EQ(member.size, huge);
-    EXPECT_NE(refusal(bomb, member, dir.path() / "out.bin").find("free"), std::string::npos);
+    for (const std::uint64_t huge : {std::uint64_t{1} << 32, std::uint64_t{1} << 60}) {
+        write_file(bomb, raw_zip({{"bomb.bin", "tiny", huge}}));
+        const auto member = only(bomb);
+        EXPECT_EQ(member.size, huge);
+        EXPECT_NE(refusal(bomb, member, dir.path() / "out.bin")
+                      .find("stated size of " + std::to_string(huge) + " bytes is over the limit"),
+                  std::string::npos);
+    }
+    const auto cap = core::extraction_cap(dir.path());
+    ASSERT_TRUE(cap);
+    EXPECT_LE(*cap, core::kLargestMember);
+    const auto fits = dir.path() / "fits.zip";
+    write_file(fits, raw_zip({{"a.bin", data, data.size()}}));
+    EXPECT_NE(refusal(fits, only(fits), dir.path() / "out.bin", data.size() - 1)
+                  .find("limit of 4999 bytes for '" + dir.path().string() + "' (the free space"),
+              std::string::npos);
+    EXPECT_TRUE(core::extract_zip_member(fits, only(fits), dir.path() / "out.bin", data.size()));
 
     // An archive replaced after it was listed.
     const auto moving = archive(dir, "moving.zip", {{"a.bin", rom_with_crc(100, 0xaaaaaaaa)}});
