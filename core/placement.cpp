@@ -179,8 +179,6 @@ void FolderIndex::removed(const std::string& path) {
 // is no duplicate of itself.
 Placement::Holder Placement::holder(const std::string& item, const std::string& target,
                                     const SameRom& same_rom) {
-    if (m_queued.count(target) != 0)
-        return Holder::Same;
     const std::string folder = parent_folder(target);
     const std::string_view stem_text = stem(target);
     if (!m_index.has_stem(folder, stem_text))
@@ -200,9 +198,11 @@ Placement::Holder Placement::holder(const std::string& item, const std::string& 
     return any ? Holder::Other : Holder::None;
 }
 
+// A queued target holds its name for the rest of the plan as a file on the disk would:
+// "Game.zip" queued makes "Game.bin" a duplicate, in whatever letter case.
 void Placement::queue(const std::string& item, std::string target) {
     m_move_from.add(item);
-    m_queued.insert(target);
+    m_index.added(target);
     m_move_to.add(std::move(target));
 }
 
@@ -217,7 +217,7 @@ std::string Placement::numbered_dupe(const std::string& dupe_folder, std::string
         candidate.append(stem_text).append(" {D").append(number).append("}");
         if (!ext.empty())
             candidate.append(".").append(ext);
-        if (!m_index.has_file(candidate) && m_queued.count(candidate) == 0)
+        if (!m_index.has_file(candidate))
             return candidate;
     }
 }
@@ -287,13 +287,12 @@ bool Placement::deletes_over_limit() const {
 
 Batch Placement::take_moves(BatchOp op) {
     Batch batch{op, m_move_from.take(), m_move_to.take()};
-    // From here on the index answers for these targets as if they were on the disk.
-    m_queued.clear();
-    for (std::size_t i = 0; i < batch.from.size(); ++i) {
-        if (op != BatchOp::Copy)
-            m_index.removed(batch.from[i]);
-        m_index.added(batch.to[i]);
-    }
+    // The index has the targets already; the sources of a move are free from here on.
+    if (op != BatchOp::Copy)
+        for (const auto& path : batch.from)
+            m_index.removed(path);
+    for (const auto& path : batch.to)
+        m_index.added(path); // a target that bears a moved source's name
     return batch;
 }
 

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -116,7 +115,6 @@ private:
                               std::string_view ext);
 
     PathList m_move_from, m_move_to, m_delete;
-    std::unordered_set<std::string> m_queued; ///< targets in the move list
     FolderIndex m_index;
     std::uint32_t m_dupes = 0;
     std::uint32_t m_already_named = 0;

@@ -18,14 +18,15 @@
 namespace renaming {
 namespace {
 
-// A database name becomes a file name: it must not reach into other folders.
+// A database name becomes a file name: it must not reach into other folders. "" when
+// nothing but blanks and dots would be left ("", "..", "   "), which names no file.
 std::string safe_file_name(std::string_view name) {
     std::string out(name);
     for (char& c : out)
         if (c == core::kSeparator || static_cast<unsigned char>(c) < 0x20)
             c = '_';
-    if (out.empty() || out == "." || out == "..")
-        out = "_";
+    if (out.find_first_not_of(". ") == std::string::npos)
+        out.clear();
     return out;
 }
 
@@ -190,6 +191,12 @@ void Planner::match_file(core::RomEntry& file, int field, std::size_t& start) {
 
 void Planner::plan_match(const core::RomEntry& file, const core::RomEntry& rom) {
     const std::string name = safe_file_name(rom.name);
+    if (name.empty()) {
+        ++report().not_carried_out;
+        m_later.push_back({file.path, "Did not rename " + core::quoted(file.path),
+                           "its database name " + core::quoted(rom.name) + " is no file name"});
+        return;
+    }
     std::string target = m_folders.target + name;
     if (auto ext = core::extension(file.path); !ext.empty())
         target.append(".").append(ext);

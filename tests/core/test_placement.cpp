@@ -30,7 +30,8 @@ protected:
 TEST_F(PlacementTest, AnyFileOfTheSameStemMakesADuplicate) {
     // The folder is read once per run, so the fixture is complete before the first plan.
     // "Sonic.*" also finds a file with more dots in its name, and one without extension.
-    for (auto name : {"Sonic.zip", "s1.bin", "Tails.v2.bin", "Knuckles", "t.bin", "k.bin", "a.bin"})
+    for (auto name :
+         {"Sonic.zip", "s1.bin", "Tails.v2.bin", "Knuckles", "t.bin", "k.bin", "a.bin", "e.bin"})
         file(name);
     plan(root + "s1.bin", root + "Sonic.bin");
     EXPECT_EQ(placement.dupe_count(), 1u);
@@ -39,7 +40,11 @@ TEST_F(PlacementTest, AnyFileOfTheSameStemMakesADuplicate) {
     plan(root + "k.bin", root + "Knuckles.bin");
     plan(root + "a.bin", root + "Amy.bin");
     EXPECT_EQ(placement.dupe_count(), 3u);
-    EXPECT_EQ(moves().to, (std::vector<std::string>{root + "Amy.bin"}));
+    // A target queued by this plan holds its base name too, in any letter case.
+    plan(root + "e.bin", root + "Eggman.bin");
+    plan(root + "e.zip/e.bin", root + "EGGMAN.bin");
+    EXPECT_EQ(placement.dupe_count(), 4u);
+    EXPECT_EQ(moves().to, (std::vector<std::string>{root + "Amy.bin", root + "Eggman.bin"}));
 }
 
 // Numbers skip what the dupe folder holds and what the plan queued there, and grow past 99;

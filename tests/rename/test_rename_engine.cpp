@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "batch_executor.h"
 #include "recorders.h"
@@ -107,6 +108,21 @@ TEST_F(RenameEngine, RenamesInPlaceWithTheExactLog) {
     EXPECT_TRUE(report.clean());
     EXPECT_TRUE(prompter.messages.empty());
     ASSERT_EQ(runner.batches.size(), 1u); // one batch for the whole run
+}
+
+// The same ROM as a file and in an archive: one takes the name, the other is a duplicate,
+// and the next run counts the first as named already.
+TEST_F(RenameEngine, SameRomAsAFileAndInAnArchive) {
+    rom("x.bin", 0x11111111);
+    testsupport::make_zip(roms + "y.zip", {{"y.bin", rom_with_crc(2048, 0x11111111, 5)}});
+    auto first = run();
+    EXPECT_EQ(std::tuple(first.already_named, first.dupes), std::tuple(0u, 1u));
+    const Files after = files();
+    EXPECT_TRUE(after == (Files{"roms/Alpha.bin", "roms/y.zip"}) ||
+                after == (Files{"roms/x.bin", "roms/Alpha.zip"}));
+    auto second = run();
+    EXPECT_EQ(std::tuple(second.already_named, second.dupes), std::tuple(1u, 1u));
+    EXPECT_EQ(files(), after);
 }
 
 // Deleted duplicates go to the trash: see the symbolic link test.
@@ -219,7 +235,8 @@ TEST_F(RenameEngine, FoldersGivenForTheRunAreMadeAfterAYesOnly) {
 // The member is renamed by a batch of the plan, just before the batch that moves its
 // archive, so a dry run shows it and undo puts it back.
 TEST_F(RenameEngine, OneRomArchiveTakesTheNameAndItsMemberToo) {
-    testsupport::make_zip(roms + "old.zip", {{"inner.bin", rom_with_crc(64, 0x33333333)}});
+    // The member's folders, even one that climbs out, are not kept.
+    testsupport::make_zip(roms + "old.zip", {{"../inner.bin", rom_with_crc(64, 0x33333333)}});
     // A matching member beside a read-me: the archive is renamed, its member cannot be.
     testsupport::make_zip(roms + "other.zip", {{"../../b.bin", rom_with_crc(64, 0x22222222)},
                                                {"readme.txt", "not a rom"}});
@@ -309,14 +326,23 @@ TEST_F(RenameEngine, HostileAndUnreadableInput) {
     EXPECT_EQ(files().size(), 1u);
 
     progress = {};
-    database(2, {rom_entry(0x11111111, "../../escape"), rom_entry(0x22222222, "a/b")});
+    // A name of blanks names no file: its file is told of and left alone.
+    database(2, {rom_entry(0x11111111, "../../escape"), rom_entry(0x22222222, "a/b"),
+                 rom_entry(0x33333333, " . ")});
     rom("y.bin", 0x22222222);
+    rom("z.bin", 0x33333333);
     dir.write("roms/broken.zip", "PK\x03\x04 not really");
     auto report = run();
-    EXPECT_EQ(files(), (Files{"roms/.._.._escape.bin", "roms/a_b.bin", "roms/broken.zip"}));
+    EXPECT_EQ(files(),
+              (Files{"roms/.._.._escape.bin", "roms/a_b.bin", "roms/z.bin", "roms/broken.zip"}));
     EXPECT_EQ(report.unreadable, 1u);
+    EXPECT_EQ(report.unrecognized, 0u);
+    EXPECT_EQ(report.not_carried_out, 1u);
     EXPECT_EQ(report.problems.at(0).path, roms + "broken.zip");
     EXPECT_TRUE(contains(progress.log_text, "Files Not Read: 1\r\n"));
+    EXPECT_TRUE(contains(progress.log_text, "Did not rename '" + roms +
+                                                "z.bin': its database name ' . ' is no file name"))
+        << progress.log_text;
 }
 
 // The executor, not the plan, has the last word on a name taken after planning.
