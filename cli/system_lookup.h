@@ -19,8 +19,9 @@ std::optional<std::vector<core::SystemEntry>> list_systems(Context& ctx,
 /// Prints each database left out as "zelkon-cli: <reason>" on stderr.
 void report_skipped(Context& ctx, const core::Problems& problems);
 
-/// The database of system `id`, or nothing after telling the user (exit status: usage),
-/// naming the files left out of the list, one of which may be the one asked for.
+/// The database of system `id`, or nothing after telling the user. When the file named
+/// after the system (`ID.zdb`) was left out of the list, its reason is told (exit status:
+/// file error); otherwise every file left out is named (exit status: usage).
 std::optional<core::SystemEntry> find_system_or_complain(Context& ctx, const std::string& id);
 
 } // namespace cli

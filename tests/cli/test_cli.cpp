@@ -145,6 +145,11 @@ TEST_F(CliTest, BadUsageAndStartUpProblemsAreTold) {
     EXPECT_EQ(unknown.code, 2);
     EXPECT_TRUE(contains(unknown.err, "broken.zdb' is not a ROM database"));
     EXPECT_TRUE(contains(unknown.err, "no database for the system 'PSX'"));
+    // The system's own database that cannot be read is named with its reason: a file problem.
+    auto unreadable = run({"identify", "--system", "BROKEN", "x.bin"});
+    EXPECT_EQ(unreadable.code, 1);
+    EXPECT_EQ(unreadable.err, "zelkon-cli: '" + db("broken.zdb").string() +
+                                  "' is not a ROM database: unknown format version 7\n");
     EXPECT_EQ(run({"--help"}).code, 0);
 
     // Without the helper library nothing starts; a home without its databases folder is told.
