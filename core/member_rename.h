@@ -28,7 +28,7 @@ Result<MemberRename> plan_member_rename(const std::filesystem::path& zip,
                                         std::string_view new_name);
 
 /// What to tell rename_inside_zip so that the member named `now` is named `old` again;
-/// empty when no name does ("game." has lost its dot for good).
+/// empty when no name does ("game." has lost its dot for good, "roms/game.bin" its folder).
 std::string name_giving_back(std::string_view now, std::string_view old);
 
 } // namespace core
