@@ -19,8 +19,9 @@ Then one run goes to its end, and none of our litter may be left: part files
 without their file, zelkon-* folders in the temporary folder.
 
 Not a test: it takes minutes. Prints per kind and in all the runs, the kills, the contents
-lost, the contents torn (bytes under a real name that no file had) and the litter left;
-exits 1 when any of the last three is not 0.
+lost, the contents torn (bytes under a real name that no file had), the litter found before
+the whole runs and the litter left after them; exits 1 when a content was lost or torn or
+litter was left.
     bench/kill_runs.py [--build build-bench] [--rounds 25] [--kills 2] [--seed N] [--kinds a,b]
 """
 
@@ -208,7 +209,8 @@ class Bench:
 
     def kind(self, kind, rounds, kills):
         span = max(0.05, self.whole_run_seconds(kind) * 1.1)
-        figures = {"runs": 0, "kills": 0, "lost": 0, "torn": 0, "litter": 0, "seconds": span}
+        figures = {"runs": 0, "kills": 0, "lost": 0, "torn": 0, "found": 0, "litter": 0,
+                   "seconds": span}
         for _ in range(rounds):
             self.lay_down(kind)
             before = self.contents()
@@ -223,6 +225,7 @@ class Bench:
                     figures["torn"] += len(now - before)
                     for what in sorted(now ^ before)[:5]:
                         print("  %s: contents differ after a kill: %s" % (kind, what))
+            figures["found"] += len(self.litter())
             last = [self.commands(kind, 0)]
             if kind == "sort-unsort":
                 last.append(self.commands(kind, 1))
@@ -254,22 +257,22 @@ def main():
                  % (cli, args.build))
     bench = Bench(cli, args.seed)
     bench.make_home()
-    total = {"runs": 0, "kills": 0, "lost": 0, "torn": 0, "litter": 0}
-    print("%-12s %6s %6s %6s %6s %7s %9s" % ("kind", "runs", "kills", "lost", "torn", "litter",
-                                            "run (s)"))
+    total = {"runs": 0, "kills": 0, "lost": 0, "torn": 0, "found": 0, "litter": 0}
+    print("%-12s %6s %6s %6s %6s %6s %7s %9s" % ("kind", "runs", "kills", "lost", "torn", "found",
+                                                "litter", "run (s)"))
     try:
         for kind in args.kinds.split(","):
             f = bench.kind(kind, args.rounds, args.kills)
-            print("%-12s %6d %6d %6d %6d %7d %9.2f" % (kind, f["runs"], f["kills"], f["lost"],
-                                                       f["torn"], f["litter"], f["seconds"]),
-                  flush=True)
+            print("%-12s %6d %6d %6d %6d %6d %7d %9.2f" % (kind, f["runs"], f["kills"], f["lost"],
+                                                           f["torn"], f["found"], f["litter"],
+                                                           f["seconds"]), flush=True)
             for key in total:
                 total[key] += f[key]
     finally:
         shutil.rmtree(bench.root, ignore_errors=True)
         shutil.rmtree(bench.other, ignore_errors=True)
-    print("%-12s %6d %6d %6d %6d %7d" % ("all", total["runs"], total["kills"], total["lost"],
-                                          total["torn"], total["litter"]))
+    print("%-12s %6d %6d %6d %6d %6d %7d" % ("all", total["runs"], total["kills"], total["lost"],
+                                              total["torn"], total["found"], total["litter"]))
     return 1 if total["lost"] or total["torn"] or total["litter"] else 0
 
 
