@@ -31,7 +31,7 @@ void import(Context& ctx, update::ImportOptions options) {
         options.out_folder = ctx.home / "databases";
         options.make_out_folder = true;
     }
-    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    TerminalProgress progress(ctx);
     const update::ImportReport report = update::import_dat(options, progress);
     progress.finish();
     for (const auto& warning : report.warnings)

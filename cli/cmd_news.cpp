@@ -7,7 +7,9 @@
 #include "commands.h"
 #include "context.h"
 #include "news.h"
+#include "read_file.h"
 #include "terminal_progress.h"
+#include "text.h"
 
 namespace cli {
 namespace {
@@ -24,12 +26,9 @@ public:
         std::ifstream in(file, std::ios::binary);
         if (!in)
             return false;
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::string lines;
-        lines.reserve(text.size() + 1);
-        for (std::size_t i = 0; i < text.size(); ++i)
-            if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-                lines += text[i];
+        const std::string text((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+        std::string lines = core::with_line_feeds(core::without_bom(text));
         if (!lines.empty() && lines.back() != '\n')
             lines += '\n';
         m_out << lines << std::flush;
@@ -51,7 +50,7 @@ void report_not_done(Context& ctx, const core::Outcome& outcome) {
 }
 
 void news(Context& ctx) {
-    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    TerminalProgress progress(ctx);
     ScreenPrompter prompter(*ctx.prompter, progress);
     PrintingViewer viewer(ctx.out, progress);
     const core::Outcome outcome =
@@ -62,7 +61,7 @@ void news(Context& ctx) {
 
 // Quiet by design: a login script may run it, and only news that changed is printed.
 void auto_news(Context& ctx) {
-    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    TerminalProgress progress(ctx);
     PrintingViewer viewer(ctx.out, progress);
     update::AutoNewsOnce once(update::NewsClient::for_home(ctx.home));
     const bool ran = once.on_activation(viewer, progress) == update::AutoNewsRun::Ran;

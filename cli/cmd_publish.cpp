@@ -32,7 +32,7 @@ int exit_code_of(const update::PublishReport& report) {
 }
 
 void publish(Context& ctx, const PublishOptions& opt) {
-    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    TerminalProgress progress(ctx);
     const auto report = update::publish_databases({opt.source, opt.site, opt.base_url}, progress);
     progress.finish();
     for (const auto& problem : report.problems)

@@ -81,7 +81,8 @@ bool choose_job(Context& ctx, const ScanOptions& opt, lists::ScanJob& job) {
         return usage_error(ctx, "--session needs --by checksum: a session holds checksums");
     if (job.by == lists::MatchBy::Filename && !opt.save_session.empty())
         return usage_error(ctx, "--save-session needs --by checksum: a session holds checksums");
-    ctx.error(match_mode_line(opt, job.by));
+    if (!ctx.quiet)
+        ctx.error(match_mode_line(opt, job.by));
     return true;
 }
 

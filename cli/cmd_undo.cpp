@@ -10,7 +10,7 @@ namespace cli {
 namespace {
 
 void undo(Context& ctx) {
-    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    TerminalProgress progress(ctx);
     auto report = core::undo_last_run(core::undo_journal_path(), progress, &ctx.zelcore());
     progress.finish();
     // Nothing to undo is an answer, not a failure.

@@ -103,7 +103,7 @@ void print_table_json(std::ostream& out, const update::DatabaseList& list) {
 
 void run_list(Context& ctx, bool json) {
     auto list = server_list();
-    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    TerminalProgress progress(ctx);
     ScreenPrompter prompter(*ctx.prompter, progress);
     const bool fetched = refreshed(ctx, list, prompter, progress);
     progress.finish();
@@ -141,7 +141,7 @@ void run_get(Context& ctx, const GetOptions& opt) {
         return;
     }
     auto list = server_list();
-    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    TerminalProgress progress(ctx);
     ScreenPrompter prompter(*ctx.prompter, progress);
     if (!refreshed(ctx, list, prompter, progress))
         return;

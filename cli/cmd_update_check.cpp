@@ -46,7 +46,7 @@ void check(Context& ctx, const CheckOptions& opt) {
         return;
     const update::DatabaseChecker checker(update::ServerAddresses(update::update_root()),
                                           update::HttpClient(update::http_options_from_settings()));
-    TerminalProgress progress(ctx.out, ctx.err, draws_bar_on(ctx.err));
+    TerminalProgress progress(ctx);
     ScreenPrompter prompter(*ctx.prompter, progress);
     const std::string id = opt.all ? std::string() : systems->front().id;
     const auto report = checker.update_databases(*systems, id, prompter, progress);

@@ -50,8 +50,16 @@ core::BatchOutcome DryRunRunner::run(const core::Batch& batch) {
     return outcome;
 }
 
+core::BatchOutcome DoneItemsLog::run(const core::Batch& batch) {
+    auto outcome = m_inner.run(batch);
+    for (std::size_t i = 0; i < outcome.items.size() && i < batch.from.size(); ++i)
+        if (outcome.items[i] == core::ItemResult::Done)
+            m_screen.print_line(planned_line(batch, i));
+    return outcome;
+}
+
 FileRun::FileRun(Context& ctx, const RunChoice& choice)
-    : m_progress(choice.no_log ? m_no_log : ctx.out, ctx.err, draws_bar_on(ctx.err)),
+    : m_progress(choice.no_log ? m_no_log : ctx.out, ctx.err, draws_bar_on(ctx.err), ctx.quiet),
       m_prompter(*ctx.prompter, m_progress) {
     if (choice.dry_run) {
         m_dry_run.emplace(m_progress, choice.plan);
@@ -59,11 +67,15 @@ FileRun::FileRun(Context& ctx, const RunChoice& choice)
     }
     m_executor.emplace(choice.description, m_prompter, m_progress, ctx.zelcore(),
                        choice.replace ? core::ConflictPolicy::Replace : core::ConflictPolicy::Skip);
+    if (ctx.verbose && !choice.no_log)
+        m_done_items.emplace(*m_executor, m_progress);
 }
 
 core::BatchRunner& FileRun::runner() {
     if (m_dry_run)
         return *m_dry_run;
+    if (m_done_items)
+        return *m_done_items;
     return *m_executor;
 }
 

@@ -41,6 +41,19 @@ private:
     std::vector<PlannedItem>* m_plan;
 };
 
+/// --verbose: carries out each batch with `inner`, then prints the dry run's line for every
+/// item that was carried out (what was skipped or failed is reported as a problem).
+class DoneItemsLog final : public core::BatchRunner {
+public:
+    DoneItemsLog(core::BatchRunner& inner, TerminalProgress& screen)
+        : m_inner(inner), m_screen(screen) {}
+    core::BatchOutcome run(const core::Batch& batch) override;
+
+private:
+    core::BatchRunner& m_inner;
+    TerminalProgress& m_screen;
+};
+
 /// How one command carries out its batches.
 struct RunChoice {
     bool dry_run = false;
@@ -71,6 +84,7 @@ private:
     ScreenPrompter m_prompter;
     std::optional<core::JournaledExecutor> m_executor;
     std::optional<DryRunRunner> m_dry_run;
+    std::optional<DoneItemsLog> m_done_items;
 };
 
 } // namespace cli

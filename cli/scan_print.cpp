@@ -24,7 +24,8 @@ bool hidden(const ResultTree::Node& node) {
 /// checksum (or, matching by file name, its lower-case name), an unrecognized one by path.
 class FoundFiles {
 public:
-    explicit FoundFiles(const lists::ScanResult& result) : m_by(result.by) {
+    explicit FoundFiles(const lists::ScanResult& result)
+        : m_by(result.by), m_second_crcs(result.second_crcs) {
         for (const auto& r : result.records) {
             if (r.done)
                 m_matched.emplace(
@@ -33,19 +34,29 @@ public:
                 m_unrecognized.emplace(r.path, &r);
         }
     }
-    const lists::ScanRecord* matched(const std::string& name, const std::string& crc) const {
-        auto key = m_by == lists::MatchBy::Checksum ? crc : core::to_lower_ascii(name);
-        auto it = m_matched.find(key);
-        return it == m_matched.end() ? nullptr : it->second;
+    /// The file that matched the entry by its first checksum, else by its second.
+    const lists::ScanRecord* matched(const ResultTree::Node& entry, const std::string& crc) const {
+        if (m_by == lists::MatchBy::Filename)
+            return find(m_matched, core::to_lower_ascii(entry.text));
+        if (const auto* record = find(m_matched, crc))
+            return record;
+        auto second = m_second_crcs.find(entry.key);
+        return second == m_second_crcs.end() ? nullptr : find(m_matched, second->second);
     }
     const lists::ScanRecord* unrecognized(const std::string& path) const {
-        auto it = m_unrecognized.find(path);
-        return it == m_unrecognized.end() ? nullptr : it->second;
+        return find(m_unrecognized, path);
     }
 
 private:
+    using Index = std::unordered_map<std::string, const lists::ScanRecord*>;
+    static const lists::ScanRecord* find(const Index& index, const std::string& key) {
+        auto it = index.find(key);
+        return it == index.end() ? nullptr : it->second;
+    }
+
     lists::MatchBy m_by;
-    std::unordered_map<std::string, const lists::ScanRecord*> m_matched, m_unrecognized;
+    const std::unordered_map<std::string, std::string>& m_second_crcs;
+    Index m_matched, m_unrecognized;
 };
 
 // A database entry's key is "id_" + name + its 8-letter checksum (+ " #2" when taken).
@@ -63,7 +74,7 @@ Json entry_json(const ResultTree::Node& node, std::size_t root, const FoundFiles
         entry["path"] = node.text;
     } else {
         const std::string crc = crc_of_entry(node);
-        const auto* record = root == ResultTree::kMatched ? found.matched(node.text, crc) : nullptr;
+        const auto* record = root == ResultTree::kMatched ? found.matched(node, crc) : nullptr;
         entry["name"] = node.text;
         entry["crc"] = text_or_null(crc);
         entry["path"] = text_or_null(record ? record->path : std::string());

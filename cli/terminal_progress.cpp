@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "context.h"
 #include "interrupt.h"
 
 namespace cli {
@@ -34,8 +35,12 @@ std::string bar_line(std::string_view label, std::size_t done, std::size_t total
 
 } // namespace
 
-TerminalProgress::TerminalProgress(std::ostream& out, std::ostream& err, bool draw_bar)
-    : m_out(out), m_err(err), m_draw_bar(draw_bar) {}
+TerminalProgress::TerminalProgress(std::ostream& out, std::ostream& err, bool draw_bar,
+                                   bool results_only)
+    : m_out(out), m_err(err), m_draw_bar(draw_bar), m_results_only(results_only) {}
+
+TerminalProgress::TerminalProgress(const Context& ctx)
+    : TerminalProgress(ctx.out, ctx.err, draws_bar_on(ctx.err), ctx.quiet) {}
 
 TerminalProgress::~TerminalProgress() {
     finish();
@@ -46,6 +51,15 @@ void TerminalProgress::status(std::string_view text) {
 }
 
 void TerminalProgress::log(std::string_view text) {
+    if (!m_results_only)
+        write_log(text);
+}
+
+void TerminalProgress::result(std::string_view text) {
+    write_log(text);
+}
+
+void TerminalProgress::write_log(std::string_view text) {
     std::string converted;
     for (char c : text) {
         bool was_cr = std::exchange(m_pending_cr, false);

@@ -11,19 +11,26 @@
 
 namespace cli {
 
+struct Context;
+
 /// The log box, progress bar and Stop button of a long command on a terminal. The log
 /// goes to `out` with line feeds for the engine's CR LF; the bar is drawn on `err` only
 /// when asked (stderr is a terminal), at most ten times a second, and is taken off the
 /// screen before anything else is printed and at the end. Ctrl-C is the Stop button.
+/// With `results_only` (--quiet) the log keeps only the run's results, not its steps.
 class TerminalProgress final : public core::Progress {
 public:
-    TerminalProgress(std::ostream& out, std::ostream& err, bool draw_bar);
+    TerminalProgress(std::ostream& out, std::ostream& err, bool draw_bar,
+                     bool results_only = false);
+    /// On the command's streams, with the bar when stderr is a terminal, as --quiet says.
+    explicit TerminalProgress(const Context& ctx);
     ~TerminalProgress() override;
     TerminalProgress(const TerminalProgress&) = delete;
     TerminalProgress& operator=(const TerminalProgress&) = delete;
 
     void status(std::string_view text) override;
     void log(std::string_view text) override;
+    void result(std::string_view text) override;
     void step(std::size_t done, std::size_t total) override;
     bool stop_requested() const override;
     void beep() override; ///< the terminal bell, only when asked for (ring_bell)
@@ -37,10 +44,12 @@ public:
 
 private:
     void draw(std::size_t done, std::size_t total);
+    void write_log(std::string_view text);
 
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_draw_bar;
+    bool m_results_only;
     bool m_bar_shown = false;
     bool m_pending_cr = false;
     bool m_mid_line = false; ///< the log text written last did not end its line

@@ -17,6 +17,7 @@ public:
 
     void status(std::string_view text) override { m_inner.status(text); }
     void log(std::string_view text) override { m_inner.log(text); }
+    void result(std::string_view text) override { m_inner.result(text); }
     void step(std::size_t done, std::size_t total) override;
     void bytes(std::uint64_t done, std::uint64_t total) override { m_inner.bytes(done, total); }
     bool stop_requested() const override { return m_inner.stop_requested(); }

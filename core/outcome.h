@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "text.h"
+
 namespace core {
 
 /// How an operation ended.
@@ -31,9 +33,7 @@ struct Problem {
     }
     /// A symbolic link that a walk found: no run acts on one. `shown` names it in the text.
     static Problem link_left_alone(std::string path, const std::string& shown) {
-        std::string what = "Skipped '";
-        what += shown;
-        what += '\'';
+        std::string what = "Skipped " + core::quoted(shown);
         return {std::move(path), std::move(what), "it is a symbolic link.", true};
     }
 };

@@ -19,6 +19,9 @@ public:
     virtual ~Progress() = default;
     virtual void status(std::string_view text) = 0; ///< one user-facing status line
     virtual void log(std::string_view text) = 0;    ///< appended to the running log
+    /// Log text that is the outcome of the run (its report, what failed and why) rather than
+    /// the steps on the way; a front end that shows results only keeps just these.
+    virtual void result(std::string_view text) { log(text); }
     virtual void step(std::size_t done, std::size_t total) = 0;
     /// Bytes of the transfer or copy under way; `total` is 0 when unknown.
     virtual void bytes(std::uint64_t done, std::uint64_t total) {

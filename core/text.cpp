@@ -79,9 +79,21 @@ bool match_from(std::string_view p, std::string_view n) {
 } // namespace
 
 std::string quoted(const std::filesystem::path& path) {
-    // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) about "'" + std::string.
+    static constexpr char kHex[] = "0123456789abcdef";
     std::string text(1, '\'');
-    text += path.string();
+    for (const char c : path.native()) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\t')
+            text += "\\t";
+        else if (c == '\n')
+            text += "\\n";
+        else if (c == '\r')
+            text += "\\r";
+        else if (byte < 0x20 || byte == 0x7f)
+            text.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 15]);
+        else
+            text += c;
+    }
     text += '\'';
     return text;
 }

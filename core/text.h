@@ -7,7 +7,8 @@
 
 namespace core {
 
-/// A path in single quotes, as every message names a file: 'x.zdb'.
+/// A path in single quotes, as every message names a file: 'x.zdb'. A control character in
+/// it is shown escaped (\t, \n, \r, \x1b), so that a message naming a file stays one line.
 std::string quoted(const std::filesystem::path& path);
 
 /// ASCII lower case; other bytes unchanged.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "outcome.h"
@@ -52,6 +53,8 @@ struct ScanResult {
     std::size_t matched = 0;
     std::size_t missing = 0;
     std::size_t unrecognized = 0;
+    /// The tree key of each matched entry that has a second checksum -> that checksum.
+    std::unordered_map<std::string, std::string> second_crcs;
     std::string system_id;
     std::string long_name;
     /// Stopped when Stop was asked for: the tree is then incomplete. Its problems are the

@@ -156,8 +156,11 @@ void build_result(ScanResult& result, const core::RomTable& roms, bool list_unre
         const auto& rom = roms[i];
         bool found = rom.done != 0;
         // One name and checksum twice in a database still gives two entries.
-        tree.add_unique(found ? ResultTree::kMatched : ResultTree::kMissing,
-                        "id_" + rom.name + rom.crc.str(), rom.name);
+        const std::string& key = tree.add_unique(
+            found ? ResultTree::kMatched : ResultTree::kMissing, "id_" + rom.name + rom.crc.str(),
+            rom.name);
+        if (found && rom.crc2 != core::CrcText::none())
+            result.second_crcs.emplace(key, rom.crc2.str());
         ++(found ? result.matched : result.missing);
     }
     if (list_unrecognized)

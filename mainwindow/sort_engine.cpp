@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 using core::Message;
 
 void log_line(core::Progress& progress, const std::string& line) {
-    progress.log(line + "\r\n");
+    progress.result(line + "\r\n");
 }
 
 void tell(core::Prompter& prompter, std::string text, std::string title) {

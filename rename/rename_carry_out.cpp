@@ -76,21 +76,21 @@ void Carrier::tell_cache(const core::Batch& batch, const core::BatchOutcome& out
 void Carrier::end_early(core::End end) {
     m_log.log(kAborted);
     for (std::size_t i = m_plan.problems_shown; i < report().problems.size(); ++i)
-        m_log.log("\r\n" + report().problems[i].text());
+        m_log.result("\r\n" + report().problems[i].text());
     report().end = end;
 }
 
 void Carrier::log_report() {
     const std::string crlf = "\r\n";
     const RenameReport& r = report();
-    m_log.log("Files Processed: " + std::to_string(r.files) + " (" +
+    m_log.result("Files Processed: " + std::to_string(r.files) + " (" +
               std::to_string(r.unrecognized) + " unrecognized)" + crlf);
-    m_log.log("Already Renamed Properly: " + std::to_string(r.already_named) + crlf);
-    m_log.log("Duplicate Files: " + std::to_string(r.dupes) + crlf);
+    m_log.result("Already Renamed Properly: " + std::to_string(r.already_named) + crlf);
+    m_log.result("Duplicate Files: " + std::to_string(r.dupes) + crlf);
     if (r.unreadable)
-        m_log.log("Files Not Read: " + std::to_string(r.unreadable) + crlf);
+        m_log.result("Files Not Read: " + std::to_string(r.unreadable) + crlf);
     if (r.not_carried_out)
-        m_log.log("Not Carried Out: " + std::to_string(r.not_carried_out) + crlf);
+        m_log.result("Not Carried Out: " + std::to_string(r.not_carried_out) + crlf);
     if (m_ctx.window_hints) {
         m_log.log(crlf);
         m_log.log("To view the missing & have lists, click 'View Lists'. You should be able to\r\n"
@@ -117,7 +117,7 @@ RenameReport Carrier::run() {
     }
     m_log.log(kDone);
     for (std::size_t i = m_plan.problems_shown; i < report().problems.size(); ++i)
-        m_log.log(report().problems[i].text() + "\r\n");
+        m_log.result(report().problems[i].text() + "\r\n");
     m_log.log("\r\n");
     log_report();
     return std::move(report());

@@ -119,7 +119,7 @@ bool Planner::collect_files() {
     }
     m_log.log(kDone);
     for (const auto& problem : report().problems)
-        m_log.log(problem.text() + "\r\n");
+        m_log.result(problem.text() + "\r\n");
     m_plan.problems_shown = report().problems.size();
     return true;
 }
@@ -295,7 +295,7 @@ void Planner::finish() {
 void Planner::end_stopped() {
     m_log.log(kAborted);
     for (const auto& problem : m_later)
-        m_log.log("\r\n" + problem.text());
+        m_log.result("\r\n" + problem.text());
     m_plan.problems_shown += m_later.size();
     report().end = core::End::Stopped;
 }

@@ -308,11 +308,11 @@ bool DatabaseList::update_one(const ListRow& row, UpdateReport& report, core::Pr
         report.failed.push_back(row.name);
         report.problems.push_back(
             {local.string(), "Could not update " + row.name, status.error().message});
-        progress.log(report.problems.back().text() + "\r\n");
+        progress.result(report.problems.back().text() + "\r\n");
         return true;
     }
     report.replaced.push_back(row.name);
-    progress.log("Updated " + row.name + " (version " + core::read_zdb_version(local) + ")\r\n");
+    progress.result("Updated " + row.name + " (version " + core::read_zdb_version(local) + ")\r\n");
     return true;
 }
 
@@ -323,7 +323,7 @@ void DatabaseList::stop_run(UpdateReport& report, const std::vector<ListRow>& ma
     if (report.end == core::End::Failed)
         prompter.ask(cannot_connect(report.problems.back().text()));
     else
-        progress.log("The update was stopped; " + std::to_string(report.not_tried.size()) +
+        progress.result("The update was stopped; " + std::to_string(report.not_tried.size()) +
                      " marked databases were left as they were.\r\n");
     // The server is gone or the user wants to stop: the list is not fetched again.
     show_replaced(report);

@@ -8,6 +8,7 @@
 #include "temp_dir.h"
 #include "trash_home.h"
 #include "update_home.h"
+#include "zdb_writer.h"
 
 using testsupport::rom_entry;
 using testsupport::rom_with_crc;
@@ -98,6 +99,19 @@ TEST_F(CliJson, RenameReportsItsCountsProblemsAndDryRunPlan) {
     EXPECT_EQ(doc["not_carried_out"], 1);
     ASSERT_FALSE(doc["problems"].empty());
     EXPECT_TRUE(fs::exists(roms() + "/Beta (U).bin"));
+}
+
+// An entry found by the second checksum of a two-checksum database names its file too.
+TEST_F(CliJson, ScanGivesThePathOfAnEntryMatchedByItsSecondChecksum) {
+    auto header = testsupport::db_header("SGENESIS", "Genesis", "*.bin");
+    ASSERT_TRUE(core::write_zdb(home.path() / "databases/SGENESIS.zdb", 1, header,
+                                {rom_entry(0x33333333, "Beta (U)", 0x22222222)})
+                    .ok());
+    auto r = run({"scan", "--system", "SGENESIS", "--by", "checksum", "--json", roms()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    auto entry = json::parse(r.out)["entries"][0];
+    EXPECT_EQ(entry["state"], "matched");
+    EXPECT_EQ(entry["path"], roms() + "/x.bin");
 }
 
 class CliJsonUpdate : public testsupport::UpdateHome {

@@ -87,6 +87,26 @@ TEST_F(CliRename, RenamesTheFolderPrintsTheLogWithLineFeedsAndIsUndoneOnce) {
     EXPECT_EQ(names_in(roms()), before);
 }
 
+// --quiet keeps the results (the report and what was left alone, its name escaped);
+// --verbose adds a line for each item carried out.
+TEST_F(CliRename, QuietPrintsTheReportOnlyAndVerboseEachItemDone) {
+    rom("a.bin", 0x11111111);
+    fs::create_symlink("a.bin", roms() / "li\tnk.bin");
+    auto quiet = run({"-q", "rename", "--system", "SGENESIS", roms().string()});
+    EXPECT_EQ(quiet.code, 0) << quiet.err;
+    EXPECT_EQ(quiet.out, "Skipped '" + roms_arg() +
+                             "li\\tnk.bin': it is a symbolic link.\nFiles Processed: 1 (0 "
+                             "unrecognized)\nAlready Renamed Properly: 0\nDuplicate Files: 0\n");
+    ASSERT_EQ(run({"undo"}).code, 0);
+
+    auto verbose = run({"rename", "--system", "SGENESIS", roms().string(), "--verbose"});
+    EXPECT_EQ(verbose.code, 0) << verbose.err;
+    EXPECT_TRUE(contains(verbose.out, "Loading ZDB...done.\n")) << verbose.out;
+    EXPECT_TRUE(contains(verbose.out, "\nmove '" + roms_arg() + "a.bin' -> '" + roms_arg() +
+                                          "Alpha (World).bin'\n"))
+        << verbose.out;
+}
+
 TEST_F(CliRename, DryRunListsThePlanAndChangesNothing) {
     rom("a.bin", 0x11111111);
     testsupport::make_zip(roms() / "b.zip", {{"x.bin", rom_with_crc(256, 0x22222222)}});

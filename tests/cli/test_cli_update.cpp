@@ -128,8 +128,8 @@ TEST_F(CliUpdate, CheckAllPrintsALinePerDatabaseAndFailsWhenOneFailed) {
     EXPECT_TRUE(contains(r.out, "SAME games (SAME): not updated: ")) << r.out;
 }
 
-TEST_F(CliUpdate, NewsIsPrintedWithLineFeeds) {
-    site.write("zelkon/zdb/news/standard.txt", "Line one\r\nLine two");
+TEST_F(CliUpdate, NewsIsPrintedWithLineFeedsWithoutItsByteOrderMark) {
+    site.write("zelkon/zdb/news/standard.txt", "\xEF\xBB\xBFLine one\r\nLine two");
     auto r = run({"news"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "Line one\nLine two\n");
