@@ -41,11 +41,23 @@ std::optional<std::string_view> key_of(std::string_view line) {
     return trim_blanks(t.substr(0, eq));
 }
 
+bool quoted_pair(std::string_view v) {
+    return v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+}
+
 std::string value_of(std::string_view line) {
     auto v = trim_blanks(line.substr(line.find('=') + 1));
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    if (quoted_pair(v))
         v = v.substr(1, v.size() - 2);
     return std::string(v);
+}
+
+// The value as written after "=": in quotes when reading would drop its outer blanks or
+// quotes otherwise.
+std::string stored_value(std::string_view value) {
+    if (trim_blanks(value) == value && !quoted_pair(value))
+        return std::string(value);
+    return '"' + std::string(value) + '"';
 }
 
 std::string errno_text() {
@@ -115,20 +127,20 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
         ++i;
     if (i == m_lines.size()) {
         m_lines.push_back("[" + std::string(section) + "]");
-        m_lines.push_back(std::string(key) + "=" + std::string(value));
+        m_lines.push_back(std::string(key) + "=" + stored_value(value));
         return;
     }
     std::size_t last_entry = i;
     for (std::size_t j = i + 1; j < m_lines.size() && !section_of(m_lines[j]); ++j) {
         if (auto k = key_of(m_lines[j]); k && iequals(*k, key)) {
-            m_lines[j] = std::string(*k) + "=" + std::string(value);
+            m_lines[j] = std::string(*k) + "=" + stored_value(value);
             return;
         }
         if (key_of(m_lines[j]))
             last_entry = j;
     }
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(last_entry) + 1,
-                   std::string(key) + "=" + std::string(value));
+                   std::string(key) + "=" + stored_value(value));
 }
 
 std::vector<std::string> IniFile::sections() const {

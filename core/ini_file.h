@@ -25,6 +25,7 @@ public:
     std::optional<std::string> get(std::string_view section, std::string_view key) const;
     /// Sets the first matching key, or adds it after the section's last entry, or adds the
     /// section at the end. Names and values must not hold line breaks (checked by the caller).
+    /// A value with blanks or quotes around it is written in quotes, so get() gives it back.
     void set(std::string_view section, std::string_view key, std::string_view value);
     /// The section names in file order.
     std::vector<std::string> sections() const;

@@ -1,5 +1,6 @@
 #include "news.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -77,7 +78,11 @@ core::Message news_failure_message() {
 }
 
 std::string news_first_line(std::string_view text) {
-    text = text.substr(0, text.find_first_of(std::string_view("\r\n\0", 3)));
+    // A setting holds no control character but tab: the line ends at the first other one.
+    const auto control = std::find_if(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 && c != '\t';
+    });
+    text = text.substr(0, static_cast<std::size_t>(control - text.begin()));
     // A longer line would be stored cut and then never equal itself again.
     return cut_characters(text, kMaxSettingChars);
 }

@@ -29,8 +29,8 @@ inline constexpr const char* kWhatsNewFile = "Zelkon - What's New.txt";
 /// "Unable to get the news.", the Read News command's answer to a failed check_for_news.
 core::Message news_failure_message();
 
-/// The first line of a news text as `LastNews` keeps it: up to the first CR, LF or NUL,
-/// cut to what a setting can hold.
+/// The first line of a news text as `LastNews` keeps it: up to the first control character
+/// other than tab (CR, LF, NUL...), cut to what a setting can hold.
 std::string news_first_line(std::string_view text);
 
 /// What check_for_auto_news did. Completed: the news was shown (`shown`: a new first

@@ -44,4 +44,13 @@ TEST(IniFile, SetAddsAfterTheLastEntryOfItsSection) {
     EXPECT_EQ(ini.serialize(), "[a]\nx=1\nz=3\n\n; about b\n[b]\ny=4\n");
 }
 
+TEST(IniFile, SetValueReadsBackAsSetBlanksAndQuotesIncluded) {
+    auto ini = IniFile::parse("[a]\n");
+    for (std::string value : {" lead", "trail\t", "\"quoted\"", "'single'", "\"", "a \"b\" c"}) {
+        ini.set("a", "k", value);
+        EXPECT_EQ(IniFile::parse(ini.serialize()).get("a", "k"), value);
+    }
+    EXPECT_EQ(ini.serialize(), "[a]\nk=a \"b\" c\n") << "a plain value is written as it is";
+}
+
 } // namespace

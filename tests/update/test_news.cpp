@@ -97,13 +97,16 @@ TEST_F(NewsTest, AutoNewsIsShownOnceForEachNewFirstLine) {
                                 "2024-05\nSaved by another editor."});
     EXPECT_FALSE(auto_news().shown) << "a byte-order mark is no part of the first line";
 
-    // A line longer than a setting holds is still recognised the next time.
+    // Also a first line longer than a setting holds, with blanks and quotes around it, or
+    // ending at a control character that a setting cannot hold.
     const std::string line(300, 'n');
-    server.on(kAuto, Reply{200, line});
-    EXPECT_TRUE(auto_news().shown);
-    EXPECT_FALSE(auto_news().shown);
-    EXPECT_EQ(last_news(), line.substr(0, 254));
-    EXPECT_EQ(viewer.shown.size(), 2u);
+    for (const std::string news : {line, std::string("  \"Spring\"\x01more\n")}) {
+        server.on(kAuto, Reply{200, news});
+        EXPECT_TRUE(auto_news().shown);
+        EXPECT_FALSE(auto_news().shown) << news;
+    }
+    EXPECT_EQ(last_news(), "  \"Spring\"");
+    EXPECT_EQ(viewer.shown.size(), 3u);
 }
 
 // Allowed later in the same run: the next activation checks, and only that one.
