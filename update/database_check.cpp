@@ -28,11 +28,10 @@ bool is_web_address(std::string_view url) {
 
 // A version file is one line; a byte-order mark or a line end left by a hand-written file
 // is not part of it, and no address may hold a line end.
-std::string_view without_line_end(std::string_view body) {
+// A version file is one line; anything after it is not part of the version or address.
+std::string_view first_line(std::string_view body) {
     body = core::without_bom(body);
-    while (!body.empty() && (body.back() == '\n' || body.back() == '\r'))
-        body.remove_suffix(1);
-    return body;
+    return body.substr(0, body.find_first_of("\r\n"));
 }
 
 DatabaseCheck failed(DatabaseCheck check, std::string reason) {
@@ -124,7 +123,7 @@ DatabaseChecker::fetch_version_file(const std::string& id, core::Progress& progr
     auto body = m_http.get_text(url, progress, kSmallBodyCap);
     if (!body)
         return body.error();
-    const std::string_view text = without_line_end(*body);
+    const std::string_view text = first_line(*body);
     if (!text.empty() && text.front() == '<')
         return Error::not_found("the server's answer to " + quoted_url(url) +
                                 " is an error page, not a version file");

@@ -92,6 +92,7 @@ TEST_F(DatabaseCheckTest, BadVersionFilesFailAndDownloadNothing) {
          {Case{"missing", Reply{404, "<html>no</html>", "text/html"}, "404"},
           Case{"an error page", Reply{200, "<html>Not here</html>", "text/html"}, "error page"},
           Case{"no blank", Reply{200, "1.3"}, "no blank"},
+          Case{"an empty first line", Reply{200, "\n1.3 http://127.0.0.1/zdb/"}, "no blank"},
           Case{"not a web address", Reply{200, "1.3 ftp://127.0.0.1/zdb/"}, "not an http"},
           Case{"a relative folder", Reply{200, "1.3 zdb/"}, "not an http"}}) {
         SCOPED_TRACE(c.what);
