@@ -100,7 +100,7 @@ TEST_F(NewsTest, AutoNewsIsShownOnceForEachNewFirstLine) {
     // Also a first line longer than a setting holds, with blanks and quotes around it, or
     // ending at a control character that a setting cannot hold.
     const std::string line(300, 'n');
-    for (const std::string news : {line, std::string("  \"Spring\"\x01more\n")}) {
+    for (const std::string& news : {line, std::string("  \"Spring\"\x01more\n")}) {
         server.on(kAuto, Reply{200, news});
         EXPECT_TRUE(auto_news().shown);
         EXPECT_FALSE(auto_news().shown) << news;
