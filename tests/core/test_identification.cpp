@@ -21,7 +21,9 @@ namespace fs = std::filesystem;
 class IdentificationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A private temporary folder, so that no other test's sweep or litter counts here.
+        // A temporary folder of its own, holding only the litter a test lays down.
+        if (const char* old = std::getenv("TMPDIR"))
+            saved_tmpdir = old;
         ::setenv("TMPDIR", (dir.path() / "tmp").c_str(), 1);
         fs::create_directories(dir.path() / "tmp");
         system.file = dir.path() / "SGENESIS.zdb";
@@ -33,12 +35,15 @@ protected:
         ASSERT_TRUE(opened) << opened.error().message;
         services.emplace(std::move(opened.value()));
     }
-    void TearDown() override { ::unsetenv("TMPDIR"); }
+    void TearDown() override {
+        saved_tmpdir ? ::setenv("TMPDIR", saved_tmpdir->c_str(), 1) : ::unsetenv("TMPDIR");
+    }
 
     core::Result<core::Identification> open() {
         return core::Identification::open(*services, system, progress, {.log_load = true});
     }
 
+    std::optional<std::string> saved_tmpdir;
     testsupport::TempDir dir;
     core::SystemEntry system{"Genesis", "SGENESIS", "*.bin", {}};
     std::optional<core::Services> services;
