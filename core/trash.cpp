@@ -193,7 +193,7 @@ Status commit_trash(const TrashedFile& file) {
     if (err == EXDEV && move_no_replace(file.original, file.trashed))
         err = 0;
     if (err) {
-        ::unlink(file.info.c_str());
+        abandon_trash(file);
         return trash_error(file.original, std::strerror(err));
     }
     sync_folder(fs::path(file.trashed).parent_path());
