@@ -46,15 +46,16 @@ bool has_control(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; });
 }
 
-// The value with the bytes a terminal cannot show written as \xNN.
+// The value with the bytes of text that is not UTF-8 written as \xNN; quoted() escapes the
+// control characters.
 std::string shown(std::string_view value) {
-    const bool utf8 = is_valid_utf8(value);
+    if (is_valid_utf8(value))
+        return std::string(value);
     std::string out;
     for (char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || (!utf8 && byte >= 0x80)) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
             char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
             out += hex;
         } else {
             out += c;
