@@ -98,6 +98,16 @@ std::string quoted(const std::filesystem::path& path) {
     return text;
 }
 
+std::string safe_file_name(std::string_view name) {
+    std::string out(name);
+    for (char& c : out)
+        if (c == '/' || static_cast<unsigned char>(c) < 0x20)
+            c = '_';
+    if (out.find_first_not_of(". ") == std::string::npos)
+        out.clear();
+    return out;
+}
+
 std::string to_lower_ascii(std::string_view text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(), lower_ascii);

@@ -42,6 +42,11 @@ std::string lower_extension(std::string_view path);
 /// terminal or a file wants line feeds.
 std::string with_line_feeds(std::string_view text);
 
+/// A database name as a file name: a separator or a control character becomes '_', so that
+/// the name never reaches into another folder. "" when nothing but blanks and dots would be
+/// left ("", "..", "   "), which names no file.
+std::string safe_file_name(std::string_view name);
+
 /// The local time now, formatted by strftime (for example "%Y-%m-%d %H:%M:%S").
 std::string local_time_text(const char* format);
 

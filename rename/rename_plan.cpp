@@ -18,18 +18,6 @@
 namespace renaming {
 namespace {
 
-// A database name becomes a file name: it must not reach into other folders. "" when
-// nothing but blanks and dots would be left ("", "..", "   "), which names no file.
-std::string safe_file_name(std::string_view name) {
-    std::string out(name);
-    for (char& c : out)
-        if (c == core::kSeparator || static_cast<unsigned char>(c) < 0x20)
-            c = '_';
-    if (out.find_first_not_of(". ") == std::string::npos)
-        out.clear();
-    return out;
-}
-
 class Planner {
 public:
     Planner(const RenameJob& job, RenameContext& context)
@@ -190,7 +178,7 @@ void Planner::match_file(core::RomEntry& file, int field, std::size_t& start) {
 }
 
 void Planner::plan_match(const core::RomEntry& file, const core::RomEntry& rom) {
-    const std::string name = safe_file_name(rom.name);
+    const std::string name = core::safe_file_name(rom.name);
     if (name.empty()) {
         ++report().not_carried_out;
         m_later.push_back({file.path, "Did not rename " + core::quoted(file.path),

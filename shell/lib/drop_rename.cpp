@@ -38,29 +38,18 @@ private:
     std::array<std::unordered_map<std::string_view, const core::RomEntry*>, 2> m_columns;
 };
 
-// A database name as a file name: separators and control characters would make it a path
-// or an unreadable name. Empty, "." and ".." name no file of their own.
-std::optional<std::string> file_name_for(std::string_view rom_name) {
-    std::string name(rom_name);
-    for (char& c : name)
-        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '_';
-    if (name.empty() || name == "." || name == "..")
-        return std::nullopt;
-    return name;
-}
-
 void plan_rename(const std::string& file, const core::RomEntry& match, core::Batch& batch,
                  DropReport& report) {
     const std::filesystem::path path(file);
-    const auto name = file_name_for(match.name);
-    if (!name) {
+    // The name the rename engine would give, so that neither renames the other's files.
+    const std::string name = core::safe_file_name(match.name);
+    if (name.empty()) {
         report.problems.push_back("Skipped " + core::quoted(path) +
                                   ": its name in the database, '" + match.name +
                                   "', cannot be a file name.");
         return;
     }
-    const auto target = path.parent_path() / (*name + path.extension().string());
+    const auto target = path.parent_path() / (name + path.extension().string());
     if (core::fold_case(target.native()) == core::fold_case(file))
         return; // already named so
     batch.from.push_back(file);

@@ -66,8 +66,8 @@ protected:
 TEST_F(DropTest, RenamesMatchesInPlaceNeverOverAFileAndUndoTakesThemBack) {
     const auto db = database("MIXED", 1, 0,
                              {rom_entry(0x1111, "Alpha", 0x2222), rom_entry(0x3333, "Beta", 1),
-                              rom_entry(0x4444, "Gamma", 1), rom_entry(0x5555, "a/b", 1),
-                              rom_entry(0x6666, "..", 1)});
+                              rom_entry(0x4444, "Gamma", 1), rom_entry(0x5555, "a/b\\c", 1),
+                              rom_entry(0x6666, " .. ", 1)});
     const std::string gamma = rom("Gamma.rom", "kept");
     const std::vector<std::string> files = {
         rom("second.rom", rom_with_crc(64, 0x2222)), rom("dup.rom", rom_with_crc(64, 0x1111, 2)),
@@ -76,7 +76,7 @@ TEST_F(DropTest, RenamesMatchesInPlaceNeverOverAFileAndUndoTakesThemBack) {
         rom("other.rom", rom_with_crc(64, 0x7777))};
     const auto before = roms();
     ASSERT_EQ(drop(db, files), S_OK);
-    EXPECT_EQ(roms(), (std::vector<std::string>{"Alpha.rom", "Gamma.rom", "a_b.Bin", "beta.ROM",
+    EXPECT_EQ(roms(), (std::vector<std::string>{"Alpha.rom", "Gamma.rom", "a_b\\c.Bin", "beta.ROM",
                                                 "dots.rom", "dup.rom", "other.rom", "third.rom"}));
     EXPECT_EQ(read_file(gamma), "kept");
     ASSERT_EQ(boxes.size(), 1u);
