@@ -24,6 +24,7 @@ public:
         });
     }
     void serve(std::string_view body) {
+        m_server.forget_requests();
         std::lock_guard lock(m_mutex);
         m_body = std::string(body);
     }

@@ -145,6 +145,11 @@ std::vector<Seen> LocalServer::requests() const {
     return m_impl->seen;
 }
 
+void LocalServer::forget_requests() {
+    std::lock_guard lock(m_impl->mutex);
+    m_impl->seen.clear();
+}
+
 std::vector<std::string> LocalServer::paths() const {
     std::vector<std::string> out;
     for (const auto& r : requests())

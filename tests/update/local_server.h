@@ -52,6 +52,8 @@ public:
     std::string url(std::string_view path = "/") const; ///< "http://127.0.0.1:port" + path
     std::string root() const { return url("/zelkon/"); }
     std::vector<Seen> requests() const;
+    /// Drops the requests seen so far; a server that answers millions keeps memory flat.
+    void forget_requests();
     /// The decoded paths of the requests, in order.
     std::vector<std::string> paths() const;
 
