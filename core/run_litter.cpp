@@ -90,8 +90,9 @@ void finish_moves(const Journal& journal, Progress& progress) {
         const std::string &from = e.fields[0], &to = e.fields[1];
         const HalfMove half = half_move(from, to, journal.started());
         if (half == HalfMove::Differs) // a problem for the user, not a step
-            progress.result("Left both " + q(from) + " and " + q(to) +
-                         ": an earlier run was moving the one to the other, and they differ.\r\n");
+            progress.result(
+                "Left both " + q(from) + " and " + q(to) +
+                ": an earlier run was moving the one to the other, and they differ.\r\n");
         else if (half == HalfMove::Same && ::unlink(from.c_str()) == 0)
             ++finished;
     }
