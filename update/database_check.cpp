@@ -26,9 +26,8 @@ bool is_web_address(std::string_view url) {
     return starts("http://") || starts("https://");
 }
 
-// A version file is one line; a byte-order mark or a line end left by a hand-written file
-// is not part of it, and no address may hold a line end.
-// A version file is one line; anything after it is not part of the version or address.
+// A version file is one line: a byte-order mark, the line end and anything after it are
+// not part of the version or the address, and no address may hold a line end.
 std::string_view first_line(std::string_view body) {
     body = core::without_bom(body);
     return body.substr(0, body.find_first_of("\r\n"));
