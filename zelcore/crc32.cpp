@@ -1,5 +1,6 @@
 #include "zelcore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -109,20 +110,13 @@ std::int32_t crc_of_range(const char* path, std::int64_t offset, std::int64_t le
     std::int64_t position = offset;
     std::int64_t remaining = length;
     while (remaining > 0) {
-        const std::size_t want = remaining < static_cast<std::int64_t>(kBufferSize)
-                                     ? static_cast<std::size_t>(remaining)
-                                     : kBufferSize;
-        const ssize_t got = ::pread(fd.get(), buffer, want, position);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (got == 0)
-            return ZELCORE_ERR_SHORT_FILE;
-        value = crc_update(value, buffer, static_cast<std::size_t>(got));
-        position += got;
-        remaining -= got;
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::int64_t>(remaining, static_cast<std::int64_t>(kBufferSize)));
+        if (const std::int32_t rc = zelcore::read_exact(fd.get(), buffer, want, position))
+            return rc;
+        value = crc_update(value, buffer, want);
+        position += static_cast<std::int64_t>(want);
+        remaining -= static_cast<std::int64_t>(want);
     }
     *crc = value;
     return ZELCORE_OK;

@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+#include "zelcore.h"
+
 namespace zelcore {
 
 /// Owns a file descriptor and closes it on every way out of a function.
@@ -52,6 +54,26 @@ inline int write_all(int fd, const void* data, std::size_t size) {
         size -= static_cast<std::size_t>(put);
     }
     return 0;
+}
+
+/// Reads exactly `size` bytes at `position`: 0, an errno value, or ZELCORE_ERR_SHORT_FILE
+/// when the file is shorter than it was a moment ago.
+inline std::int32_t read_exact(int fd, unsigned char* data, std::size_t size,
+                               std::int64_t position) {
+    while (size > 0) {
+        const ssize_t got = ::pread(fd, data, size, position);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (got == 0)
+            return ZELCORE_ERR_SHORT_FILE;
+        data += got;
+        size -= static_cast<std::size_t>(got);
+        position += got;
+    }
+    return ZELCORE_OK;
 }
 
 } // namespace zelcore

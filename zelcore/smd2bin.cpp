@@ -26,32 +26,13 @@ bool is_interleaved(std::int64_t size) {
     return size >= kHeaderSize && (size - kHeaderSize) % static_cast<std::int64_t>(kBlockSize) == 0;
 }
 
-/// Reads exactly `size` bytes at `position`: 0, an errno value, or ZELCORE_ERR_SHORT_FILE
-/// when the file is shorter than it was a moment ago.
-std::int32_t read_exact(int fd, unsigned char* data, std::size_t size, std::int64_t position) {
-    while (size > 0) {
-        const ssize_t got = ::pread(fd, data, size, position);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (got == 0)
-            return ZELCORE_ERR_SHORT_FILE;
-        data += got;
-        size -= static_cast<std::size_t>(got);
-        position += got;
-    }
-    return ZELCORE_OK;
-}
-
 std::int32_t deinterleave(int in, int out, std::int64_t size) {
     std::vector<unsigned char> block_data(kStepSize);
     std::vector<unsigned char> plain(kStepSize);
     for (std::int64_t position = kHeaderSize; position < size;) {
         const auto step = static_cast<std::size_t>(
             std::min<std::int64_t>(size - position, static_cast<std::int64_t>(kStepSize)));
-        if (const std::int32_t rc = read_exact(in, block_data.data(), step, position))
+        if (const std::int32_t rc = zelcore::read_exact(in, block_data.data(), step, position))
             return rc;
         for (std::size_t block = 0; block < step; block += kBlockSize) {
             const unsigned char* odd = block_data.data() + block;
@@ -74,7 +55,7 @@ std::int32_t copy_unchanged(int in, int out, std::int64_t size) {
     for (std::int64_t position = 0; position < size;) {
         const auto step = static_cast<std::size_t>(
             std::min<std::int64_t>(size - position, static_cast<std::int64_t>(kStepSize)));
-        if (const std::int32_t rc = read_exact(in, data.data(), step, position))
+        if (const std::int32_t rc = zelcore::read_exact(in, data.data(), step, position))
             return rc;
         if (const std::int32_t rc = zelcore::write_all(out, data.data(), step))
             return rc;
