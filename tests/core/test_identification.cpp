@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "recorders.h"
@@ -21,10 +20,6 @@ namespace fs = std::filesystem;
 class IdentificationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A temporary folder of its own, holding only the litter a test lays down.
-        if (const char* old = std::getenv("TMPDIR"))
-            saved_tmpdir = old;
-        ::setenv("TMPDIR", (dir.path() / "tmp").c_str(), 1);
         fs::create_directories(dir.path() / "tmp");
         system.file = dir.path() / "SGENESIS.zdb";
         ASSERT_TRUE(core::write_zdb(system.file, 2,
@@ -35,16 +30,14 @@ protected:
         ASSERT_TRUE(opened) << opened.error().message;
         services.emplace(std::move(opened.value()));
     }
-    void TearDown() override {
-        saved_tmpdir ? ::setenv("TMPDIR", saved_tmpdir->c_str(), 1) : ::unsetenv("TMPDIR");
-    }
 
     core::Result<core::Identification> open() {
         return core::Identification::open(*services, system, progress, {.log_load = true});
     }
 
-    std::optional<std::string> saved_tmpdir;
     testsupport::TempDir dir;
+    // A temporary folder of its own, holding only the litter a test lays down.
+    testsupport::ScopedTmpdir in_tmp{dir.path() / "tmp"};
     core::SystemEntry system{"Genesis", "SGENESIS", "*.bin", {}};
     std::optional<core::Services> services;
     testsupport::RecordingProgress progress;

@@ -1,8 +1,6 @@
 #include "identify.h"
 
-#include <cstdlib>
 #include <deque>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -63,13 +61,9 @@ void expect_mentions(const std::string& message, std::initializer_list<std::stri
 class Identify : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (const char* old = std::getenv("TMPDIR"))
-            m_saved_tmpdir = old;
-        ::setenv("TMPDIR", tmp.path().c_str(), 1);
         ASSERT_TRUE(corefixture::helper_library()) << "libzelcore.so is not beside the tests";
     }
     void TearDown() override {
-        m_saved_tmpdir ? ::setenv("TMPDIR", m_saved_tmpdir->c_str(), 1) : ::unsetenv("TMPDIR");
         for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
             EXPECT_TRUE(e.is_directory()) << "left behind: " << e.path();
         m_identifiers.clear(); // the private folders go with their identifiers
@@ -100,9 +94,9 @@ protected:
         return result ? "" : result.error().message;
     }
 
-    std::optional<std::string> m_saved_tmpdir;
     TempDir work;
     TempDir tmp;
+    testsupport::ScopedTmpdir m_in_tmp{tmp.path()};
     std::deque<core::Identifier> m_identifiers;
 };
 

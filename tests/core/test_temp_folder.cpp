@@ -1,7 +1,5 @@
 #include "temp_folder.h"
 
-#include <cstdlib>
-#include <optional>
 #include <set>
 #include <string>
 
@@ -17,12 +15,8 @@ using testsupport::write_file;
 
 // Calls `f` with the system's temporary folder pointed at `under`.
 template <class F> auto in_tmpdir(const fs::path& under, F f) {
-    const char* old = std::getenv("TMPDIR");
-    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    ::setenv("TMPDIR", under.c_str(), 1);
-    auto result = f();
-    saved ? ::setenv("TMPDIR", saved->c_str(), 1) : ::unsetenv("TMPDIR");
-    return result;
+    const testsupport::ScopedTmpdir in_tmp(under);
+    return f();
 }
 
 core::TempFolder make_folder(const fs::path& under, std::string_view prefix = "zelkon") {

@@ -25,6 +25,16 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
+ScopedTmpdir::ScopedTmpdir(const std::filesystem::path& folder) {
+    if (const char* old = std::getenv("TMPDIR"))
+        m_saved = old;
+    ::setenv("TMPDIR", folder.c_str(), 1);
+}
+
+ScopedTmpdir::~ScopedTmpdir() {
+    m_saved ? ::setenv("TMPDIR", m_saved->c_str(), 1) : ::unsetenv("TMPDIR");
+}
+
 std::filesystem::path TempDir::write(const std::filesystem::path& relative,
                                      std::string_view content) const {
     auto full = m_path / relative;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,19 @@ public:
 
 private:
     std::filesystem::path m_path;
+};
+
+/// Points the system's temporary folder (TMPDIR) at `folder` while it lives, and gives the
+/// old value back when it goes.
+class ScopedTmpdir {
+public:
+    explicit ScopedTmpdir(const std::filesystem::path& folder);
+    ~ScopedTmpdir();
+    ScopedTmpdir(const ScopedTmpdir&) = delete;
+    ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
+
+private:
+    std::optional<std::string> m_saved;
 };
 
 void write_file(const std::filesystem::path& path, std::string_view content);

@@ -2,8 +2,6 @@
 // gets a temporary folder of its own through TMPDIR: a run sweeps what killed runs left in
 // the temporary folder and logs the count, so tests running side by side must not see each
 // other's folders.
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 #include "temp_dir.h"
@@ -11,6 +9,6 @@
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     const testsupport::TempDir tmp;
-    ::setenv("TMPDIR", tmp.path().c_str(), 1);
+    const testsupport::ScopedTmpdir in_tmp(tmp.path());
     return RUN_ALL_TESTS();
 }
