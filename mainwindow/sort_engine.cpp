@@ -185,9 +185,11 @@ SortReport stopped(SortReport report) {
     return report;
 }
 
-// The rule file, the folder and the user's yes; a report when the run may not start.
-std::optional<SortReport> refuse_sort(const fs::path& rules_file, const std::string& folder,
-                                      core::Prompter& prompter) {
+// The rule file, the folder, readable rules and the user's yes, in that order, so that no
+// question is asked for a run that cannot start; a report when the run may not start.
+std::optional<SortReport> refuse_sort(const fs::path& rules_file, const SortJob& job,
+                                      const std::string& folder, core::Prompter& prompter,
+                                      std::vector<SortRule>& rules) {
     std::error_code ec;
     if (!fs::is_regular_file(rules_file, ec)) {
         tell(prompter, "Sort.ini was not found!", "Missing a file.");
@@ -197,10 +199,17 @@ std::optional<SortReport> refuse_sort(const fs::path& rules_file, const std::str
         tell_missing_folder(prompter);
         return ended(core::End::Refused);
     }
+    auto loaded = load_sort_rules(rules_file, job.system_id);
+    if (!loaded) {
+        tell(prompter, "Sort.ini could not be read!\r" + loaded.error().message,
+             "Cannot read a file.");
+        return ended(core::End::Refused);
+    }
     if (!confirmed(prompter, "sort", folder,
                    "This will sort the files in this folder by moving them to categorized "
                    "subfolders."))
         return ended(core::End::Refused, true);
+    rules = std::move(*loaded);
     return std::nullopt;
 }
 
@@ -261,15 +270,10 @@ SortReport sort_roms(const SortJob& job, core::Prompter& prompter, core::Progres
     const fs::path rules_file =
         job.rules_file.empty() ? core::app_home() / "sort.ini" : job.rules_file;
     const std::string folder = existing_current_folder(job.current_folder);
-    if (auto refused = refuse_sort(rules_file, folder, prompter))
+    std::vector<SortRule> rules;
+    if (auto refused = refuse_sort(rules_file, job, folder, prompter, rules))
         return std::move(*refused);
-    auto rules = load_sort_rules(rules_file, job.system_id);
-    if (!rules) {
-        tell(prompter, "Sort.ini could not be read!\r" + rules.error().message,
-             "Cannot read a file.");
-        return ended(core::End::Refused);
-    }
-    return sort_folder(folder, job, *rules, progress, runner);
+    return sort_folder(folder, job, rules, progress, runner);
 }
 
 SortReport unsort_roms(const SortJob& job, core::Prompter& prompter, core::Progress& progress,

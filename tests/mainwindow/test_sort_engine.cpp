@@ -183,12 +183,14 @@ TEST_F(SortEngine, RefusedRunsChangeNothing) {
     EXPECT_TRUE(progress.log_text.empty());
 }
 
-// A file too large to be a rule file is refused with the reason before anything moves.
-TEST_F(SortEngine, AHugeRuleFileIsRefused) {
+// A file too large to be a rule file is refused with the reason, before the question is
+// asked and before anything moves.
+TEST_F(SortEngine, AHugeRuleFileIsRefusedBeforeTheQuestion) {
     roms({"A (U).bin"});
     rules(std::string(1 << 20, ' ') + "\n[all]\n(U):USA\n");
     EXPECT_EQ(sort().outcome.end, End::Refused);
-    expect_message(prompter.messages.at(1),
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    expect_message(prompter.messages[0],
                    "Sort.ini could not be read!\r'" + (dir.path() / "sort.ini").string() +
                        "' is larger than 1 MiB, too large for a sort rules file",
                    "Cannot read a file.", Message::Icon::Exclamation, Message::Buttons::Ok);
