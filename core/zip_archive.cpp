@@ -34,7 +34,8 @@ using ZipFilePtr = std::unique_ptr<zip_file_t, ZipFileCloser>;
 
 // libzip's words, made plain where they mislead. A missing archive is told before libzip
 // opens it, so its "No such file" means a directory entry that states a size too large for
-// its fields without the ZIP64 field that should hold it.
+// its fields without the ZIP64 field that should hold it. Every argument we pass is sound,
+// so its "Invalid argument" means a member's offset that leads to no member.
 std::string zip_reason(zip_error_t* error) {
     switch (zip_error_code_zip(error)) {
     case ZIP_ER_NOENT:
@@ -42,6 +43,10 @@ std::string zip_reason(zip_error_t* error) {
                "that must hold it";
     case ZIP_ER_INCONS:
         return "its directory and its member headers disagree (impossible sizes or offsets)";
+    case ZIP_ER_INVAL:
+        return "its directory places the member where there is none";
+    case ZIP_ER_EOF:
+        return "the archive ends inside the member's data (it was cut short)";
     default:
         return zip_error_strerror(error);
     }

@@ -70,6 +70,13 @@ std::string raw_zip(const std::vector<RawMember>& members) {
     return out;
 }
 
+// The archive `bytes` with the four bytes at `at` set to `value`.
+std::string patched(std::string bytes, std::size_t at, std::uint32_t value) {
+    std::string field;
+    put(field, {{value, 4}});
+    return bytes.replace(at, 4, field);
+}
+
 fs::path archive(const TempDir& dir, const std::string& name,
                  const std::vector<testsupport::ZipEntry>& members) {
     make_zip(dir.path() / name, members);
@@ -250,6 +257,22 @@ TEST(ZipArchive, RefusesMembersItCannotTrust) {
         EXPECT_EQ(member.size, stated);
         refusal(zip, member, dir.path() / "out.bin");
     }
+
+    // A directory entry whose member lies past the end of the archive, or runs past it.
+    const std::string bytes = raw_zip({{"a.bin", data, data.size()}});
+    const auto entry = bytes.rfind("PK\x01\x02");
+    const auto elsewhere = dir.path() / "elsewhere.zip", cut = dir.path() / "cut.zip";
+    write_file(elsewhere, patched(bytes, entry + 42, 1000000));
+    std::string longer = bytes;
+    for (const std::size_t at : {entry + 20, entry + 24, std::size_t{18}, std::size_t{22}})
+        longer = patched(longer, at, 50000); // both sizes, in the directory and the header
+    write_file(cut, longer);
+    EXPECT_NE(refusal(elsewhere, only(elsewhere), dir.path() / "out.bin")
+                  .find("': its directory places the member where there is none"),
+              std::string::npos);
+    EXPECT_NE(refusal(cut, only(cut), dir.path() / "out.bin")
+                  .find("': the archive ends inside the member's data (it was cut short)"),
+              std::string::npos);
 
     // Over the cap nothing is written: 4 GiB whatever the disk has free, and past a cap made
     // small here to stand for a full disk.
