@@ -235,7 +235,11 @@ private:
                             "its member is now named " + q(*now) + ", not " + q(new_name) + "."});
         const std::string name = name_giving_back(*now, old_name);
         if (name.empty())
-            return problem({zip, what, "the helper library cannot give that name"});
+            return problem({zip, what,
+                            old_name.find_first_of("/\\") != std::string::npos
+                                ? "a member is only ever given a plain file name, "
+                                  "and this one held a folder"
+                                : "the helper library cannot give that name"});
         if (!m_zelcore)
             return problem({zip, what, "the helper library is not loaded"});
         done(m_zelcore->rename_inside_zip(zip, name), zip);

@@ -139,25 +139,27 @@ TEST_F(UndoJournal, BatchesThatCannotBeWrittenLeaveTheJournalWhole) {
 
 // A rename run renames the member where the archive is, then moves the archive: undo
 // moves it back first, then gives the member its old name. An archive that has gone, or
-// whose member was named otherwise since, is left alone.
+// whose member was named otherwise since, is left alone, and so is a member whose old name
+// held a folder.
 TEST_F(UndoJournal, MemberRenamesAreRecordedAndUndone) {
     testsupport::make_zip(root + "junk.zip", {{"junk.bin", "rom"}});
     testsupport::make_zip(root + "named.zip", {{"Proper.bin", "rom"}});
     testsupport::make_zip(root + "two.zip", {{"a.bin", "a"}, {"b.bin", "b"}});
     for (const char* name : {"gone", "mine"})
         testsupport::make_zip(root + name + ".zip", {{"x.bin", "x"}});
+    testsupport::make_zip(root + "folder.zip", {{"roms/f.bin", "f"}});
     {
         core::UndoJournal journal(file, "rename");
         auto bare = core::BatchExecutor({&core::silent_prompter(), &journal});
         EXPECT_EQ(lines(bare.run({BatchOp::RenameMember, {root + "junk.zip"}, {"X"}}).problems),
                   Lines{"Could not rename the file inside '" + root +
                         "junk.zip' to 'X': the helper library is not loaded"});
-        auto outcome =
-            executor(journal).run({BatchOp::RenameMember,
-                                   {root + "junk.zip", root + "named.zip", root + "two.zip",
-                                    root + "gone.zip", root + "mine.zip"},
-                                   {"Proper Name (World)", "Proper", "Two", "Gone", "Mine"}});
-        EXPECT_EQ(outcome.count(ItemResult::Done), 4u);
+        auto outcome = executor(journal).run(
+            {BatchOp::RenameMember,
+             {root + "junk.zip", root + "named.zip", root + "two.zip", root + "gone.zip",
+              root + "mine.zip", root + "folder.zip"},
+             {"Proper Name (World)", "Proper", "Two", "Gone", "Mine", "Folder"}});
+        EXPECT_EQ(outcome.count(ItemResult::Done), 5u);
         EXPECT_EQ(lines(outcome.problems), Lines{"Could not rename the file inside '" + root +
                                                  "two.zip' to 'Two': it holds 2 entries, not "
                                                  "one ROM"});
@@ -171,7 +173,10 @@ TEST_F(UndoJournal, MemberRenamesAreRecordedAndUndone) {
     auto report = undo();
     EXPECT_EQ(report.restored, 2u);
     EXPECT_EQ(lines(report.problems),
-              (Lines{"Left '" + root +
+              (Lines{"Could not give the member of '" + root +
+                         "folder.zip' its name 'roms/f.bin' back: a member is only ever given "
+                         "a plain file name, and this one held a folder",
+                     "Left '" + root +
                          "mine.zip' alone: its member is now named 'Yours.bin', "
                          "not 'Mine.bin'.",
                      "Could not undo: '" + root + "gone.zip' is gone."}));
