@@ -43,7 +43,9 @@ bool made_name(std::string_view name, std::string_view prefix) {
 
 // Removes one entry when it is of the kind asked for, ours, and nobody holds its lock. The
 // lock is taken on what was opened and the name checked again under it, so a file that a
-// live run has just renamed into place is never the one removed.
+// live run has just renamed into place is never the one removed. An empty folder goes
+// uncounted: a live run may have made it a moment ago and not yet locked it (that run then
+// makes another), and a killed run that left nothing in it left nothing worth telling.
 bool remove_if_unlocked(int dir, const fs::path& path, const char* name, bool folder) {
     const int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (folder ? O_DIRECTORY : 0);
     zelcore::UniqueFd fd(::openat(dir, name, flags));
@@ -59,7 +61,7 @@ bool remove_if_unlocked(int dir, const fs::path& path, const char* name, bool fo
     if (!folder)
         return ::unlinkat(dir, name, 0) == 0;
     std::error_code ec;
-    return fs::remove_all(path, ec) > 0 && !ec;
+    return fs::remove_all(path, ec) > 1 && !ec; // the folder and something in it
 }
 
 // mkdtemp creates the folder with mode 0700, so no other user can look inside or plant

@@ -15,7 +15,8 @@ class TempFolder {
 public:
     static Result<TempFolder> create(std::string_view prefix = "zelkon");
     /// Removes the `prefix-XXXXXX` folders under the temporary folder that a killed run left:
-    /// only folders of ours that no live run (of any process) holds locked. The count removed.
+    /// only folders of ours that no live run (of any process) holds locked. The count of those
+    /// that held something; empty ones go uncounted.
     static std::size_t remove_stale(std::string_view prefix);
     TempFolder(TempFolder&& other) noexcept;
     TempFolder& operator=(TempFolder&& other) noexcept;
@@ -53,7 +54,7 @@ bool lock_as_ours(int fd, const std::filesystem::path& path);
 
 /// Removes the entries of `folder` named `prefix` and six letters or digits (the names
 /// mkstemp and mkdtemp make) that are of the kind asked for, owned by this user and not
-/// locked by anyone: the litter of a killed run. The count removed.
+/// locked by anyone: the litter of a killed run. The count removed, leaving out empty folders.
 std::size_t remove_unlocked(const std::filesystem::path& folder, std::string_view prefix,
                             bool folders);
 

@@ -29,6 +29,7 @@ core::TempFolder make_folder(const fs::path& under, std::string_view prefix = "z
 TEST(TempFolder, IsPrivateHandsOutNewFilesAndGoesWithEverythingInIt) {
     TempDir tmp;
     write_file(tmp.path() / "ident-Dead12" / "f-abcdef", ""); // left by a killed run
+    fs::create_directory(tmp.path() / "ident-Empty1"); // or one as a live run has just made it
     fs::create_directory(tmp.path() / "ident-x");
     write_file(tmp.path() / "ident-File12", "");
     write_file(tmp.path() / "other-Abc123" / "f", "");
@@ -55,7 +56,8 @@ TEST(TempFolder, IsPrivateHandsOutNewFilesAndGoesWithEverythingInIt) {
         EXPECT_FALSE(folder.new_file("/../../x"));
         EXPECT_FALSE(core::TempFolder::create("../x"));
         write_file(path / "sub" / "deep.bin", "x");
-        // A sweep removes the killed run's folder only: never a live one, nor look-alikes.
+        // A sweep removes the killed run's folders only, never a live one, nor look-alikes,
+        // and counts the one that held something.
         EXPECT_EQ(in_tmpdir(tmp.path(), [] { return core::TempFolder::remove_stale("ident"); }),
                   1u);
         EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 4);
