@@ -89,6 +89,10 @@ core::Status write_session(const std::filesystem::path& file, const ScanRecords&
         text += session_line(record);
         text += "\r\n";
     }
+    // Reading drops a byte-order mark at the start of the file. A first record that begins
+    // with one of its own (read from a file that had two) keeps it behind ours.
+    if (text.starts_with(core::kByteOrderMark))
+        text.insert(0, core::kByteOrderMark);
     return core::write_file_atomically(file, text);
 }
 

@@ -110,6 +110,14 @@ TEST(WriteSession, WritesOneCrLfLinePerRecordAndReadsBackTheSame) {
     ASSERT_TRUE(lists::write_session(file, *again).ok());
     EXPECT_EQ(read_file(file), text) << "a session read and saved again is the same file";
 
+    // A first checksum that starts with a mark of its own keeps it when read back.
+    const std::string marked = "\xEF\xBB\xBF\xEF\xBB\xBF"
+                               "0a1b2c3 Mario\r\n";
+    ASSERT_TRUE(lists::write_session(file, *lists::read_session(dir.write("m.rcl", marked))).ok());
+    EXPECT_EQ(read_file(file), marked);
+    EXPECT_EQ(lists::read_session(file)->front().crc, "\xEF\xBB\xBF"
+                                                      "0a1b2c3");
+
     ASSERT_TRUE(lists::write_session(file, {}).ok());
     EXPECT_EQ(read_file(file), "") << "saving replaces the old session";
 }
