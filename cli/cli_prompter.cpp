@@ -6,6 +6,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "interrupt.h"
@@ -84,8 +85,13 @@ std::string message_line(const core::Message& message) {
         line = "zelkon-cli: ";
     bool empty_title = message.title.empty() || std::find(kEmptyTitles.begin(), kEmptyTitles.end(),
                                                           message.title) != kEmptyTitles.end();
-    if (!empty_title)
-        line += message.title + ": ";
+    if (!empty_title) {
+        // A heading before a colon: "Missing a file.: ..." reads as "Missing a file: ...".
+        std::string_view title = message.title;
+        if (title.ends_with('.') && !title.ends_with(".."))
+            title.remove_suffix(1);
+        line += std::string(title) + ": ";
+    }
     return line + core::with_line_feeds(message.text);
 }
 

@@ -115,6 +115,9 @@ TEST(CliPrompter, AsksAtATerminalElseTakesWhatTheUserSaid) {
     // A warning is prefixed like every error; a title that says nothing is left out.
     EXPECT_EQ(cli::message_line({"No server.\r\rdown", "Arg", Message::Icon::Exclamation}),
               "zelkon-cli: No server.\n\ndown");
+    EXPECT_EQ(cli::message_line(
+                  {"Sort.ini was not found!", "Missing a file.", Message::Icon::Exclamation}),
+              "zelkon-cli: Missing a file: Sort.ini was not found!");
 }
 
 std::string shell_output(const std::string& command) {
